@@ -1,0 +1,56 @@
+# Thin wrapper over the CMake presets. `make run` and `make test` are the two
+# commands a newcomer needs; both install missing packages first.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+FUZZ_TEST_SECONDS ?= 30
+FUZZ_TARGETS := frame_cutter
+
+.PHONY: all setup build run test test-debug test-asan test-tsan test-fuzz bench fuzz format clean
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+configure-%: setup
+	@cmake --preset $* >/dev/null
+
+build-%: configure-%
+	@cmake --build --preset $* -j $(JOBS)
+
+build: build-debug
+
+run: build-debug
+	@bash scripts/run.sh build/debug
+
+test: test-debug test-asan test-tsan test-fuzz
+	@echo "make test: all suites passed"
+
+test-debug: build-debug
+	ctest --preset debug -j $(JOBS)
+
+test-asan: build-asan
+	ctest --preset asan -j $(JOBS)
+
+test-tsan: build-tsan
+	ctest --preset tsan -j $(JOBS)
+
+test-fuzz: build-fuzz
+	@for t in $(FUZZ_TARGETS); do \
+	  bash scripts/fuzz.sh build/fuzz $$t $(FUZZ_TEST_SECONDS) || exit 1; \
+	done
+
+bench: build-release
+	@for b in build/release/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+fuzz: build-fuzz
+	@for t in $(FUZZ_TARGETS); do \
+	  bash scripts/fuzz.sh build/fuzz $$t $(FUZZ_SECONDS) || exit 1; \
+	done
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

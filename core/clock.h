@@ -33,7 +33,9 @@ Clock& systemClock();
 
 // The clock in force; the system clock unless a test installed another.
 Clock& clock();
-inline std::uint32_t tickNow() { return clock().tickMs(); }
+inline std::uint32_t tickNow() {
+    return clock().tickMs();
+}
 
 // Installs `replacement` (nullptr restores the system clock). The caller keeps
 // it alive until it is uninstalled.
@@ -41,7 +43,8 @@ void setClock(Clock* replacement);
 
 class ManualClock final : public Clock {
 public:
-    explicit ManualClock(std::uint32_t tick = 0) : tick_(tick) {}
+    explicit ManualClock(std::uint32_t tick = 0)
+        : tick_(tick) {}
     std::uint32_t tickMs() const override { return tick_.load(std::memory_order_acquire); }
     LocalTime localTime() const override;
     void setTick(std::uint32_t tick) { tick_.store(tick, std::memory_order_release); }

@@ -15,8 +15,7 @@ namespace {
 
 class StandardErrorSink final : public LineSink {
 public:
-    void write(std::string_view line) override
-    {
+    void write(std::string_view line) override {
         // One write per message keeps lines of two threads from interleaving.
         const ssize_t ignored = ::write(STDERR_FILENO, line.data(), line.size());
         (void)ignored;
@@ -34,14 +33,12 @@ struct FileChannel {
     std::filesystem::path path;
 };
 
-FileChannel& fileChannel()
-{
+FileChannel& fileChannel() {
     static FileChannel channel;
     return channel;
 }
 
-std::string vformat(const char* format, va_list args)
-{
+MIRX_PRINTF(1, 0) std::string vformat(const char* format, va_list args) {
     va_list copy;
     va_copy(copy, args);
     char small[512];
@@ -59,8 +56,7 @@ std::string vformat(const char* format, va_list args)
     return text;
 }
 
-void writeFileLine(std::string_view text)
-{
+void writeFileLine(std::string_view text) {
     FileChannel& channel = fileChannel();
     std::lock_guard lock(channel.lock);
     if (channel.fd < 0) {
@@ -81,8 +77,7 @@ void writeFileLine(std::string_view text)
     (void)ignored; // a failed log write is not worth failing for
 }
 
-void emit(std::string text)
-{
+void emit(std::string text) {
     const std::string_view kept = text::prefixWithinUtf16Units(text, kMessageCapacity - 1);
     text.resize(kept.size());
     writeFileLine(text);
@@ -94,9 +89,9 @@ void emit(std::string text)
     (sink != nullptr ? *sink : g_standardError).write(text);
 }
 
+MIRX_PRINTF(4, 0)
 void emitFiltered(const DebugFilterTable& table, Level level, std::uint32_t category,
-                  const char* format, va_list args)
-{
+                  const char* format, va_list args) {
     if (!table.passes(level, category)) {
         return;
     }
@@ -105,20 +100,17 @@ void emitFiltered(const DebugFilterTable& table, Level level, std::uint32_t cate
 
 } // namespace
 
-DecodedFilter decodeFilter(std::uint32_t word)
-{
+DecodedFilter decodeFilter(std::uint32_t word) {
     return DecodedFilter{(word >> 29) & 0x3, (word >> 26) & 0x7, (word >> 16) & 0x3FF,
                          (word >> 10) & 0x3F, word & 0x3FF};
 }
 
-DebugFilterTable::DebugFilterTable()
-{
+DebugFilterTable::DebugFilterTable() {
     const std::uint32_t initial = kDefaultWord;
     set(1, &initial);
 }
 
-void DebugFilterTable::set(std::uint32_t count, const std::uint32_t* words)
-{
+void DebugFilterTable::set(std::uint32_t count, const std::uint32_t* words) {
     if (count > kCapacity) {
         print("WARNING: Debug filter table holds %zu filters ... %u received, the rest ignored",
               kCapacity, count);
@@ -132,8 +124,7 @@ void DebugFilterTable::set(std::uint32_t count, const std::uint32_t* words)
     }
 }
 
-bool DebugFilterTable::passes(Level level, std::uint32_t category) const
-{
+bool DebugFilterTable::passes(Level level, std::uint32_t category) const {
     const DecodedFilter message = decodeFilter(category);
     const auto wanted = static_cast<std::uint32_t>(level);
     std::lock_guard lock(lock_);
@@ -149,31 +140,26 @@ bool DebugFilterTable::passes(Level level, std::uint32_t category) const
     return false;
 }
 
-std::uint32_t DebugFilterTable::count() const
-{
+std::uint32_t DebugFilterTable::count() const {
     std::lock_guard lock(lock_);
     return count_;
 }
 
-std::uint32_t DebugFilterTable::rawWord(std::size_t index) const
-{
+std::uint32_t DebugFilterTable::rawWord(std::size_t index) const {
     std::lock_guard lock(lock_);
     return index < count_ ? raw_[index] : 0;
 }
 
-DebugFilterTable& debugFilters()
-{
+DebugFilterTable& debugFilters() {
     static DebugFilterTable table;
     return table;
 }
 
-void setFilters(std::uint32_t count, const std::uint32_t* words)
-{
+void setFilters(std::uint32_t count, const std::uint32_t* words) {
     debugFilters().set(count, words);
 }
 
-void print(const char* format, ...)
-{
+void print(const char* format, ...) {
     va_list args;
     va_start(args, format);
     std::string text = vformat(format, args);
@@ -181,45 +167,43 @@ void print(const char* format, ...)
     emit(std::move(text));
 }
 
-void printError(const DebugFilterTable& table, std::uint32_t category, const char* format, ...)
-{
+void printError(const DebugFilterTable& table, std::uint32_t category, const char* format, ...) {
     va_list args;
     va_start(args, format);
     emitFiltered(table, Level::Error, category, format, args);
     va_end(args);
 }
 
-void printInfo(const DebugFilterTable& table, std::uint32_t category, const char* format, ...)
-{
+void printInfo(const DebugFilterTable& table, std::uint32_t category, const char* format, ...) {
     va_list args;
     va_start(args, format);
     emitFiltered(table, Level::Information, category, format, args);
     va_end(args);
 }
 
-void printDetail(const DebugFilterTable& table, std::uint32_t category, const char* format, ...)
-{
+void printDetail(const DebugFilterTable& table, std::uint32_t category, const char* format, ...) {
     va_list args;
     va_start(args, format);
     emitFiltered(table, Level::Detail, category, format, args);
     va_end(args);
 }
 
-void setDebuggerSink(LineSink* sink) { g_debugger.store(sink, std::memory_order_release); }
+void setDebuggerSink(LineSink* sink) {
+    g_debugger.store(sink, std::memory_order_release);
+}
 
-std::filesystem::path logFileName(const std::filesystem::path& folder, int year, int month,
-                                  int day, int hour, int minute)
-{
+std::filesystem::path logFileName(const std::filesystem::path& folder, int year, int month, int day,
+                                  int hour, int minute) {
     char name[64];
     std::snprintf(name, sizeof name, "%s_%02d-%02d-%02d_%02d-%02d.txt", "Debug_Log", year, month,
                   day, hour, minute);
     return folder / name;
 }
 
-bool openLogFile(const std::filesystem::path& folder)
-{
+bool openLogFile(const std::filesystem::path& folder) {
     const LocalTime t = clock().localTime();
-    const std::filesystem::path path = logFileName(folder, t.year, t.month, t.day, t.hour, t.minute);
+    const std::filesystem::path path =
+        logFileName(folder, t.year, t.month, t.day, t.hour, t.minute);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         print("ERROR:  Unable to create Activity Log file: %s (0x%x)", path.c_str(),
@@ -243,8 +227,7 @@ bool openLogFile(const std::filesystem::path& folder)
     return true;
 }
 
-void closeLogFile()
-{
+void closeLogFile() {
     FileChannel& channel = fileChannel();
     std::lock_guard lock(channel.lock);
     if (channel.fd >= 0) {
@@ -254,8 +237,7 @@ void closeLogFile()
     channel.path.clear();
 }
 
-std::filesystem::path logFilePath()
-{
+std::filesystem::path logFilePath() {
     FileChannel& channel = fileChannel();
     std::lock_guard lock(channel.lock);
     return channel.path;

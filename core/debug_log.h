@@ -97,7 +97,7 @@ void closeLogFile();
 std::filesystem::path logFilePath();
 
 // File name for a log started at `time` in `folder`.
-std::filesystem::path logFileName(const std::filesystem::path& folder, int year, int month,
-                                  int day, int hour, int minute);
+std::filesystem::path logFileName(const std::filesystem::path& folder, int year, int month, int day,
+                                  int hour, int minute);
 
 } // namespace mirx::log

@@ -8,8 +8,7 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 
 // Decodes one code point starting at `pos`; advances `pos` past it.
-char32_t decodeUtf8(std::string_view s, std::size_t& pos)
-{
+char32_t decodeUtf8(std::string_view s, std::size_t& pos) {
     const auto lead = static_cast<unsigned char>(s[pos]);
     if (lead < 0x80) {
         ++pos;
@@ -53,8 +52,7 @@ char32_t decodeUtf8(std::string_view s, std::size_t& pos)
     return cp;
 }
 
-void appendUtf8(std::string& out, char32_t cp)
-{
+void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -73,8 +71,7 @@ void appendUtf8(std::string& out, char32_t cp)
 }
 
 template <typename Emit>
-void forEachUtf16Unit(std::string_view utf8, Emit emit)
-{
+void forEachUtf16Unit(std::string_view utf8, Emit emit) {
     std::size_t pos = 0;
     while (pos < utf8.size()) {
         const char32_t cp = decodeUtf8(utf8, pos);
@@ -90,16 +87,14 @@ void forEachUtf16Unit(std::string_view utf8, Emit emit)
 
 } // namespace
 
-std::u16string toUtf16(std::string_view utf8)
-{
+std::u16string toUtf16(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
     forEachUtf16Unit(utf8, [&](char16_t unit) { out += unit; });
     return out;
 }
 
-std::string toUtf8(std::u16string_view utf16)
-{
+std::string toUtf8(std::u16string_view utf16) {
     std::string out;
     out.reserve(utf16.size());
     for (std::size_t i = 0; i < utf16.size(); ++i) {
@@ -119,15 +114,13 @@ std::string toUtf8(std::u16string_view utf16)
     return out;
 }
 
-std::size_t utf16Length(std::string_view utf8)
-{
+std::size_t utf16Length(std::string_view utf8) {
     std::size_t units = 0;
     forEachUtf16Unit(utf8, [&](char16_t) { ++units; });
     return units;
 }
 
-std::string_view prefixWithinUtf16Units(std::string_view utf8, std::size_t maxUnits)
-{
+std::string_view prefixWithinUtf16Units(std::string_view utf8, std::size_t maxUnits) {
     std::size_t pos = 0;
     std::size_t units = 0;
     while (pos < utf8.size()) {
@@ -143,8 +136,7 @@ std::string_view prefixWithinUtf16Units(std::string_view utf8, std::size_t maxUn
     return utf8.substr(0, pos);
 }
 
-void appendUtf16le(std::string& out, std::string_view utf8)
-{
+void appendUtf16le(std::string& out, std::string_view utf8) {
     forEachUtf16Unit(utf8, [&](char16_t unit) {
         out += static_cast<char>(unit & 0xFF);
         out += static_cast<char>(unit >> 8);

@@ -4,8 +4,7 @@ namespace mirx::wire {
 
 std::size_t writeFrame(std::uint8_t* dest, std::size_t room, std::uint16_t messageId,
                        std::uint16_t secondValue, const std::uint8_t* payload,
-                       std::size_t payloadLength)
-{
+                       std::size_t payloadLength) {
     if (payloadLength > kMaxFrameSize - kFrameOverhead || room < payloadLength + kFrameOverhead) {
         return 0;
     }
@@ -22,8 +21,7 @@ std::size_t writeFrame(std::uint8_t* dest, std::size_t room, std::uint16_t messa
     return total;
 }
 
-std::size_t writeKeepAlive(std::uint8_t* dest, std::size_t room, std::uint16_t checkTimeMs)
-{
+std::size_t writeKeepAlive(std::uint8_t* dest, std::size_t room, std::uint16_t checkTimeMs) {
     return writeFrame(dest, room, kKeepAliveId, checkTimeMs, nullptr, 0);
 }
 

@@ -34,27 +34,25 @@ inline constexpr std::size_t kMinSizeField = 16;
 inline constexpr std::uint16_t kKeepAliveId = 0xFFFF;
 inline constexpr std::size_t kKeepAliveSize = kFrameOverhead;
 
-inline std::uint16_t readU16(const std::uint8_t* p)
-{
+inline std::uint16_t readU16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-inline std::uint32_t readU32(const std::uint8_t* p)
-{
+inline std::uint32_t readU32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-inline std::int32_t readI32(const std::uint8_t* p) { return static_cast<std::int32_t>(readU32(p)); }
+inline std::int32_t readI32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(readU32(p));
+}
 
-inline void writeU16(std::uint8_t* p, std::uint16_t v)
-{
+inline void writeU16(std::uint8_t* p, std::uint16_t v) {
     p[0] = static_cast<std::uint8_t>(v);
     p[1] = static_cast<std::uint8_t>(v >> 8);
 }
 
-inline void writeU32(std::uint8_t* p, std::uint32_t v)
-{
+inline void writeU32(std::uint8_t* p, std::uint32_t v) {
     p[0] = static_cast<std::uint8_t>(v);
     p[1] = static_cast<std::uint8_t>(v >> 8);
     p[2] = static_cast<std::uint8_t>(v >> 16);

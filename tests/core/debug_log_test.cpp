@@ -1,0 +1,230 @@
+#include "core/clock.h"
+#include "core/debug_log.h"
+#include "tests/support/log_capture.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <string>
+
+namespace mirx::log {
+namespace {
+
+constexpr std::uint32_t kOtherCategory = (1u << 26) | (5u << 16) | (2u << 10) | 7u;
+
+struct FilterCase {
+    const char* name;
+    std::vector<std::uint32_t> words;
+    Level level;
+    std::uint32_t category;
+    bool passes;
+};
+
+class FilterDecision : public ::testing::TestWithParam<FilterCase> {};
+
+TEST_P(FilterDecision, MatchesTheFirstFittingFilter) {
+    const FilterCase& c = GetParam();
+    DebugFilterTable table;
+    table.set(static_cast<std::uint32_t>(c.words.size()), c.words.data());
+    EXPECT_EQ(table.passes(c.level, c.category), c.passes);
+}
+
+// Level 3 field: 0x60000000; level 2: 0x40000000; level 1: 0x20000000.
+// Wildcards in every other field: 0x1FFFFFFF.
+const FilterCase kFilterCases[] = {
+    {"DefaultPassesErrors", {0xBFFFFFFF}, Level::Error, kConnectionCategory, true},
+    {"DefaultBlocksInformation", {0xBFFFFFFF}, Level::Information, kConnectionCategory, false},
+    {"DefaultBlocksDetail", {0xBFFFFFFF}, Level::Detail, kConnectionCategory, false},
+    {"AllLevelsPassDetail", {0x7FFFFFFF}, Level::Detail, kConnectionCategory, true},
+    {"AllLevelsPassOtherCategory", {0x7FFFFFFF}, Level::Information, kOtherCategory, true},
+    {"LevelTwoPassesError", {0x5FFFFFFF}, Level::Error, kConnectionCategory, true},
+    {"LevelTwoPassesInformation", {0x5FFFFFFF}, Level::Information, kConnectionCategory, true},
+    {"LevelTwoBlocksDetail", {0x5FFFFFFF}, Level::Detail, kConnectionCategory, false},
+    {"EmptyTablePassesNothing", {}, Level::Error, kConnectionCategory, false},
+    // Exact class 0, group 13, subgroup 63, item 0 at every level.
+    {"ExactCategoryMatches",
+     {0x60000000u | kConnectionCategory},
+     Level::Detail,
+     kConnectionCategory,
+     true},
+    {"ExactCategoryRejectsOther",
+     {0x60000000u | kConnectionCategory},
+     Level::Detail,
+     kOtherCategory,
+     false},
+    {"GroupMismatch",
+     {0x60000000u | (7u << 26) | (12u << 16) | (63u << 10) | 1023u},
+     Level::Error,
+     kConnectionCategory,
+     false},
+    {"ItemMismatch",
+     {0x60000000u | (7u << 26) | (1023u << 16) | (63u << 10) | 5u},
+     Level::Error,
+     kConnectionCategory,
+     false},
+    {"LaterFilterStillConsulted",
+     {0x60000000u | kOtherCategory, 0x5FFFFFFF},
+     Level::Information,
+     kConnectionCategory,
+     true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, FilterDecision, ::testing::ValuesIn(kFilterCases),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(DebugFilter, DecodesEveryField) {
+    EXPECT_EQ(decodeFilter(0xBFFFFFFF), (DecodedFilter{1, 7, 1023, 63, 1023}));
+    EXPECT_EQ(decodeFilter(kConnectionCategory), (DecodedFilter{0, 0, 13, 63, 0}));
+    EXPECT_EQ(decodeFilter(0x80000000), (DecodedFilter{0, 0, 0, 0, 0})); // bit 31 unused
+}
+
+TEST(DebugFilter, StartsWithTheSingleErrorFilter) {
+    DebugFilterTable table;
+    EXPECT_EQ(table.count(), 1u);
+    EXPECT_EQ(table.rawWord(0), 0xBFFFFFFFu);
+}
+
+TEST(DebugFilter, ExcessFiltersAreClippedAndReported) {
+    test::LogCapture capture;
+    std::vector<std::uint32_t> words(300, 0x7FFFFFFF);
+    words[255] = 0x12345678;
+    DebugFilterTable table;
+    table.set(static_cast<std::uint32_t>(words.size()), words.data());
+    EXPECT_EQ(table.count(), 256u);
+    EXPECT_EQ(table.rawWord(255), 0x12345678u);
+    EXPECT_TRUE(capture.contains("WARNING:"));
+}
+
+TEST(DebugLog, EmptyTableSilencesOnlyFilteredMessages) {
+    test::LogCapture capture;
+    DebugFilterTable table;
+    table.set(0, nullptr);
+    printError(table, kConnectionCategory, "filtered %d", 1);
+    print("plain %d", 2);
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{"plain 2"});
+}
+
+TEST(DebugLog, FilteredLevelsFollowTheTable) {
+    test::LogCapture capture;
+    DebugFilterTable table; // default: errors only
+    printError(table, kConnectionCategory, "e");
+    printInfo(table, kConnectionCategory, "i");
+    printDetail(table, kConnectionCategory, "d");
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{"e"});
+}
+
+struct CutCase {
+    std::size_t length;
+    std::size_t kept;
+    bool lineFeed;
+};
+
+TEST(DebugLog, LongMessagesAreCutAndLoseTheirLineFeedWhenFull) {
+    const CutCase cases[] = {{1, 1, true}, {998, 998, true}, {999, 999, false}, {1200, 999, false}};
+    for (const CutCase& c : cases) {
+        test::LogCapture capture;
+        print("%s", std::string(c.length, 'a').c_str());
+        const auto raw = capture.raw();
+        ASSERT_EQ(raw.size(), 1u);
+        std::string expected(c.kept, 'a');
+        if (c.lineFeed) {
+            expected += '\n';
+        }
+        EXPECT_EQ(raw[0], expected) << "length " << c.length;
+    }
+}
+
+TEST(DebugLog, CutNeverSplitsACharacter) {
+    test::LogCapture capture;
+    // 998 ASCII characters, then a character that needs two UTF-16 units.
+    print("%s\xF0\x9F\x8E\xA4", std::string(998, 'a').c_str());
+    EXPECT_EQ(capture.raw().at(0), std::string(998, 'a') + "\n");
+}
+
+class LogFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("mirx-log-" + std::to_string(::getpid()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder_);
+        std::filesystem::create_directories(folder_);
+        clock_.setLocalTime(LocalTime{2026, 12, 6, 12, 50, 24, 75});
+    }
+    void TearDown() override {
+        closeLogFile();
+        std::filesystem::remove_all(folder_);
+    }
+
+    static std::string readAll(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    static std::string utf16le(std::string_view ascii) {
+        std::string out;
+        for (char c : ascii) {
+            out += c;
+            out += '\0';
+        }
+        return out;
+    }
+
+    std::filesystem::path folder_;
+    ManualClock clock_;
+    ScopedClock useClock_{clock_};
+    test::LogCapture capture_;
+};
+
+TEST_F(LogFile, IsNamedByStartMinuteAndStampsEachLine) {
+    ASSERT_TRUE(openLogFile(folder_));
+    const auto expectedPath = folder_ / "Debug_Log_2026-12-06_12-50.txt";
+    EXPECT_EQ(logFilePath(), expectedPath);
+    print("[%s] Connection thread started", "192.0.2.10:5000");
+    closeLogFile();
+
+    const std::string expected =
+        std::string("\xFF\xFE", 2) +
+        utf16le("12/06/2026 12:50:24.075 - [192.0.2.10:5000] Connection thread started\r\n");
+    EXPECT_EQ(readAll(expectedPath), expected);
+    // The debugger channel still gets the message.
+    EXPECT_TRUE(capture_.contains("Connection thread started"));
+}
+
+TEST_F(LogFile, LinesLongerThanTheLineBufferLoseTheirEnd) {
+    ASSERT_TRUE(openLogFile(folder_));
+    const std::string stamp = "12/06/2026 12:50:24.075 - ";
+    print("%s", std::string(400, 'x').c_str());
+    closeLogFile();
+    const std::string content = readAll(folder_ / "Debug_Log_2026-12-06_12-50.txt");
+    EXPECT_EQ(content,
+              std::string("\xFF\xFE", 2) + utf16le(stamp + std::string(300 - stamp.size(), 'x')));
+}
+
+TEST_F(LogFile, WritesTextAsUtf16) {
+    ASSERT_TRUE(openLogFile(folder_));
+    print("\xC3\x84"); // U+00C4
+    closeLogFile();
+    const std::string content = readAll(folder_ / "Debug_Log_2026-12-06_12-50.txt");
+    EXPECT_NE(content.find(std::string("\xC4\x00\r\x00\n\x00", 6)), std::string::npos);
+}
+
+TEST_F(LogFile, MissingFolderIsReportedAndLeavesTheChannelOff) {
+    const auto missing = folder_ / "absent";
+    EXPECT_FALSE(openLogFile(missing));
+    EXPECT_TRUE(logFilePath().empty());
+    const std::string expected = "ERROR:  Unable to create Activity Log file: " +
+                                 (missing / "Debug_Log_2026-12-06_12-50.txt").string() + " (0x2)";
+    EXPECT_TRUE(capture_.contains(expected)) << capture_.lines().at(0);
+    print("still reaches the debugger channel");
+    EXPECT_TRUE(capture_.contains("still reaches the debugger channel"));
+}
+
+TEST_F(LogFile, NothingIsWrittenUntilOpened) {
+    print("before any file");
+    EXPECT_TRUE(logFilePath().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(folder_));
+}
+
+} // namespace
+} // namespace mirx::log

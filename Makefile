@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 30
 FUZZ_TARGETS := frame_cutter
 
-.PHONY: all setup build run test test-debug test-asan test-tsan test-fuzz bench fuzz format clean
+.PHONY: all setup build run test test-fuzz bench fuzz format clean
 
 all: build
 
@@ -25,16 +25,10 @@ run: build-debug
 	@bash scripts/run.sh build/debug
 
 test: test-debug test-asan test-tsan test-fuzz
-	@echo "make test: all suites passed"
+	@bash scripts/summary.sh build/debug/ctest.log build/asan/ctest.log build/tsan/ctest.log
 
-test-debug: build-debug
-	ctest --preset debug -j $(JOBS)
-
-test-asan: build-asan
-	ctest --preset asan -j $(JOBS)
-
-test-tsan: build-tsan
-	ctest --preset tsan -j $(JOBS)
+test-%: build-%
+	@set -o pipefail; ctest --preset $* -j $(JOBS) 2>&1 | tee build/$*/ctest.log
 
 test-fuzz: build-fuzz
 	@for t in $(FUZZ_TARGETS); do \

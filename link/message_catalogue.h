@@ -85,6 +85,8 @@
     X(ADMIN_CLIENT_OPTIONS_INFO_REQUEST, 6057, ToServer, "0xFFFF", 0)                              \
     X(ADMIN_CLIENT_OPTIONS_INFO_RESPONSE, 6058, ToConsole, "ignored", 0)                           \
     X(ADMIN_CLIENT_OPTIONS_FILE_UPLOAD, 6059, ToServer, "0", 0)                                    \
+    /* Trunking mode, sent by the server before ADMIN_LOGIN_COMPLETE (docs/protocol.md) */         \
+    X(ADMIN_TRUNKING_MODE, 6100, ToConsole, "0", 1)                                                \
     /* Link level */                                                                               \
     X(KEEP_ALIVE, 0xFFFF, Both, "auto-disconnect check time in ms", 0)
 

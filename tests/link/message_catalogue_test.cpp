@@ -24,6 +24,7 @@ TEST(MessageCatalogue, RoutesWhatTheServerSends) {
         {ADMIN_CLIENT_OPTIONS_INFO_RESPONSE, Route::MainDispatch},
         {6059, Route::NotRecognized},
         {6060, Route::NotRecognized},
+        {ADMIN_TRUNKING_MODE, Route::MainDispatch},
         {1004, Route::NotRecognized},
         {KEEP_ALIVE, Route::KeepAlive},
     };

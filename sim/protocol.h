@@ -1,0 +1,39 @@
+#pragma once
+
+#include "link/password_cipher.h"
+#include "sim/sim_server.h"
+#include "sim/site.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The server's side of the conversation: identification and update offer,
+// login, configuration download, and every request against the site.
+
+namespace mirx::sim {
+
+struct ProtocolOptions {
+    // Shared key base for logins whose password field is encrypted; when
+    // set, every login is read as a domain login.
+    std::optional<link::KeyBase> domainKey;
+    // Called after every change a console made to the site (for --state).
+    std::function<void(const Site&)> onSiteChanged;
+};
+
+class SiteProtocol final : public SimProtocol {
+public:
+    SiteProtocol(Site& site, ProtocolOptions options);
+    ~SiteProtocol() override;
+
+    void onConnect(SimConnection& connection) override;
+    void onFrame(SimConnection& connection, const wire::FrameView& frame) override;
+    void onTick(SimConnection& connection) override;
+    void onDisconnect() override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace mirx::sim

@@ -28,6 +28,11 @@ public:
         return elapsed >= interval_;
     }
 
+    // Milliseconds until expired() turns true; 0 once it has.
+    std::uint32_t remaining() const {
+        const std::uint32_t elapsed = tickNow() - start_;
+        return elapsed >= interval_ ? 0 : interval_ - elapsed;
+    }
     bool armed() const { return interval_ != 0; }
     std::uint32_t interval() const { return interval_; }
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace mirx::model {
@@ -97,8 +98,11 @@ encodeFileUpload(std::string_view name, std::span<const std::uint8_t> data, std:
     FileUploadHead head;
     head.set(FileUploadHead::kFileName, name);
     head.set(FileUploadHead::kLength, static_cast<std::uint32_t>(length));
-    std::vector<std::uint8_t> out(head.bytes.begin(), head.bytes.end());
-    out.insert(out.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
+    std::vector<std::uint8_t> out(FileUploadHead::kSize + length);
+    std::memcpy(out.data(), head.data(), FileUploadHead::kSize);
+    if (length != 0) {
+        std::memcpy(out.data() + FileUploadHead::kSize, data.data(), length);
+    }
     return out;
 }
 

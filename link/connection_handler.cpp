@@ -1,0 +1,53 @@
+#include "link/connection_handler.h"
+
+#include <cstdio>
+
+namespace mirx::link {
+
+std::string formatPeer(const std::array<std::uint8_t, 4>& address, std::uint16_t port) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%d.%d.%d.%d:%d", address[0], address[1], address[2],
+                  address[3], port);
+    return text;
+}
+
+CConnectionHandler::CConnectionHandler() {
+    WatchQueue(ownQueue_);
+}
+
+CConnectionHandler::~CConnectionHandler() {
+    ownQueue_.SetPostHook({});
+}
+
+void CConnectionHandler::WatchQueue(CMessageQueue& queue) {
+    queue.SetPostHook([this] { wakeup_.signal(); });
+}
+
+void CConnectionHandler::SetEndpoints(std::array<std::uint8_t, 4> peerAddress,
+                                      std::uint16_t peerPort, std::uint32_t localAddress,
+                                      std::uint16_t localPort) {
+    peerAddress_ = peerAddress;
+    peerPort_ = peerPort;
+    localAddress_ = localAddress;
+    localPort_ = localPort;
+}
+
+void CConnectionHandler::OnConnect() {
+    peerText_ = formatPeer(peerAddress_, peerPort_);
+    CurrentQueue().Enable();
+    connected_.store(true, std::memory_order_release);
+}
+
+void CConnectionHandler::OnDisconnect() {
+    disconnectRequest_.store(false, std::memory_order_release);
+    CurrentQueue().DisableAndClear();
+    connected_.store(false, std::memory_order_release);
+    MakeCurrent(ownQueue_);
+}
+
+void CConnectionHandler::RequestDisconnect() {
+    disconnectRequest_.store(true, std::memory_order_release);
+    wakeup_.signal();
+}
+
+} // namespace mirx::link

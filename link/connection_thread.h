@@ -1,0 +1,69 @@
+#pragma once
+
+#include "core/elapsed_timer.h"
+#include "core/ip_socket.h"
+#include "core/socket_errors.h"
+#include "core/thread.h"
+#include "core/wire_frame.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace mirx::link {
+
+class CConnectionHandler;
+
+// Owns one open TCP connection until it ends: cuts received bytes into
+// frames for the handler, drains the handler's current queue into the
+// socket, keeps the link alive and closes it on silence, on a socket error
+// or when the handler asks. Waits in poll() on the socket and the handler's
+// wake-up descriptor, never longer than the old 10 ms pass.
+class CConnectionThread final : public CThread {
+public:
+    static constexpr std::size_t kBufferSize = wire::kMaxFrameSize;
+    static constexpr std::uint32_t kInitialCommunicationTimeoutMs = 3500;
+    static constexpr std::uint32_t kKeepAliveIntervalMs = 1250;
+    static constexpr int kIdleWaitMs = 10;
+    static constexpr int kIncompleteWaitMs = 1;
+
+    struct Config {
+        CIpSocket* socket = nullptr; // connected
+        CConnectionHandler* handler = nullptr;
+        bool ownsSocket = false;
+        bool ownsHandler = false;
+    };
+
+    explicit CConnectionThread(const Config& config);
+    ~CConnectionThread() override;
+
+    // Any thread: the loop ends at its next pass.
+    void RequestStop() { stopRequest_.store(true, std::memory_order_release); }
+
+protected:
+    void Run() override;
+
+private:
+    class Sink;
+    // Sends the whole buffer unless the socket fails or the link times out.
+    bool SendAll(const std::uint8_t* data, std::size_t length);
+    bool WaitWritable();
+    void Wait(int timeoutMs);
+
+    std::atomic<bool> stopRequest_{false};
+    CIpSocket* socket_;
+    CConnectionHandler* handler_;
+    bool ownsSocket_;
+    bool ownsHandler_;
+    std::array<std::uint8_t, 4> peerAddress_{};
+    std::uint16_t peerPort_ = 0;
+    std::uint32_t localAddress_ = 0;
+    std::uint16_t localPort_ = 0;
+    std::string peerText_;
+    CElapsedTimer communicationTimeout_;
+    CElapsedTimer keepAliveTimer_;
+};
+
+} // namespace mirx::link

@@ -1,0 +1,197 @@
+#include "core/debug_log.h"
+#include "core/ip_socket.h"
+#include "link/connection_handler.h"
+#include "link/connection_thread.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/test_client.h"
+#include "tests/support/test_listener.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace mirx::link {
+namespace {
+
+using namespace std::chrono_literals;
+using SteadyClock = std::chrono::steady_clock;
+
+struct Received {
+    std::uint16_t id;
+    std::uint16_t second;
+    std::vector<std::uint8_t> payload;
+};
+
+class RecordingHandler final : public CConnectionHandler {
+public:
+    void OnConnect() override {
+        CConnectionHandler::OnConnect();
+        connects_.fetch_add(1);
+    }
+    void OnMessage(std::uint16_t id, std::uint16_t second, const std::uint8_t* payload,
+                   std::size_t length) override {
+        std::lock_guard lock(lock_);
+        received_.push_back({id, second, std::vector<std::uint8_t>(payload, payload + length)});
+    }
+    void OnDisconnect() override {
+        CConnectionHandler::OnDisconnect();
+        disconnects_.fetch_add(1);
+    }
+
+    std::vector<Received> received() const {
+        std::lock_guard lock(lock_);
+        return received_;
+    }
+    int connects() const { return connects_.load(); }
+    int disconnects() const { return disconnects_.load(); }
+
+private:
+    mutable std::mutex lock_;
+    std::vector<Received> received_;
+    std::atomic<int> connects_{0};
+    std::atomic<int> disconnects_{0};
+};
+
+template <typename Predicate>
+bool waitUntil(Predicate done, std::chrono::milliseconds limit) {
+    const auto deadline = SteadyClock::now() + limit;
+    while (!done()) {
+        if (SteadyClock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+// A console connection thread talking to a test peer on 127.0.0.1.
+class ConnectionThread : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::uint32_t everything = 0x7FFFFFFF;
+        log::setFilters(1, &everything);
+        ASSERT_EQ(socket_.OpenConnection("127.0.0.1", 0, "127.0.0.1", listener_.port()), 0);
+        const int fd = listener_.accept(2000);
+        ASSERT_GE(fd, 0);
+        peer_.adopt(fd);
+        auto* thread = new CConnectionThread({&socket_, &handler_, false, false});
+        thread->SetAutoDelete(true);
+        ASSERT_TRUE(thread->Start());
+        ASSERT_TRUE(waitUntil([&] { return handler_.IsConnected(); }, 2s));
+    }
+
+    void TearDown() override {
+        handler_.RequestDisconnect();
+        EXPECT_TRUE(waitUntil([&] { return log_.contains("Connection thread terminated"); }, 3s));
+        EXPECT_EQ(handler_.disconnects(), 1);
+        const std::uint32_t initial = log::DebugFilterTable::kDefaultWord;
+        log::setFilters(1, &initial);
+    }
+
+    bool closedWithin(std::chrono::milliseconds limit) {
+        return waitUntil([&] { return !handler_.IsConnected(); }, limit);
+    }
+
+    test::LogCapture log_;
+    test::TestListener listener_;
+    CIpSocket socket_;
+    RecordingHandler handler_;
+    test::TestClient peer_;
+};
+
+TEST_F(ConnectionThread, DeliversFramesInOrderAndConsumesKeepAlives) {
+    const std::vector<std::uint8_t> payload = {1, 2, 3};
+    ASSERT_TRUE(peer_.send(2010, 10001, payload));
+    ASSERT_TRUE(peer_.sendKeepAlive(3500));
+    ASSERT_TRUE(peer_.send(6002, 0));
+    ASSERT_TRUE(waitUntil([&] { return handler_.received().size() == 2; }, 2s));
+    const auto got = handler_.received();
+    EXPECT_EQ(got[0].id, 2010);
+    EXPECT_EQ(got[0].second, 10001);
+    EXPECT_EQ(got[0].payload, payload);
+    EXPECT_EQ(got[1].id, 6002);
+    EXPECT_EQ(handler_.connects(), 1);
+    EXPECT_TRUE(log_.contains("Received Keep Alive ... Auto Disconnect Check Time: 3500"));
+}
+
+TEST_F(ConnectionThread, PostedRequestsLeaveAsConsecutiveFrames) {
+    const std::uint8_t two[2] = {7, 0};
+    handler_.CurrentQueue().PostCopy(6032, 0, two, sizeof two);
+    handler_.CurrentQueue().PostCopy(6004, 0, nullptr, 0);
+    handler_.CurrentQueue().PostCopy(6048, 12, nullptr, 0);
+    const std::uint16_t expected[3][2] = {{6032, 0}, {6004, 0}, {6048, 12}};
+    for (const auto& e : expected) {
+        const auto frame = peer_.receive(2000);
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->id, e[0]);
+        EXPECT_EQ(frame->second, e[1]);
+    }
+}
+
+TEST_F(ConnectionThread, SendsKeepAlivesWhileIdleCarryingItsCheckTime) {
+    // Keep the console's own time-out from firing while we listen.
+    for (int i = 0; i < 4; ++i) {
+        peer_.sendKeepAlive(6000);
+        peer_.receive(700);
+    }
+    EXPECT_GE(peer_.keepAlivesSeen(), 1);
+    ASSERT_TRUE(peer_.lastCheckTime());
+    EXPECT_EQ(*peer_.lastCheckTime(), 6000) << "the announced check time becomes ours";
+    EXPECT_TRUE(log_.contains("Keep Alive message sent to prevent connection timeout!"));
+    EXPECT_TRUE(handler_.IsConnected());
+}
+
+TEST_F(ConnectionThread, FirstKeepAliveCarriesTheInitialTimeout) {
+    peer_.receive(1600);
+    ASSERT_TRUE(peer_.lastCheckTime());
+    EXPECT_EQ(*peer_.lastCheckTime(), 3500);
+}
+
+TEST_F(ConnectionThread, SilentPeerIsDroppedAfterTheCommunicationTimeout) {
+    const auto start = SteadyClock::now();
+    ASSERT_TRUE(closedWithin(6s));
+    const auto took = SteadyClock::now() - start;
+    EXPECT_GE(took, 3000ms);
+    EXPECT_TRUE(log_.contains("Closing connection due to communication timeout!"));
+    EXPECT_TRUE(peer_.waitClosed(1000));
+}
+
+TEST_F(ConnectionThread, AnnouncedCheckTimeShortensTheTimeout) {
+    const auto start = SteadyClock::now();
+    peer_.sendKeepAlive(800);
+    ASSERT_TRUE(closedWithin(3s));
+    EXPECT_LT(SteadyClock::now() - start, 2500ms);
+}
+
+TEST_F(ConnectionThread, PeerThatKeepsTalkingStaysConnected) {
+    for (int i = 0; i < 8; ++i) {
+        peer_.sendKeepAlive(1000);
+        std::this_thread::sleep_for(300ms);
+    }
+    EXPECT_TRUE(handler_.IsConnected());
+}
+
+TEST_F(ConnectionThread, DisconnectRequestClosesPromptly) {
+    const auto start = SteadyClock::now();
+    handler_.RequestDisconnect();
+    ASSERT_TRUE(closedWithin(1s));
+    EXPECT_LT(SteadyClock::now() - start, 500ms);
+    EXPECT_TRUE(log_.contains("Closing connection by request of Client Handler !"));
+}
+
+TEST_F(ConnectionThread, PeerCloseEndsTheLoopWithoutAnError) {
+    peer_.close();
+    ASSERT_TRUE(closedWithin(2s));
+    EXPECT_FALSE(log_.contains("***ERROR***"));
+}
+
+TEST_F(ConnectionThread, QueueIsDisabledAfterTheConnection) {
+    handler_.RequestDisconnect();
+    ASSERT_TRUE(closedWithin(1s));
+    EXPECT_FALSE(handler_.CurrentQueue().PostCopy(6004, 0, nullptr, 0));
+}
+
+} // namespace
+} // namespace mirx::link

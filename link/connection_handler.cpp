@@ -36,13 +36,15 @@ void CConnectionHandler::OnConnect() {
     peerText_ = formatPeer(peerAddress_, peerPort_);
     CurrentQueue().Enable();
     connected_.store(true, std::memory_order_release);
+    connections_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 void CConnectionHandler::OnDisconnect() {
     disconnectRequest_.store(false, std::memory_order_release);
     CurrentQueue().DisableAndClear();
-    connected_.store(false, std::memory_order_release);
     MakeCurrent(ownQueue_);
+    // Last: once this drops, the owner may reuse or destroy the handler.
+    connected_.store(false, std::memory_order_release);
 }
 
 void CConnectionHandler::RequestDisconnect() {

@@ -44,6 +44,9 @@ public:
     void RequestDisconnect();
     bool DisconnectRequested() const { return disconnectRequest_.load(std::memory_order_acquire); }
     bool IsConnected() const { return connected_.load(std::memory_order_acquire); }
+    // Grows by one at every OnConnect, so a waiter cannot miss a connection
+    // that came and went between two looks.
+    unsigned ConnectionCount() const { return connections_.load(std::memory_order_acquire); }
     int State() const { return state_.load(std::memory_order_acquire); }
     void SetState(int state) { state_.store(state, std::memory_order_release); }
 
@@ -77,6 +80,7 @@ private:
     CMessageQueue ownQueue_{kOwnQueueSlots};
     std::atomic<CMessageQueue*> currentQueue_{&ownQueue_};
     std::atomic<bool> connected_{false};
+    std::atomic<unsigned> connections_{0};
     std::atomic<bool> disconnectRequest_{false};
 };
 

@@ -1,0 +1,296 @@
+#include "link/server_link.h"
+
+#include "core/debug_log.h"
+#include "core/local_addresses.h"
+#include "core/thread.h"
+#include "link/connection_thread.h"
+#include "link/server_connection_handler.h"
+#include "link/settings_store.h"
+
+#include <chrono>
+#include <thread>
+
+namespace mirx::link {
+namespace {
+
+constexpr std::size_t kLoginChars = 20;
+
+void sleepOneMs() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+std::string cut(const std::string& text, std::size_t chars) {
+    return text.size() <= chars ? text : text.substr(0, chars);
+}
+
+bool isLoopback(const std::string& dotted) {
+    return dotted.rfind("127.", 0) == 0;
+}
+
+} // namespace
+
+TrunkingMode trunkingModeFromFlags(std::uint8_t flags) {
+    if ((flags & 0x1) != 0) {
+        return TrunkingMode::Rts;
+    }
+    return (flags & 0x2) != 0 ? TrunkingMode::Delec : TrunkingMode::None;
+}
+
+const char* trunkingModeName(TrunkingMode mode) {
+    switch (mode) {
+    case TrunkingMode::Rts:
+        return "RTS";
+    case TrunkingMode::Delec:
+        return "Delec";
+    case TrunkingMode::None:
+        break;
+    }
+    return "none";
+}
+
+ServerLink::ServerLink(LinkServices services)
+    : services_(std::move(services))
+    , handler_(std::make_unique<CServerConnectionHandler>(*this)) {}
+
+ServerLink::~ServerLink() {
+    StopLink();
+    // A connection still running (an attempt abandoned half-way) must end
+    // before the handler it uses goes away.
+    if (handler_->IsConnected()) {
+        handler_->SetState(CConnectionHandler::kIdle);
+        handler_->RequestDisconnect();
+        while (handler_->IsConnected()) {
+            sleepOneMs();
+        }
+    }
+}
+
+std::string ServerLink::errorText() const {
+    std::lock_guard lock(textLock_);
+    return errorText_;
+}
+
+void ServerLink::setErrorText(std::string text) {
+    std::lock_guard lock(textLock_);
+    errorText_ = std::move(text);
+}
+
+bool ServerLink::loggedIn() const {
+    return linkState() == kLoggedIn && handler_->IsConnected();
+}
+
+bool ServerLink::connected() const {
+    return handler_->IsConnected();
+}
+
+model::SystemStatus ServerLink::status() const {
+    std::lock_guard lock(recordLock_);
+    return status_;
+}
+
+model::SystemSettings ServerLink::systemSettings() const {
+    std::lock_guard lock(recordLock_);
+    return systemSettings_;
+}
+
+bool ServerLink::Fail(std::string text, bool unreachable) {
+    log::print("ERROR: %s", text.c_str());
+    setErrorText(std::move(text));
+    setLinkState(kAttemptFailed);
+    if (unreachable) {
+        retryTimer_.start(kRetryDelayMs);
+    }
+    step_ = Step::None;
+    return false;
+}
+
+bool ServerLink::OpenSocket() {
+    SettingsStore& store = settings();
+    const std::string server = readString(store, kServerIPAddress).value_or("");
+    std::string client = readString(store, kClientIPAddress).value_or("");
+
+    std::string resolved;
+    const bool resolvedOk = ResolveHost(server, resolved) == 0;
+
+    if (!IsLocalAddress(client)) {
+        std::string first;
+        if (FindLocalAddress(first)) {
+            client = first;
+            store.writeString(kClientIPAddress.name, client);
+        } else if (resolvedOk && isLoopback(resolved)) {
+            // A console on the server's own machine needs no network card.
+            client = "127.0.0.1";
+        } else {
+            store.writeString(kClientIPAddress.name, "");
+            setErrorText("Local IP address invalid!");
+            return false;
+        }
+    }
+    if (!resolvedOk) {
+        setErrorText("Ondrel Host Name could not be resolved!");
+        return false;
+    }
+    if (isLoopback(resolved) && !isLoopback(client)) {
+        client = "127.0.0.1";
+    }
+    if (socket_.OpenConnection(client, 0, resolved, readPort(store)) == 0) {
+        return true;
+    }
+    const std::string secondary = readString(store, kSecondaryServerIpAddress).value_or("");
+    if (secondary.empty()) {
+        setErrorText("Unable to connect to Ondrel!");
+        return false;
+    }
+    const std::uint16_t port = readSecondaryPort(store);
+    if (socket_.OpenConnection(isLoopback(secondary) ? "127.0.0.1" : client, 0, secondary, port) ==
+        0) {
+        return true;
+    }
+    setErrorText("Unable to connect to Ondrel!");
+    return false;
+}
+
+bool ServerLink::BeginConnect(const std::string& loginName, const std::string& password) {
+    setLinkState(kAttemptRunning);
+    setErrorText({});
+    privilegeWord_.store(-1);
+    loginName_ = cut(loginName, kLoginChars);
+
+    if (handler_->IsConnected()) {
+        // A connection left over from an abandoned attempt.
+        handler_->SetState(CConnectionHandler::kIdle);
+        handler_->RequestDisconnect();
+        while (handler_->IsConnected()) {
+            sleepOneMs();
+        }
+    }
+    if (!OpenSocket()) {
+        return Fail(errorText(), true);
+    }
+    handler_->SetCredentials(loginName_, cut(password, kLoginChars),
+                             readDomainAuthentication(settings()));
+    connectionsBefore_ = handler_->ConnectionCount();
+    auto* thread = new CConnectionThread({&socket_, handler_.get(), false, false});
+    thread->SetAutoDelete(true);
+    if (!thread->Start()) {
+        delete thread;
+        log::print("***ERROR*** Thread failed to start likely due to exhaustion of resources!!!!");
+        socket_.Close();
+        return Fail("Unable to connect to Ondrel!", false);
+    }
+    step_ = Step::WaitConnected;
+    return true;
+}
+
+ServerLink::Progress ServerLink::PollConnect() {
+    auto& update = handler_->Update();
+    switch (step_) {
+    case Step::None:
+        return linkState() == kLoggedIn ? Progress::Succeeded : Progress::Failed;
+    case Step::WaitConnected:
+        if (handler_->ConnectionCount() == connectionsBefore_) {
+            return Progress::Pending;
+        }
+        step_ = Step::WaitCheck;
+        [[fallthrough]];
+    case Step::WaitCheck:
+        if (handler_->IsConnected() && !update.CheckFinished()) {
+            return Progress::Pending;
+        }
+        if (handler_->IsConnected() && update.UpdateAvailable()) {
+            step_ = Step::WaitUpdate;
+            return Progress::UpdateOffered;
+        }
+        break;
+    case Step::WaitUpdate:
+        return Progress::UpdateOffered;
+    case Step::WaitLogin:
+        break;
+    }
+    if (step_ == Step::WaitCheck) {
+        if (!update.Compatible()) {
+            Fail("Software version is not compatible with Server!", false);
+            return Progress::Failed;
+        }
+        step_ = Step::WaitLogin;
+    }
+    // Step::WaitLogin
+    if (handler_->IsConnected() && !loginDone_.load(std::memory_order_acquire)) {
+        return Progress::Pending;
+    }
+    step_ = Step::None;
+    if (loginAccepted_.load(std::memory_order_acquire)) {
+        setErrorText({});
+        setLinkState(kLoggedIn);
+        return Progress::Succeeded;
+    }
+    if (errorText().empty()) {
+        // The connection ended before any answer to the login.
+        setErrorText("Software version is not compatible with Server!");
+    }
+    setLinkState(kAttemptFailed);
+    return Progress::Failed;
+}
+
+void ServerLink::ResumeAfterUpdate(bool installerStarted) {
+    if (installerStarted) {
+        step_ = Step::None;
+        setLinkState(kAttemptFailed);
+        return;
+    }
+    step_ = Step::WaitCheck;
+    // Declined or cancelled: the exchange has moved the handler on to the
+    // login, or ended the connection; either way the compatibility decides.
+    auto& update = handler_->Update();
+    if (!update.Compatible()) {
+        Fail("Software version is not compatible with Server!", false);
+        return;
+    }
+    step_ = Step::WaitLogin;
+}
+
+bool ServerLink::Connect(const std::string& loginName, const std::string& password) {
+    if (!BeginConnect(loginName, password)) {
+        return false;
+    }
+    for (;;) {
+        switch (PollConnect()) {
+        case Progress::Pending:
+            sleepOneMs();
+            break;
+        case Progress::UpdateOffered: {
+            const bool started =
+                services_.runUpdate ? services_.runUpdate(handler_->Update()) : false;
+            if (!started && !services_.runUpdate) {
+                handler_->Update().Decline();
+            }
+            ResumeAfterUpdate(started);
+            if (started) {
+                return false;
+            }
+            break;
+        }
+        case Progress::Succeeded:
+            return true;
+        case Progress::Failed:
+            return false;
+        }
+    }
+}
+
+void ServerLink::StopLink() {
+    if (linkState() != kLoggedIn) {
+        return;
+    }
+    if (handler_->IsConnected()) {
+        handler_->SetState(CConnectionHandler::kIdle);
+        handler_->RequestDisconnect();
+        while (handler_->IsConnected()) {
+            sleepOneMs();
+        }
+    }
+    privilegeWord_.store(-1);
+    setLinkState(kLinkIdle);
+}
+
+} // namespace mirx::link

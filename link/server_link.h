@@ -1,0 +1,153 @@
+#pragma once
+
+#include "core/elapsed_timer.h"
+#include "core/ip_socket.h"
+#include "core/message_queue.h"
+#include "link/password_cipher.h"
+#include "model/system_settings.h"
+#include "model/system_status.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace mirx::link {
+
+class SettingsStore;
+class CServerConnectionHandler;
+class CServerConnectionUpdateSubHandler;
+
+// Where the attempt to reach the server stands.
+enum LinkState : int {
+    kLinkIdle = 1,
+    kAttemptRequested = 2,
+    kAttemptRunning = 3,
+    kLoggedIn = 4,
+    kAttemptFailed = 5,
+};
+
+enum class TrunkingMode : std::uint8_t { None = 0, Rts = 1, Delec = 2 };
+// RTS wins when the server reports both.
+TrunkingMode trunkingModeFromFlags(std::uint8_t flags);
+const char* trunkingModeName(TrunkingMode mode);
+
+// Receives the configuration records the data model owns. Runs on the
+// connection thread; returns false for a message it does not take.
+class ModelSink {
+public:
+    virtual ~ModelSink() = default;
+    virtual bool Store(std::uint16_t messageId, std::uint16_t secondValue,
+                       std::span<const std::uint8_t> payload, const std::string& peerText) = 0;
+};
+
+// What the link needs from the program around it.
+struct LinkServices {
+    SettingsStore* settings = nullptr;
+    // Shown on the user-interface thread when the server offers a newer
+    // console; true when the installer was started and the console must end.
+    std::function<bool(CServerConnectionUpdateSubHandler&)> runUpdate;
+    // The domain account name after checking the directory, or nothing.
+    std::function<std::optional<std::string>()> domainAccount;
+    // Update environment.
+    std::filesystem::path tempRoot;
+    std::uint32_t consoleVersion = 0;
+    std::vector<std::string> relaunchArguments;
+    std::function<bool(const std::filesystem::path&, const std::vector<std::string>&)> launch;
+    ModelSink* model = nullptr;
+};
+
+// The console's one link to the server: the outcome of the last attempt, the
+// request queue, and the handler that speaks the protocol. Connect and
+// StopLink belong to the user-interface thread; the handler fills the rest on
+// the connection thread.
+class ServerLink {
+public:
+    static constexpr std::uint16_t kRequestQueueSlots = 300;
+    static constexpr std::uint32_t kRetryDelayMs = 5000;
+
+    explicit ServerLink(LinkServices services);
+    ~ServerLink();
+    ServerLink(const ServerLink&) = delete;
+    ServerLink& operator=(const ServerLink&) = delete;
+
+    // Blocks until logged in or failed; errorText() says why it failed.
+    bool Connect(const std::string& loginName, const std::string& password);
+
+    // The same attempt in steps, for callers that must keep an event loop
+    // running: BeginConnect opens the connection, PollConnect reports
+    // progress; after UpdateOffered the caller shows the update and calls
+    // ResumeAfterUpdate.
+    enum class Progress { Pending, UpdateOffered, Succeeded, Failed };
+    bool BeginConnect(const std::string& loginName, const std::string& password);
+    Progress PollConnect();
+    void ResumeAfterUpdate(bool installerStarted);
+
+    // Closes a logged-in connection and waits until it has ended.
+    void StopLink();
+
+    int linkState() const { return linkState_.load(std::memory_order_acquire); }
+    void setLinkState(int state) { linkState_.store(state, std::memory_order_release); }
+    std::string errorText() const;
+    void setErrorText(std::string text);
+
+    std::int16_t privilegeWord() const { return privilegeWord_.load(); }
+    std::uint8_t privilegeLevel() const { return privilegeLevel_.load(); }
+    bool fullAdministrator() const { return fullAdministrator_.load(); }
+    TrunkingMode trunkingMode() const { return trunkingMode_.load(); }
+    bool loggedIn() const;
+    bool connected() const;
+
+    CMessageQueue& requestQueue() { return requestQueue_; }
+    CElapsedTimer& retryTimer() { return retryTimer_; }
+    std::atomic<bool>& configurationOpen() { return configurationOpen_; }
+
+    // The last system status; TakeStatusChanged clears the arrival flag.
+    bool takeStatusChanged() { return statusChanged_.exchange(false, std::memory_order_acq_rel); }
+    model::SystemStatus status() const;
+    // The server's system settings as last received.
+    model::SystemSettings systemSettings() const;
+
+    CServerConnectionHandler& handler() { return *handler_; }
+    SettingsStore& settings() { return *services_.settings; }
+    const LinkServices& services() const { return services_; }
+
+private:
+    friend class CServerConnectionHandler;
+    friend class CServerConnectionLoginSubHandler;
+
+    bool OpenSocket();
+    bool Fail(std::string text, bool unreachable);
+
+    LinkServices services_;
+    std::atomic<int> linkState_{kLinkIdle};
+    mutable std::mutex textLock_;
+    std::string errorText_;
+    std::string loginName_;
+    std::atomic<std::int16_t> privilegeWord_{-1};
+    std::atomic<std::uint8_t> privilegeLevel_{0};
+    std::atomic<bool> fullAdministrator_{false};
+    std::atomic<TrunkingMode> trunkingMode_{TrunkingMode::None};
+    std::atomic<bool> statusChanged_{false};
+    std::atomic<bool> configurationOpen_{false};
+    std::atomic<bool> loginDone_{false};
+    std::atomic<bool> loginAccepted_{false};
+    mutable std::mutex recordLock_;
+    model::SystemStatus status_;
+    model::SystemSettings systemSettings_;
+    CElapsedTimer retryTimer_;
+    CIpSocket socket_;
+    CMessageQueue requestQueue_{kRequestQueueSlots};
+    std::unique_ptr<CServerConnectionHandler> handler_;
+    enum class Step { None, WaitConnected, WaitCheck, WaitUpdate, WaitLogin };
+    Step step_ = Step::None;
+    unsigned connectionsBefore_ = 0;
+};
+
+} // namespace mirx::link

@@ -1,0 +1,451 @@
+#include "shell/settings/qsettings_store.h"
+
+#include "core/utf16.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+#include <QIODevice>
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+
+namespace mirx::shell {
+
+namespace {
+
+constexpr std::string_view kHeader =
+    "# MIRX System Administration settings, one [section] per profile.\n"
+    "# Values: s:\"text\" is a string, n:123 an unsigned 32-bit number.\n";
+
+char hexDigit(unsigned value) {
+    return "0123456789ABCDEF"[value & 0xF];
+}
+
+void appendHexEscape(std::string& out, unsigned char c) {
+    out += "\\x";
+    out += hexDigit(c >> 4);
+    out += hexDigit(c);
+}
+
+bool isControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
+
+std::string escapeString(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (ch) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (isControl(c)) {
+                appendHexEscape(out, c);
+            } else {
+                out += ch;
+            }
+        }
+    }
+    return out;
+}
+
+// Section and value names: besides the string escapes, whatever would end
+// the name or make its line look like something else, and blanks at either
+// end (the reader trims them).
+std::string escapeName(std::string_view name) {
+    std::string out;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char ch = name[i];
+        const auto c = static_cast<unsigned char>(ch);
+        const bool edgeBlank = (ch == ' ' || ch == '\t') && (i == 0 || i + 1 == name.size());
+        if (ch == '\\') {
+            out += "\\\\";
+        } else if (isControl(c) || edgeBlank || ch == '=' || ch == '[' || ch == ']' || ch == '#' ||
+                   ch == ';' || ch == '"') {
+            appendHexEscape(out, c);
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Undoes both escapings; nullopt for an unknown escape or a bare quote.
+std::optional<std::string> unescape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        if (ch == '"') {
+            return std::nullopt;
+        }
+        if (ch != '\\') {
+            out += ch;
+            continue;
+        }
+        if (++i == text.size()) {
+            return std::nullopt;
+        }
+        switch (text[i]) {
+        case '\\':
+            out += '\\';
+            break;
+        case '"':
+            out += '"';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'x': {
+            if (i + 2 >= text.size()) {
+                return std::nullopt;
+            }
+            const int high = hexValue(text[i + 1]);
+            const int low = hexValue(text[i + 2]);
+            if (high < 0 || low < 0) {
+                return std::nullopt;
+            }
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+            break;
+        }
+        default:
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+std::string_view trim(std::string_view text) {
+    const auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r';
+    };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::optional<std::uint32_t> parseNumber(std::string_view digits) {
+    if (digits.empty() || digits.size() > 10) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (value > 0xFFFFFFFFu) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+// A value the format does not know stays in the file as written, so another
+// program's entries survive our writes; it is held as a byte array.
+QVariant parseValue(std::string_view text) {
+    if (text.size() >= 4 && text.starts_with("s:\"") && text.ends_with('"')) {
+        if (const auto s = unescape(text.substr(3, text.size() - 4))) {
+            return QVariant(QString::fromStdString(*s));
+        }
+    } else if (text.starts_with("n:")) {
+        if (const auto n = parseNumber(text.substr(2))) {
+            return QVariant(static_cast<uint>(*n));
+        }
+    }
+    return QVariant(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+std::string valueText(const QVariant& value) {
+    switch (value.metaType().id()) {
+    case QMetaType::UInt:
+        return "n:" + std::to_string(value.toUInt());
+    case QMetaType::QByteArray: {
+        // Kept from the file; a line break would split it into two lines.
+        std::string raw = value.toByteArray().toStdString();
+        std::erase_if(raw, [](char c) { return c == '\n' || c == '\r'; });
+        return raw;
+    }
+    default:
+        return "s:\"" + escapeString(value.toString().toStdString()) + "\"";
+    }
+}
+
+bool readTyped(QIODevice& device, QSettings::SettingsMap& map) {
+    const QByteArray data = device.readAll();
+    std::string_view rest(data.constData(), static_cast<std::size_t>(data.size()));
+    if (rest.starts_with("\xEF\xBB\xBF")) {
+        rest.remove_prefix(3);
+    }
+    std::string section;
+    bool sectionUsable = true;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view line = trim(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+
+        if (line.empty() || line.front() == '#' || line.front() == ';') {
+            continue;
+        }
+        if (line.front() == '[') {
+            const auto name = line.back() == ']' && line.size() >= 2
+                                  ? unescape(line.substr(1, line.size() - 2))
+                                  : std::nullopt;
+            sectionUsable = name.has_value();
+            section = name.value_or(std::string());
+            continue;
+        }
+        const std::size_t eq = line.find('=');
+        if (!sectionUsable || eq == std::string_view::npos) {
+            continue;
+        }
+        const auto name = unescape(trim(line.substr(0, eq)));
+        if (!name || name->empty()) {
+            continue;
+        }
+        const std::string key = section.empty() ? *name : section + "/" + *name;
+        map.insert(QString::fromStdString(key), parseValue(trim(line.substr(eq + 1))));
+    }
+    return true;
+}
+
+bool writeTyped(QIODevice& device, const QSettings::SettingsMap& map) {
+    // Base-level values first, then one section per profile.
+    std::map<std::string, std::vector<std::pair<std::string, std::string>>> sections;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        const std::string key = it.key().toStdString();
+        const std::size_t slash = key.rfind('/');
+        const std::string section =
+            slash == std::string::npos ? std::string() : key.substr(0, slash);
+        const std::string name = slash == std::string::npos ? key : key.substr(slash + 1);
+        sections[section].emplace_back(name, valueText(it.value()));
+    }
+    std::string out(kHeader);
+    for (const auto& [section, values] : sections) {
+        if (!section.empty()) {
+            out += "\n[" + escapeName(section) + "]\n";
+        }
+        for (const auto& [name, value] : values) {
+            out += escapeName(name) + "=" + value + "\n";
+        }
+    }
+    return device.write(out.data(), static_cast<qint64>(out.size())) ==
+           static_cast<qint64>(out.size());
+}
+
+QSettings::Format typedFormat() {
+    static const QSettings::Format format =
+        QSettings::registerFormat(QStringLiteral("conf"), readTyped, writeTyped);
+    return format;
+}
+
+// Creates the missing folders of `dir`, each 0700 (the XDG rule for
+// configuration folders).
+bool makeFolders(const std::filesystem::path& dir) {
+    std::filesystem::path partial;
+    for (const auto& part : dir) {
+        partial /= part;
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    struct stat info {};
+    return ::stat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Creates the file 0600 if it is missing, so that no write ever makes it with
+// the umask's mode; an existing file readable by others is tightened.
+bool prepareFile(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (ok && (info.st_mode & 077) != 0) {
+        ok = ::fchmod(fd, 0600) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+QString toQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString qualified(const std::string& group, std::string_view name) {
+    return group.empty() ? toQString(name) : toQString(group + "/" + std::string(name));
+}
+
+} // namespace
+
+QSettingsStore::QSettingsStore(const std::optional<std::string>& commandLineProfile,
+                               std::filesystem::path file)
+    : file_(std::move(file)) {
+    const bool baseOpen = openFile();
+    if (commandLineProfile && !commandLineProfile->empty()) {
+        currentProfile_ = *commandLineProfile;
+        group_ = currentProfile_;
+        if (baseOpen) {
+            put(toQString(link::kProfileValueName), toQString(currentProfile_));
+        }
+    } else if (const auto stored = baseOpen ? readStoredProfile() : std::nullopt) {
+        currentProfile_ = *stored;
+        group_ = *stored;
+    } else {
+        group_ = std::string(link::kDefaultProfileKey);
+    }
+}
+
+QSettingsStore::~QSettingsStore() = default;
+
+std::filesystem::path QSettingsStore::defaultFilePath() {
+    std::filesystem::path base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::filesystem::path(home != nullptr ? home : "") / ".config";
+    }
+    return base / "Talbrook" / "SystemAdministration.conf";
+}
+
+std::string QSettingsStore::profileKeyPath() const {
+    return file_.string() + "[" + group_ + "]";
+}
+
+bool QSettingsStore::openFile() {
+    if (!makeFolders(file_.parent_path()) || !prepareFile(file_)) {
+        return false;
+    }
+    auto settings =
+        std::make_unique<QSettings>(QString::fromStdString(file_.string()), typedFormat());
+    if (settings->status() != QSettings::NoError || !settings->isWritable()) {
+        return false;
+    }
+    settings_ = std::move(settings);
+    return true;
+}
+
+// When the file could not be opened at start-up, nothing is ever read or
+// written during this run, as the profile could not be chosen from it.
+bool QSettingsStore::openProfile() {
+    return settings_ != nullptr;
+}
+
+std::optional<std::string> QSettingsStore::readStoredProfile() {
+    const QVariant value = settings_->value(toQString(link::kProfileValueName));
+    if (value.metaType().id() != QMetaType::QString) {
+        return std::nullopt;
+    }
+    // Read with the same limit as /Profile accepts, so a name stored from the
+    // command line always reads back whole.
+    return std::string(
+        text::prefixWithinUtf16Units(value.toString().toStdString(), link::kProfileNameMaxChars));
+}
+
+std::optional<link::StoredValue> QSettingsStore::load(std::string_view name) {
+    if (settings_ == nullptr) {
+        return std::nullopt;
+    }
+    const QVariant value = settings_->value(qualified(group_, name));
+    switch (value.metaType().id()) {
+    case QMetaType::UnknownType:
+        return std::nullopt;
+    case QMetaType::QString:
+        return link::StoredValue{value.toString().toStdString()};
+    case QMetaType::UInt:
+        return link::StoredValue{static_cast<std::uint32_t>(value.toUInt())};
+    default:
+        return link::StoredValue{link::OtherValue{value.toByteArray().toStdString()}};
+    }
+}
+
+bool QSettingsStore::save(std::string_view name, const link::StoredValue& value) {
+    QVariant variant;
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        variant = toQString(*text);
+    } else if (const auto* number = std::get_if<std::uint32_t>(&value)) {
+        variant = static_cast<uint>(*number);
+    } else {
+        const std::string& raw = std::get<link::OtherValue>(value).raw;
+        variant = QByteArray(raw.data(), static_cast<qsizetype>(raw.size()));
+    }
+    return put(qualified(group_, name), variant);
+}
+
+bool QSettingsStore::put(const QString& key, const QVariant& value) {
+    if (settings_ == nullptr) {
+        return false;
+    }
+    // QSettings keeps the first error for the object's lifetime; a fresh
+    // object tells this write's outcome.
+    if (settings_->status() != QSettings::NoError) {
+        settings_ = std::make_unique<QSettings>(settings_->fileName(), typedFormat());
+    }
+    // Should the file have gone, QSettings would create it readable by all.
+    if (!prepareFile(file_)) {
+        return false;
+    }
+    const QVariant previous = settings_->value(key);
+    settings_->setValue(key, value);
+    settings_->sync();
+    if (settings_->status() == QSettings::NoError) {
+        return true;
+    }
+    // The failed change would otherwise read back, and go to the file with
+    // the next write that succeeds.
+    if (previous.isValid()) {
+        settings_->setValue(key, previous);
+    } else {
+        settings_->remove(key);
+    }
+    return false;
+}
+
+} // namespace mirx::shell

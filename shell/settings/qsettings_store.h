@@ -1,0 +1,72 @@
+#pragma once
+
+#include "link/settings_store.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QSettings;
+class QString;
+class QVariant;
+
+// The per-user settings file, through QSettings with a typed text format:
+//
+//   # comment
+//   Profile=s:"Site A"
+//
+//   [Site A]
+//   ServerIPAddress=s:"10.0.0.5"
+//   DataIpPort=n:1000
+//
+// "s:" values are strings in double quotes (\\ \" \n \r \t and \xHH escapes),
+// "n:" values unsigned 32-bit decimal numbers. Anything else on a value line
+// is kept as it stands but reads as absent. Section and value names escape
+// the characters that would end them the same way.
+//
+// The file holds a password: it is created 0600 (its folder 0700), tightened
+// to 0600 when found wider, and every write replaces it atomically (temporary
+// file and rename, which keeps the mode).
+
+namespace mirx::shell {
+
+class QSettingsStore final : public link::SettingsStore {
+public:
+    // Applies the profile rules: a profile from the command line becomes the
+    // current one and is stored as Profile; otherwise a stored Profile string
+    // is used (an empty one puts the values beside it); otherwise the values
+    // live in "Default" and the current profile name is empty.
+    explicit QSettingsStore(const std::optional<std::string>& commandLineProfile,
+                            std::filesystem::path file = defaultFilePath());
+    ~QSettingsStore() override;
+
+    // $XDG_CONFIG_HOME/Talbrook/SystemAdministration.conf, with ~/.config when
+    // XDG_CONFIG_HOME is unset, empty or relative.
+    static std::filesystem::path defaultFilePath();
+
+    // Shown in window titles; empty when the "Default" key is used.
+    const std::string& currentProfile() const { return currentProfile_; }
+    const std::filesystem::path& filePath() const { return file_; }
+
+    // "<file>[<profile key>]".
+    std::string profileKeyPath() const override;
+
+protected:
+    bool openProfile() override;
+    std::optional<link::StoredValue> load(std::string_view name) override;
+    bool save(std::string_view name, const link::StoredValue& value) override;
+
+private:
+    bool openFile();
+    bool put(const QString& key, const QVariant& value);
+    std::optional<std::string> readStoredProfile();
+
+    std::filesystem::path file_;
+    std::unique_ptr<QSettings> settings_;
+    std::string currentProfile_;
+    // The group holding the profile's values; empty = beside Profile.
+    std::string group_;
+};
+
+} // namespace mirx::shell

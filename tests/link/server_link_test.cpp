@@ -1,0 +1,409 @@
+// The console's link against the simulator over 127.0.0.1: connection set-up,
+// identification, login, the logged-in queue and the status poll.
+#include "link/message_catalogue.h"
+#include "link/server_connection_handler.h"
+#include "link/server_link.h"
+#include "link/settings_store.h"
+#include "model/system_settings.h"
+#include "sim/protocol.h"
+#include "sim/sim_server.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/test_listener.h"
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
+
+namespace mirx::link {
+namespace {
+
+using namespace std::chrono_literals;
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr char kKeyHex[] = "000102030405060708090a0b0c0d0e0f";
+
+template <typename Predicate>
+bool waitUntil(Predicate done, std::chrono::milliseconds limit) {
+    const auto deadline = SteadyClock::now() + limit;
+    while (!done()) {
+        if (SteadyClock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+// The real site protocol, plus frames a test wants the server to push.
+class InjectingProtocol final : public sim::SimProtocol {
+public:
+    InjectingProtocol(sim::Site& site, sim::ProtocolOptions options)
+        : inner_(site, options) {}
+
+    void inject(std::uint16_t id, std::uint16_t second, std::vector<std::uint8_t> payload) {
+        std::lock_guard lock(lock_);
+        pending_.push_back({id, second, std::move(payload)});
+    }
+
+    void onConnect(sim::SimConnection& c) override { inner_.onConnect(c); }
+    void onFrame(sim::SimConnection& c, const wire::FrameView& f) override { inner_.onFrame(c, f); }
+    void onTick(sim::SimConnection& c) override {
+        inner_.onTick(c);
+        std::deque<Pending> due;
+        {
+            std::lock_guard lock(lock_);
+            due.swap(pending_);
+        }
+        for (const Pending& p : due) {
+            c.send(p.id, p.second, p.payload);
+        }
+    }
+    void onDisconnect() override { inner_.onDisconnect(); }
+
+private:
+    struct Pending {
+        std::uint16_t id;
+        std::uint16_t second;
+        std::vector<std::uint8_t> payload;
+    };
+    sim::SiteProtocol inner_;
+    std::mutex lock_;
+    std::deque<Pending> pending_;
+};
+
+// Records what the data model would have been handed.
+class RecordingModel final : public ModelSink {
+public:
+    bool Store(std::uint16_t id, std::uint16_t, std::span<const std::uint8_t>,
+               const std::string&) override {
+        std::lock_guard lock(lock_);
+        ids_.push_back(id);
+        return true;
+    }
+    bool saw(std::uint16_t id) const {
+        std::lock_guard lock(lock_);
+        return std::find(ids_.begin(), ids_.end(), id) != ids_.end();
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::vector<std::uint16_t> ids_;
+};
+
+class LinkAgainstSim : public ::testing::Test {
+protected:
+    void SetUp() override {
+        site_.admins = {
+            {"admin", "secret", 0x11, 1}, {"viewer", "pw", 0, 2}, {"jdoe", "jdoe", 0, 1}};
+        site_.trunkingFlags = 0x1;
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("mirx-link-" + std::to_string(::getpid()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder_);
+        std::filesystem::create_directories(folder_);
+    }
+
+    void TearDown() override {
+        link_.reset();
+        if (server_) {
+            server_->stop();
+        }
+        server_.reset();
+        protocol_.reset();
+        std::filesystem::remove_all(folder_);
+    }
+
+    void startServer(sim::FaultSwitches faults = {}, sim::ProtocolOptions options = {}) {
+        protocol_ = std::make_unique<InjectingProtocol>(site_, options);
+        server_ = std::make_unique<sim::SimServer>(*protocol_, faults);
+        server_->frameLog().setWriter([](std::string_view) {});
+        ASSERT_TRUE(server_->listen("127.0.0.1", 0));
+        site_.systemSettings.set(model::SystemSettings::kClientDataPort, server_->port());
+        site_.systemSettings.set(model::SystemSettings::kServerAddress,
+                                 *model::parseIpv4("127.0.0.1"));
+        server_->runInBackground();
+        store_.set(kServerIPAddress.name, std::string("127.0.0.1"));
+        store_.set(kDataIpPort.name, std::uint32_t{server_->port()});
+    }
+
+    ServerLink& link() {
+        if (!link_) {
+            services_.settings = &store_;
+            services_.model = &model_;
+            services_.tempRoot = folder_;
+            link_ = std::make_unique<ServerLink>(services_);
+        }
+        return *link_;
+    }
+
+    sim::Site site_;
+    std::unique_ptr<InjectingProtocol> protocol_;
+    std::unique_ptr<sim::SimServer> server_;
+    MemorySettingsStore store_;
+    RecordingModel model_;
+    LinkServices services_;
+    std::unique_ptr<ServerLink> link_;
+    std::filesystem::path folder_;
+    test::LogCapture log_;
+};
+
+TEST_F(LinkAgainstSim, LoginIsAcceptedAndTheLinkIsLive) {
+    startServer();
+    ASSERT_TRUE(link().Connect("admin", "secret")) << link().errorText();
+    EXPECT_EQ(link().linkState(), kLoggedIn);
+    EXPECT_EQ(link().errorText(), "");
+    EXPECT_TRUE(link().fullAdministrator());
+    EXPECT_EQ(link().privilegeWord(), 0x11);
+    EXPECT_EQ(link().trunkingMode(), TrunkingMode::Rts);
+    EXPECT_EQ(store_.get(kUserName.name), StoredValue(std::string("admin")));
+    EXPECT_EQ(store_.get(kPassword.name), StoredValue(std::string("secret")));
+    // The status poll runs every second once logged in.
+    ASSERT_TRUE(waitUntil([&] { return link().takeStatusChanged(); }, 2500ms));
+    EXPECT_GE(link().status().get(model::SystemStatus::kUpTimeSeconds), 0);
+    // The configuration download reached the data model.
+    EXPECT_TRUE(model_.saw(msg::CONFIGURATION_DATA_CLIENT_CREDENTIALS_LIST));
+    link().StopLink();
+    EXPECT_EQ(link().linkState(), kLinkIdle);
+    EXPECT_FALSE(link().connected());
+}
+
+TEST_F(LinkAgainstSim, StandardAdministratorIsNotFull) {
+    startServer();
+    ASSERT_TRUE(link().Connect("viewer", "pw"));
+    EXPECT_FALSE(link().fullAdministrator());
+    EXPECT_EQ(link().privilegeLevel(), 2);
+}
+
+struct RejectionCase {
+    std::uint8_t reason; // 0: a wrong password
+    const char* text;
+};
+
+TEST_F(LinkAgainstSim, RejectionsShowTheirText) {
+    const RejectionCase cases[] = {
+        {0, "Provided user name and/or password is invalid!"},
+        {2, "User is already logged on to the system!"},
+        {4, "Login privelege has been disabled!"},
+        {5, "User name can only be used with a Control Panel!"},
+        {6, "No administative priveleges assigned!"},
+        {9, "Login rejected!"},
+    };
+    for (const RejectionCase& c : cases) {
+        sim::FaultSwitches faults;
+        faults.rejectLoginReason = c.reason;
+        startServer(faults);
+        EXPECT_FALSE(link().Connect("admin", c.reason == 0 ? "wrong" : "secret"));
+        EXPECT_EQ(link().errorText(), c.text) << "reason " << int(c.reason);
+        EXPECT_EQ(link().linkState(), kAttemptFailed);
+        EXPECT_FALSE(link().retryTimer().armed()) << "the server was reachable";
+        link_.reset();
+        server_->stop();
+    }
+}
+
+TEST_F(LinkAgainstSim, IncompatibleServersAreRefused) {
+    struct Case {
+        const char* name;
+        sim::FaultSwitches faults;
+        std::uint32_t identifier;
+    };
+    sim::FaultSwitches oldVersion;
+    oldVersion.incompatibleVersion = true;
+    sim::FaultSwitches shortAnswer;
+    shortAnswer.shortCompatibilityAnswer = true;
+    const Case cases[] = {{"version 5.6.0", oldVersion, 0x0B23A16D},
+                          {"2-byte answer", shortAnswer, 0x0B23A16D},
+                          {"unknown identifier", {}, 0x12345678}};
+    for (const Case& c : cases) {
+        site_.serverIdentifier = c.identifier;
+        startServer(c.faults);
+        EXPECT_FALSE(link().Connect("admin", "secret")) << c.name;
+        EXPECT_EQ(link().errorText(), "Software version is not compatible with Server!") << c.name;
+        link_.reset();
+        server_->stop();
+    }
+}
+
+TEST_F(LinkAgainstSim, SecondaryServerTakesOverWhenThePrimaryRefuses) {
+    startServer();
+    std::uint16_t closedPort = 0;
+    {
+        test::TestListener probe;
+        closedPort = probe.port();
+    }
+    store_.set(kDataIpPort.name, std::uint32_t{closedPort});
+    store_.set(kSecondaryServerIpAddress.name, std::string("127.0.0.1"));
+    store_.set(kSecondaryServerIpPort.name, std::uint32_t{server_->port()});
+    ASSERT_TRUE(link().Connect("admin", "secret")) << link().errorText();
+}
+
+TEST_F(LinkAgainstSim, WithoutASecondaryAnUnreachableServerFails) {
+    std::uint16_t closedPort = 0;
+    {
+        test::TestListener probe;
+        closedPort = probe.port();
+    }
+    store_.set(kServerIPAddress.name, std::string("127.0.0.1"));
+    store_.set(kDataIpPort.name, std::uint32_t{closedPort});
+    EXPECT_FALSE(link().Connect("admin", "secret"));
+    EXPECT_EQ(link().errorText(), "Unable to connect to Ondrel!");
+    EXPECT_TRUE(link().retryTimer().armed());
+    EXPECT_FALSE(link().retryTimer().expired());
+}
+
+TEST_F(LinkAgainstSim, UnresolvableHostFails) {
+    store_.set(kServerIPAddress.name, std::string("no-such-host.invalid"));
+    EXPECT_FALSE(link().Connect("admin", "secret"));
+    const std::string text = link().errorText();
+    // Depending on the machine's addresses the local check may speak first.
+    EXPECT_TRUE(text == "Ondrel Host Name could not be resolved!" ||
+                text == "Local IP address invalid!")
+        << text;
+}
+
+TEST_F(LinkAgainstSim, SilentServerIsDroppedAfterItsCheckTime) {
+    // The server falls silent a second into the connection; the console then
+    // waits the check time the server announced (3500 ms is also our own).
+    for (const std::uint16_t announced : {std::uint16_t{3500}, std::uint16_t{1200}}) {
+        sim::FaultSwitches faults;
+        faults.silentAfterMs = 1000;
+        faults.announcedCheckTimeMs = announced;
+        startServer(faults);
+        const auto start = SteadyClock::now();
+        ASSERT_TRUE(link().Connect("admin", "secret"));
+        ASSERT_TRUE(waitUntil([&] { return !link().connected(); }, 8s));
+        const auto took = SteadyClock::now() - start;
+        // The last frame came somewhere in that first second.
+        const auto checkTime = std::chrono::milliseconds(announced);
+        EXPECT_GE(took, checkTime - 100ms) << announced;
+        EXPECT_LE(took, checkTime + 1000ms + 1500ms) << announced;
+        link_.reset();
+        server_->stop();
+    }
+}
+
+TEST_F(LinkAgainstSim, RequestsArePostedOnlyWhileLoggedIn) {
+    startServer();
+    EXPECT_FALSE(link().requestQueue().PostCopy(msg::ADMIN_BLOCKED_LISTEN_REQUEST, 3, nullptr, 0));
+    ASSERT_TRUE(link().Connect("admin", "secret"));
+    EXPECT_TRUE(link().requestQueue().PostCopy(msg::ADMIN_BLOCKED_LISTEN_REQUEST, 3, nullptr, 0));
+    EXPECT_TRUE(waitUntil([&] { return model_.saw(msg::ADMIN_BLOCKED_LISTEN_RESPONSE); }, 2s));
+    link().StopLink();
+    EXPECT_FALSE(link().requestQueue().PostCopy(msg::ADMIN_BLOCKED_LISTEN_REQUEST, 3, nullptr, 0));
+}
+
+TEST_F(LinkAgainstSim, ChangedServerAddressIsStoredAndEndsTheConnection) {
+    startServer();
+    store_.set(kSecondaryServerIpAddress.name, std::string("stale"));
+    ASSERT_TRUE(link().Connect("admin", "secret"));
+    // Only the secondary values were touched during the login.
+    EXPECT_EQ(store_.get(kSecondaryServerIpAddress.name), StoredValue(std::string("")));
+    EXPECT_EQ(store_.get(kServerIPAddress.name), StoredValue(std::string("127.0.0.1")));
+
+    model::SystemSettings same = site_.systemSettings;
+    same.set(model::SystemSettings::kSecondaryServerAddress, *model::parseIpv4("127.0.0.9"));
+    protocol_->inject(msg::CONFIGURATION_DATA_SYSTEM_SETTINGS, 0,
+                      std::vector<std::uint8_t>(same.bytes.begin(), same.bytes.end()));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return store_.get(kSecondaryServerIpAddress.name) ==
+                   StoredValue(std::string("127.0.0.9"));
+        },
+        2s));
+    EXPECT_TRUE(link().connected()) << "same address and ports keep the connection";
+
+    model::SystemSettings moved = same;
+    moved.set(model::SystemSettings::kServerAddress, *model::parseIpv4("127.0.0.2"));
+    protocol_->inject(msg::CONFIGURATION_DATA_SYSTEM_SETTINGS, 0,
+                      std::vector<std::uint8_t>(moved.bytes.begin(), moved.bytes.end()));
+    ASSERT_TRUE(waitUntil([&] { return !link().connected(); }, 2s));
+    EXPECT_EQ(store_.get(kServerIPAddress.name), StoredValue(std::string("127.0.0.2")));
+}
+
+TEST_F(LinkAgainstSim, DomainLoginUsesTheSharedKey) {
+    sim::ProtocolOptions options;
+    options.domainKey = parseKeyBase(kKeyHex);
+    startServer({}, options);
+    store_.set(kUseDomainAuthentication.name, std::uint32_t{1});
+    store_.set(kDomainAuthenticationKey.name, std::string(kKeyHex));
+    // Two connections from two local ports: each key is derived anew.
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(link().Connect("jdoe", "jdoe")) << link().errorText();
+        link().StopLink();
+    }
+    store_.set(kDomainAuthenticationKey.name, std::string("ffffffffffffffffffffffffffffffff"));
+    EXPECT_FALSE(link().Connect("jdoe", "jdoe"));
+    EXPECT_EQ(link().errorText(), "Provided user name and/or password is invalid!");
+    store_.erase(kDomainAuthenticationKey.name);
+    EXPECT_FALSE(link().Connect("jdoe", "jdoe"));
+    EXPECT_EQ(link().errorText(), "Failed to validate the login using Domain Authentication!");
+}
+
+TEST_F(LinkAgainstSim, OfferedUpdateIsDownloadedAndItsInstallerStarted) {
+    const auto payloadFile = folder_ / "component.bin";
+    const auto installer = folder_ / "install.sh";
+    std::string big(40000, 'x'); // three blocks
+    std::ofstream(payloadFile, std::ios::binary) << big;
+    const auto argvFile = folder_ / "argv.txt";
+    std::ofstream(installer) << "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > '"
+                             << argvFile.string() << "'\n";
+    sim::FaultSwitches faults;
+    faults.offerUpdateFiles = {payloadFile.string(), installer.string()};
+    startServer(faults);
+    services_.tempRoot = folder_ / "tmp";
+    std::filesystem::create_directories(services_.tempRoot);
+    services_.relaunchArguments = {"/opt/mirx/mirx-admin", "/Profile", "Venue"};
+    services_.runUpdate = [](CServerConnectionUpdateSubHandler& update) {
+        if (!update.StartDownload()) {
+            return false;
+        }
+        waitUntil([&] { return update.DownloadFinished(); }, 10s);
+        return update.DownloadSucceeded();
+    };
+    EXPECT_FALSE(link().Connect("admin", "secret")) << "the console ends for its installer";
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(argvFile); }, 5s));
+    std::this_thread::sleep_for(100ms);
+    std::ifstream args(argvFile);
+    std::string a, b, c;
+    std::getline(args, a);
+    std::getline(args, b);
+    std::getline(args, c);
+    EXPECT_EQ(a, "/opt/mirx/mirx-admin");
+    EXPECT_EQ(b, "/Profile");
+    EXPECT_EQ(c, "Venue");
+    // The component arrived intact beside the installer.
+    bool found = false;
+    for (const auto& dir : std::filesystem::directory_iterator(services_.tempRoot)) {
+        const auto copy = dir.path() / "component.bin";
+        if (std::filesystem::exists(copy)) {
+            std::ifstream in(copy, std::ios::binary);
+            const std::string got((std::istreambuf_iterator<char>(in)), {});
+            EXPECT_EQ(got, big);
+            found = true;
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(LinkAgainstSim, DeclinedUpdateGoesOnToTheLogin) {
+    const auto file = folder_ / "install.sh";
+    std::ofstream(file) << "#!/bin/sh\n";
+    sim::FaultSwitches faults;
+    faults.offerUpdateFiles = {file.string()};
+    startServer(faults);
+    int asked = 0;
+    services_.runUpdate = [&](CServerConnectionUpdateSubHandler& update) {
+        ++asked;
+        update.Decline();
+        return false;
+    };
+    ASSERT_TRUE(link().Connect("admin", "secret")) << link().errorText();
+    EXPECT_EQ(asked, 1);
+}
+
+} // namespace
+} // namespace mirx::link

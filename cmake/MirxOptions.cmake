@@ -5,6 +5,11 @@ target_include_directories(mirx_options INTERFACE ${PROJECT_SOURCE_DIR})
 target_compile_options(mirx_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow
                        -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Wformat=2
                        -Wimplicit-fallthrough)
+target_compile_definitions(mirx_options INTERFACE
+  MIRX_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+  MIRX_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+  MIRX_VERSION_PATCH=${PROJECT_VERSION_PATCH}
+  MIRX_VERSION_TEXT="${PROJECT_VERSION}")
 if(MIRX_WERROR)
   target_compile_options(mirx_options INTERFACE -Werror)
 endif()

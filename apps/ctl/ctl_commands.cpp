@@ -1,0 +1,277 @@
+#include "apps/ctl/ctl_commands.h"
+
+#include "core/debug_log.h"
+#include "link/app_version.h"
+#include "link/console_version.h"
+#include "link/domain_login.h"
+#include "link/installer_launcher.h"
+#include "link/login_records.h"
+#include "link/server_connection_handler.h"
+#include "link/server_link.h"
+#include "model/system_status.h"
+#include "reports/status_text.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+namespace mirx::ctl {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct FailureExit {
+    std::string_view text;
+    int code;
+};
+
+constexpr FailureExit kFailureExits[] = {
+    {"Local IP address invalid!", kExitNoLocalAddress},
+    {"Ondrel Host Name could not be resolved!", kExitUnresolvable},
+    {"Unable to connect to Ondrel!", kExitUnreachable},
+    {"Software version is not compatible with Server!", kExitIncompatible},
+    {"Failed to validate the login using Domain Authentication!", kExitDomainCheck},
+    {link::rejectionText(1), kExitBadCredentials},
+    {link::rejectionText(2), kExitAlreadyLoggedOn},
+    {link::rejectionText(4), kExitPrivilegeDisabled},
+    {link::rejectionText(5), kExitControlPanelOnly},
+    {link::rejectionText(6), kExitNoAdministration},
+};
+
+class SilentSink final : public log::LineSink {
+public:
+    void write(std::string_view) override {}
+};
+
+std::string firstLine(std::istream& in) {
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
+std::string versionText(std::uint32_t packed) {
+    const link::AppVersion v = link::unpack(packed);
+    char text[64];
+    std::snprintf(text, sizeof text, "%d.%d.%d build %d", v.major, v.minor, v.revision, v.build);
+    const std::string_view platform = link::platformName(v.platform);
+    return platform.empty() ? text : std::string(text) + " (" + std::string(platform) + ")";
+}
+
+void printStatus(std::ostream& out, const model::SystemStatus& s, link::TrunkingMode mode) {
+    using model::SystemStatus;
+    const std::int64_t up = s.get(SystemStatus::kUpTimeSeconds);
+    std::string failover = reports::failoverField(s.get(SystemStatus::kFailoverState)).field.text;
+    for (char& c : failover) {
+        if (c == '\n') {
+            c = '/';
+        }
+    }
+    out << "up time:            " << reports::upTimeField(up).text << " (" << up << " s)\n"
+        << "active connections: " << s.get(SystemStatus::kActiveConnections) << "\n"
+        << "audio inputs:       " << s.get(SystemStatus::kActiveAudioInputs) << "\n"
+        << "audio outputs:      " << s.get(SystemStatus::kActiveAudioOutputs) << "\n"
+        << "processor:          "
+        << reports::processorField(s.get(SystemStatus::kProcessorPercent),
+                                   s.get(SystemStatus::kSecondProcessorPercent))
+               .text
+        << "\n"
+        << "failover:           " << failover << "\n";
+    if (mode != link::TrunkingMode::None) {
+        const auto t = reports::trunkingFields(
+            mode == link::TrunkingMode::Rts ? reports::Trunking::Rts : reports::Trunking::Delec,
+            s);
+        out << "trunking:           " << t.status.text;
+        if (t.activeTrunks) {
+            out << ", " << t.activeTrunks->text << " active";
+        }
+        out << "\n";
+    }
+    out.flush();
+}
+
+} // namespace
+
+int exitCodeFor(const std::string& errorText) {
+    for (const FailureExit& f : kFailureExits) {
+        if (errorText == f.text) {
+            return f.code;
+        }
+    }
+    return kExitRejected;
+}
+
+void OverlaySettingsStore::override(std::string name, link::StoredValue value) {
+    overrides_[std::move(name)] = std::move(value);
+}
+
+std::optional<link::StoredValue> OverlaySettingsStore::load(std::string_view name) {
+    if (const auto it = overrides_.find(name); it != overrides_.end()) {
+        return it->second;
+    }
+    if (auto text = below_.readString(name, 1024)) {
+        return link::StoredValue(std::move(*text));
+    }
+    if (auto number = below_.readNumber(name)) {
+        return link::StoredValue(*number);
+    }
+    return std::nullopt;
+}
+
+bool OverlaySettingsStore::save(std::string_view name, const link::StoredValue& value) {
+    if (const auto it = overrides_.find(name); it != overrides_.end()) {
+        it->second = value;
+        return true;
+    }
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        return below_.writeString(name, *text);
+    }
+    if (const auto* number = std::get_if<std::uint32_t>(&value)) {
+        return below_.writeNumber(name, *number);
+    }
+    return false;
+}
+
+int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams streams,
+           const std::atomic<bool>& stop, std::vector<std::string> ownCommandLine) {
+    SilentSink silent;
+    if (!options.verbose) {
+        log::setDebuggerSink(&silent);
+    }
+    struct RestoreSink {
+        ~RestoreSink() { log::setDebuggerSink(nullptr); }
+    } restore;
+
+    OverlaySettingsStore store(profile);
+    if (options.serverHost) {
+        store.override(std::string(link::kServerIPAddress.name), *options.serverHost);
+    }
+    if (options.serverPort) {
+        store.override(std::string(link::kDataIpPort.name), std::uint32_t{*options.serverPort});
+    }
+
+    std::string user = options.user.value_or(link::readUserName(store));
+    std::string password;
+    if (options.passwordFile) {
+        std::ifstream file(*options.passwordFile);
+        if (!file) {
+            streams.err << "mirx-ctl: cannot read the password file " << *options.passwordFile
+                        << "\n";
+            return kExitNoPassword;
+        }
+        password = firstLine(file);
+    } else if (options.passwordStdin) {
+        password = firstLine(streams.in);
+    } else {
+        password = link::readPassword(store);
+    }
+
+    if (link::readDomainAuthentication(store)) {
+        link::DomainSettings domain;
+        domain.uri = link::readString(store, link::kDomainDirectoryUri).value_or("");
+        domain.saslMechanism = link::readDomainSaslMechanism(store);
+        const auto account = link::CheckDomainAccount(domain);
+        if (!account) {
+            streams.err << "Failed to validate the login using Domain Authentication!\n";
+            return kExitDomainCheck;
+        }
+        user = *account;
+        password = *account;
+    }
+    if (user.empty()) {
+        streams.err << "Login Name required.\n";
+        return kExitUsage;
+    }
+
+    link::LinkServices services;
+    services.settings = &store;
+    services.tempRoot = link::temporaryRoot();
+    services.consoleVersion = link::consoleVersion().pack();
+    services.relaunchArguments = std::move(ownCommandLine);
+    services.runUpdate = [&](link::CServerConnectionUpdateSubHandler& update) {
+        if (!options.acceptUpdate) {
+            streams.err << "mirx-ctl: the server offers version "
+                        << versionText(update.NewVersion())
+                        << "; declined (use --accept-update to install it)\n";
+            update.Decline();
+            return false;
+        }
+        if (!update.StartDownload()) {
+            return false;
+        }
+        std::uint32_t shown = 0;
+        while (!update.DownloadFinished() && !stop.load()) {
+            const std::uint32_t blocks = update.BlocksReceived();
+            if (blocks != shown) {
+                shown = blocks;
+                streams.err << "downloading " << update.FileName() << ": block " << blocks
+                            << " of " << update.TotalBlocks() << "\n";
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        if (!update.DownloadFinished()) {
+            update.Cancel();
+            return false;
+        }
+        return update.DownloadSucceeded();
+    };
+
+    link::ServerLink link(services);
+    if (!link.Connect(user, password)) {
+        if (link.handler().Update().DownloadSucceeded()) {
+            streams.out << "update downloaded and its installer started\n";
+            return kExitUpdateInstalled;
+        }
+        streams.err << link.errorText() << "\n";
+        return exitCodeFor(link.errorText());
+    }
+
+    if (options.command == "login-check") {
+        streams.out << "server version:  "
+                    << versionText(link.handler().Update().ServerVersion()) << "\n"
+                    << "privilege level: " << int(link.privilegeLevel())
+                    << (link.fullAdministrator() ? " (full administrator)" : " (standard)")
+                    << "\n"
+                    << "trunking mode:   " << link::trunkingModeName(link.trunkingMode()) << "\n";
+        link.StopLink();
+        return kExitOk;
+    }
+
+    // status
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    bool first = true;
+    for (;;) {
+        if (link.takeStatusChanged()) {
+            if (!first) {
+                streams.out << "\n";
+            }
+            printStatus(streams.out, link.status(), link.trunkingMode());
+            if (!options.watch) {
+                link.StopLink();
+                return kExitOk;
+            }
+            first = false;
+        }
+        if (stop.load()) {
+            link.StopLink();
+            return kExitOk;
+        }
+        if (!link.connected()) {
+            streams.err << "mirx-ctl: the connection to the server was lost\n";
+            link.StopLink();
+            return kExitConnectionLost;
+        }
+        if (first && std::chrono::steady_clock::now() > deadline) {
+            streams.err << "mirx-ctl: the server sent no status\n";
+            link.StopLink();
+            return kExitConnectionLost;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+} // namespace mirx::ctl

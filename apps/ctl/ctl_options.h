@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Arguments of mirx-ctl. Passwords never come from an argument: a file, or
+// standard input, or the profile's stored password.
+
+namespace mirx::ctl {
+
+struct CtlOptions {
+    std::optional<std::string> profile;
+    std::optional<std::string> serverHost;
+    std::optional<std::uint16_t> serverPort;
+    std::optional<std::string> user;
+    std::optional<std::string> passwordFile;
+    bool passwordStdin = false;
+    bool acceptUpdate = false;
+    bool verbose = false;
+    bool help = false;
+    bool version = false;
+    std::string command; // login-check, status
+    bool watch = false;
+};
+
+// Empty on success, else what is wrong.
+std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& options);
+std::string ctlUsage();
+
+// "HOST" or "HOST:PORT"; nothing for a bad port.
+std::optional<std::pair<std::string, std::optional<std::uint16_t>>>
+splitServer(std::string_view text);
+
+} // namespace mirx::ctl

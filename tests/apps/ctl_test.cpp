@@ -1,0 +1,135 @@
+#include "apps/ctl/ctl_commands.h"
+#include "apps/ctl/ctl_options.h"
+#include "sim/demo_site.h"
+#include "sim/protocol.h"
+#include "sim/sim_server.h"
+#include "tests/support/test_listener.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace mirx::ctl {
+namespace {
+
+struct ParseCase {
+    std::vector<std::string> args;
+    const char* problem; // substring; "" = accepted
+};
+
+TEST(CtlOptions, ParsesOrExplains) {
+    const ParseCase cases[] = {
+        {{"login-check"}, ""},
+        {{"--server", "host:1234", "--user", "u", "--password-stdin", "status", "--watch"}, ""},
+        {{"--password", "secret", "login-check"}, "not taken from the command line"},
+        {{"--password-file", "f", "--password-stdin", "status"}, "exclude each other"},
+        {{"--server", "host:0", "status"}, "port from 1 to 65535"},
+        {{"--server", "host:99999", "status"}, "port from 1 to 65535"},
+        {{"--server"}, "needs a value"},
+        {{"login-check", "--watch"}, "--watch belongs to the status command"},
+        {{"frobnicate"}, "unknown command"},
+        {{}, "no command given"},
+        {{"--bogus", "status"}, "unknown option --bogus"},
+        {{"--help"}, ""},
+    };
+    for (const ParseCase& c : cases) {
+        CtlOptions options;
+        const std::string problem = parseCtlOptions(c.args, options);
+        if (*c.problem == '\0') {
+            EXPECT_EQ(problem, "") << c.args.size();
+        } else {
+            EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+        }
+    }
+    CtlOptions options;
+    ASSERT_EQ(parseCtlOptions(std::vector<std::string>{"--server", "10.0.0.1:1500", "status"},
+                              options),
+              "");
+    EXPECT_EQ(options.serverHost, "10.0.0.1");
+    EXPECT_EQ(options.serverPort, 1500);
+}
+
+TEST(CtlExitCodes, OnePerFailure) {
+    EXPECT_EQ(exitCodeFor("Unable to connect to Ondrel!"), kExitUnreachable);
+    EXPECT_EQ(exitCodeFor("Software version is not compatible with Server!"), kExitIncompatible);
+    EXPECT_EQ(exitCodeFor("Provided user name and/or password is invalid!"), kExitBadCredentials);
+    EXPECT_EQ(exitCodeFor("No administative priveleges assigned!"), kExitNoAdministration);
+    EXPECT_EQ(exitCodeFor("Login rejected!"), kExitRejected);
+}
+
+class CtlAgainstSim : public ::testing::Test {
+protected:
+    void SetUp() override {
+        site_ = sim::demoSite();
+        protocol_ = std::make_unique<sim::SiteProtocol>(site_, sim::ProtocolOptions{});
+        server_ = std::make_unique<sim::SimServer>(*protocol_);
+        server_->frameLog().setWriter([](std::string_view) {});
+        ASSERT_TRUE(server_->listen("127.0.0.1", 0));
+        server_->runInBackground();
+    }
+    void TearDown() override { server_->stop(); }
+
+    int run(std::vector<std::string> args, std::string input = {}) {
+        CtlOptions options;
+        EXPECT_EQ(parseCtlOptions(args, options), "");
+        std::istringstream in(input);
+        out_.str({});
+        err_.str({});
+        return runCtl(options, store_, {out_, err_, in}, stop_);
+    }
+    std::string server() const { return "127.0.0.1:" + std::to_string(server_->port()); }
+
+    sim::Site site_;
+    std::unique_ptr<sim::SiteProtocol> protocol_;
+    std::unique_ptr<sim::SimServer> server_;
+    link::MemorySettingsStore store_;
+    std::ostringstream out_;
+    std::ostringstream err_;
+    std::atomic<bool> stop_{false};
+};
+
+TEST_F(CtlAgainstSim, LoginCheckReportsTheServer) {
+    EXPECT_EQ(run({"--server", server(), "--user", "admin", "--password-stdin", "login-check"},
+                  "admin\n"),
+              kExitOk)
+        << err_.str();
+    EXPECT_NE(out_.str().find("server version:  6."), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("(full administrator)"), std::string::npos);
+    EXPECT_NE(out_.str().find("trunking mode:   RTS"), std::string::npos);
+    // The server given on the command line is not stored in the profile.
+    EXPECT_FALSE(store_.get(link::kServerIPAddress.name).has_value());
+    EXPECT_EQ(store_.get(link::kUserName.name), link::StoredValue(std::string("admin")));
+}
+
+TEST_F(CtlAgainstSim, FailuresHaveTheirOwnStatusAndText) {
+    EXPECT_EQ(run({"--server", server(), "--user", "admin", "--password-stdin", "login-check"},
+                  "wrong\n"),
+              kExitBadCredentials);
+    EXPECT_EQ(err_.str(), "Provided user name and/or password is invalid!\n");
+    std::uint16_t closed = 0;
+    {
+        test::TestListener probe;
+        closed = probe.port();
+    }
+    EXPECT_EQ(run({"--server", "127.0.0.1:" + std::to_string(closed), "--password-stdin",
+                   "login-check"},
+                  "admin\n"),
+              kExitUnreachable);
+    EXPECT_EQ(run({"--password-file", "/nonexistent/pw", "login-check"}), kExitNoPassword);
+}
+
+TEST_F(CtlAgainstSim, StatusPrintsTheDecodedRecord) {
+    EXPECT_EQ(run({"--server", server(), "--user", "admin", "--password-stdin", "status"},
+                  "admin\n"),
+              kExitOk)
+        << err_.str();
+    const std::string text = out_.str();
+    EXPECT_NE(text.find("up time:"), std::string::npos) << text;
+    EXPECT_NE(text.find("failover:           PRIMARY ACTIVE/Secondary Standby"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("trunking:           Trunk Master On-Line"), std::string::npos) << text;
+}
+
+} // namespace
+} // namespace mirx::ctl

@@ -4,10 +4,11 @@
 #include "core/wire_frame.h"
 #include "link/frame_cutter.h"
 
+#include "bench/ratio_reporter.h"
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -84,33 +85,20 @@ void BM_Memcpy(benchmark::State& state) {
 BENCHMARK(BM_Cutter)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
-class RecordingReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            const std::string name = run.benchmark_name();
-            seconds[name.substr(0, name.find('/'))] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     stream(); // build the input outside the timed runs
-    RecordingReporter reporter;
+    RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    const double cutter = reporter.seconds["BM_Cutter"];
-    const double copy = reporter.seconds["BM_Memcpy"];
-    if (cutter <= 0 || copy <= 0) {
+    // Throughput ratio: the inverse of the time ratio.
+    const double ratio = reporter.ratio("BM_Memcpy", "BM_Cutter");
+    if (ratio <= 0) {
         std::fprintf(stderr, "frame_cut: benchmarks did not run\n");
         return 1;
     }
-    std::printf("frame_cut: cutter throughput / memcpy throughput = %.2f (goal >= 0.50)\n",
-                copy / cutter);
+    std::printf("frame_cut: cutter throughput / memcpy throughput = %.2f (goal >= 0.50)\n", ratio);
     return 0;
 }

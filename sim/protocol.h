@@ -4,6 +4,8 @@
 #include "sim/sim_server.h"
 #include "sim/site.h"
 
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +21,12 @@ struct ProtocolOptions {
     std::optional<link::KeyBase> domainKey;
     // Called after every change a console made to the site (for --state).
     std::function<void(const Site&)> onSiteChanged;
+    // Where uploaded sound and graphic files are written; empty = their names
+    // are listed but their bytes are not kept.
+    std::filesystem::path uploadFolder;
+    // How often the server writes a line of its own to its debug log while a
+    // console is connected; 0 = never.
+    std::uint32_t debugLineIntervalMs = 5000;
 };
 
 class SiteProtocol final : public SimProtocol {

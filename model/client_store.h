@@ -1,0 +1,164 @@
+#pragma once
+
+#include "model/client_records.h"
+#include "model/selector_assignments.h"
+#include "model/sound_files.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// The console's mirror of the per-client records: credentials, options, audio
+// settings, selector assignments and the sound file list, with the arrival
+// flags an editor polls after asking for a record. The caller serialises
+// access to the records; only the flags are read without that lock.
+
+namespace mirx::model {
+
+// A record for the caller to post; the stores never post themselves.
+struct OutgoingRecord {
+    std::uint16_t id = 0;
+    std::uint16_t second = 0;
+    std::vector<std::uint8_t> bytes;
+
+    friend bool operator==(const OutgoingRecord&, const OutgoingRecord&) = default;
+};
+
+// Message IDs of the records below, as the message catalogue has them (the
+// tests hold the two together; the model does not depend on the link).
+inline constexpr std::uint16_t kSelectorAssignmentsMessage = 2001;
+inline constexpr std::uint16_t kClientOptionsMessage = 2004;
+inline constexpr std::uint16_t kAudioSettingsMessage = 2006;
+inline constexpr std::uint16_t kDefaultClientOptionsMessage = 2013;
+inline constexpr std::uint16_t kDefaultAudioSettingsMessage = 2014;
+
+class ClientStore {
+public:
+    static constexpr std::size_t kClients = kCredentialsListRecords;
+    // Largest payloads taken; anything longer is ignored whole.
+    static constexpr std::size_t kMaxCredentialsListBytes = kCredentialsListBytes;
+    static constexpr std::size_t kMaxCredentialsBytes = ClientCredentials::kSize;
+    static constexpr std::size_t kMaxOptionsBytes = ClientOptions::kSize;
+    static constexpr std::size_t kMaxAudioBytes = AudioSettings::kSize;
+    static constexpr std::size_t kMaxSelectorAssignmentsBytes = SelectorAssignments::kSize;
+
+    ClientStore();
+    ClientStore(const ClientStore&) = delete;
+    ClientStore& operator=(const ClientStore&) = delete;
+
+    // --- receiving (connection thread); true when the record was stored ---
+
+    // `count` becomes the credentials count, bounded by the list's capacity.
+    bool ReceiveCredentialsList(std::uint16_t count, std::span<const std::uint8_t> payload,
+                                const std::string& peerName);
+    // 0xFFFF names the master administrator record.
+    bool ReceiveCredentials(std::uint16_t second, std::span<const std::uint8_t> payload);
+    // `clientName` is the login name logged for a client index; a short
+    // record leaves the rest of the stored one as it was.
+    bool ReceiveOptions(std::uint16_t second, std::span<const std::uint8_t> payload,
+                        const std::string& clientName);
+    bool ReceiveAudio(std::uint16_t second, std::span<const std::uint8_t> payload,
+                      const std::string& clientName);
+    // An oversized record is refused and raises no flag, so a view waiting
+    // for it never takes the old record as the answer.
+    bool ReceiveSelectorAssignments(std::uint16_t second, std::span<const std::uint8_t> payload);
+    bool ReceiveOptionsInfo(std::span<const std::uint8_t> payload);
+
+    // --- arrival flags: true once per arrival ---
+
+    bool TakeOptionsReceived() { return take(optionsReceived_); }
+    bool TakeAudioReceived() { return take(audioReceived_); }
+    bool TakeSelectorAssignmentsReceived() { return take(selectorAssignmentsReceived_); }
+    bool TakeOptionsInfoReceived() { return take(optionsInfoReceived_); }
+
+    // --- records by index; nullopt / false for an index with no record ---
+
+    // Index -1 is the master administrator.
+    std::optional<ClientCredentials> credentials(int index) const;
+    bool setCredentials(int index, const ClientCredentials& record);
+    // One more than the highest client index whose credentials are held.
+    std::size_t credentialsCount() const { return credentialsCount_; }
+    // Empty for an index with no credentials record.
+    std::string loginName(int clientIndex) const;
+
+    // Index -1 is the default options, -2 the SIP default options.
+    std::optional<ClientOptions> options(int index) const;
+    bool setOptions(int index, const ClientOptions& record);
+    bool CopyOptions(int from, int to);
+
+    // Index -1 is the default audio settings.
+    std::optional<AudioSettings> audio(int index) const;
+    bool setAudio(int index, const AudioSettings& record);
+    bool CopyAudio(int from, int to);
+
+    // The one client record (the last one fetched) and the default record.
+    const SelectorAssignments& selectorAssignments() const { return selectorAssignments_; }
+    void setSelectorAssignments(const SelectorAssignments& record) {
+        selectorAssignments_ = record;
+    }
+    const SelectorAssignments& defaultSelectorAssignments() const {
+        return defaultSelectorAssignments_;
+    }
+    void setDefaultSelectorAssignments(const SelectorAssignments& record) {
+        defaultSelectorAssignments_ = record;
+    }
+
+    const FileNameList& soundFiles() const { return soundFiles_; }
+
+    // --- what the editors post ---
+
+    // Bytes of an options record on the wire: the default options go in the
+    // short form, the SIP defaults whole, a client's by its type.
+    static std::size_t OptionsWireLength(int clientIndex, int clientType);
+
+    // CONFIGURATION_DATA_CLIENT_OPTIONS for a client (-2: the SIP defaults);
+    // nullopt for an index with no options record, or -1, which goes by
+    // DefaultOptionsUpdate.
+    std::optional<OutgoingRecord> OptionsUpdate(int clientIndex, int clientType) const;
+    std::optional<OutgoingRecord> AudioUpdate(int clientIndex) const;
+    // `applyToPrior`: also apply to every client still on the old defaults.
+    OutgoingRecord DefaultOptionsUpdate(bool applyToPrior) const;
+    OutgoingRecord DefaultAudioUpdate(bool applyToPrior) const;
+
+    // For a duplicated client: copies the source's options (as many bytes
+    // as its type sends; the rest of the target stays) and its audio
+    // settings, and returns the two records to post for the target. Empty
+    // when either index names no client.
+    std::vector<OutgoingRecord> DuplicateSettings(int source, int target, int sourceClientType);
+
+private:
+    static bool take(std::atomic<bool>& flag) {
+        return flag.exchange(false, std::memory_order_acquire);
+    }
+    static void raise(std::atomic<bool>& flag) { flag.store(true, std::memory_order_release); }
+
+    ClientCredentials* credentialsAt(int index);
+    const ClientCredentials* credentialsAt(int index) const;
+    ClientOptions* optionsAt(int index);
+    const ClientOptions* optionsAt(int index) const;
+    AudioSettings* audioAt(int index);
+    const AudioSettings* audioAt(int index) const;
+
+    std::vector<ClientCredentials> credentials_;
+    ClientCredentials masterAdministrator_;
+    std::size_t credentialsCount_ = 0;
+    std::vector<ClientOptions> options_;
+    ClientOptions defaultOptions_;
+    ClientOptions sipDefaultOptions_;
+    std::vector<AudioSettings> audio_;
+    AudioSettings defaultAudio_;
+    SelectorAssignments selectorAssignments_;
+    SelectorAssignments defaultSelectorAssignments_;
+    FileNameList soundFiles_;
+
+    std::atomic<bool> optionsReceived_{false};
+    std::atomic<bool> audioReceived_{false};
+    std::atomic<bool> selectorAssignmentsReceived_{false};
+    std::atomic<bool> optionsInfoReceived_{false};
+};
+
+} // namespace mirx::model

@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# A private slapd for tests, independent of the system service and of /etc/ldap.
+#
+#   slapd-test.sh start [DIR] [--owner PID]
+#       Starts slapd with its configuration, database and socket in DIR (a new
+#       temporary folder when omitted) and prints, one per line:
+#         SLAPD_DIR=<folder>
+#         SLAPD_LDAPI_URI=ldapi://<socket path, URL-encoded>
+#         SLAPD_LDAP_URI=ldap://127.0.0.1:<port>
+#       A server already running in DIR is reused. With --owner, the server is
+#       stopped (and DIR removed) once process PID has gone, so a test that is
+#       killed leaves nothing behind.
+#   slapd-test.sh stop DIR
+#       Stops the server and removes DIR; does nothing when neither exists.
+#
+# Suffix dc=mirx,dc=test on an mdb database; rootdn cn=admin,dc=mirx,dc=test.
+# A SASL EXTERNAL bind over ldapi by the current user maps to the rootdn.
+set -euo pipefail
+
+slapd_bin=${SLAPD:-/usr/sbin/slapd}
+marker=.mirx-slapd
+
+die() {
+    echo "slapd-test: $*" >&2
+    exit 1
+}
+
+# RFC 3986 percent-encoding of everything but unreserved characters.
+urlencode() {
+    local LC_ALL=C s=$1 out="" c i
+    for ((i = 0; i < ${#s}; i++)); do
+        c=${s:i:1}
+        case $c in
+        [A-Za-z0-9._~-]) out+=$c ;;
+        *) out+=$(printf '%%%02X' "'$c") ;;
+        esac
+    done
+    printf '%s' "$out"
+}
+
+# True while PID is a live slapd: a recycled pid belongs to somebody else, and
+# a killed server may linger as a zombie where nobody reaps orphans.
+is_slapd() {
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    [[ $stat =~ ^[0-9]+\ \(slapd\)\ [^Z] ]]
+}
+
+# The pid of the slapd serving DIR, or nothing.
+running_pid() {
+    local dir=$1 pid
+    [ -f "$dir/slapd.pid" ] || return 0
+    pid=$(<"$dir/slapd.pid")
+    if [[ $pid =~ ^[0-9]+$ ]] && is_slapd "$pid"; then
+        echo "$pid"
+    fi
+}
+
+write_config() {
+    local dir=$1 uid
+    uid=$(id -u)
+    mkdir -p "$dir/db"
+    # dc is not built into slapd; the rest of the core schema is not needed.
+    cat >"$dir/slapd.conf" <<EOF
+modulepath /usr/lib/ldap
+moduleload back_mdb
+attributetype ( 0.9.2342.19200300.100.1.25 NAME ( 'dc' 'domainComponent' )
+  EQUALITY caseIgnoreIA5Match SUBSTR caseIgnoreIA5SubstringsMatch
+  SYNTAX 1.3.6.1.4.1.1466.115.121.1.26 SINGLE-VALUE )
+pidfile $dir/slapd.pid
+argsfile $dir/slapd.args
+authz-regexp "^gidNumber=[0-9]+[+]uidNumber=$uid,cn=peercred,cn=external,cn=auth\$"
+  "cn=admin,dc=mirx,dc=test"
+database mdb
+maxsize 16777216
+suffix "dc=mirx,dc=test"
+rootdn "cn=admin,dc=mirx,dc=test"
+directory $dir/db
+EOF
+}
+
+stop() {
+    local dir=$1 pid i
+    [ -d "$dir" ] || return 0
+    pid=$(running_pid "$dir")
+    if [ -n "$pid" ]; then
+        kill -TERM "$pid" 2>/dev/null || true
+        for ((i = 0; i < 100; i++)); do
+            is_slapd "$pid" || break
+            sleep 0.02
+        done
+        if is_slapd "$pid"; then
+            kill -KILL "$pid" 2>/dev/null || true
+        fi
+    fi
+    # Only a folder this script set up is ever removed.
+    if [ -f "$dir/$marker" ]; then
+        rm -rf "$dir"
+    fi
+}
+
+watch_owner() {
+    local dir=$1 owner=$2 self
+    self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    setsid bash -c 'while kill -0 "$1" 2>/dev/null; do sleep 0.5; done; exec "$2" stop "$3"' \
+        watcher "$owner" "$self" "$dir" </dev/null >/dev/null 2>&1 &
+}
+
+start() {
+    local dir=$1 owner=$2 pid port ldapi uri attempt
+    [ -x "$slapd_bin" ] || die "$slapd_bin not found (install the slapd package)"
+    if [ -z "$dir" ]; then
+        dir=$(mktemp -d "${TMPDIR:-/tmp}/mirx-slapd.XXXXXX")
+    fi
+    mkdir -p "$dir"
+    dir=$(cd "$dir" && pwd)
+    touch "$dir/$marker"
+    # A unix socket path holds at most 107 bytes.
+    [ ${#dir} -le 100 ] || die "folder path too long for a unix socket: $dir"
+    ldapi="ldapi://$(urlencode "$dir/ldapi")"
+
+    pid=$(running_pid "$dir")
+    if [ -n "$pid" ] && [ -f "$dir/uris" ]; then
+        cat "$dir/uris"
+        return 0
+    fi
+    [ -z "$pid" ] || kill -KILL "$pid" 2>/dev/null || true
+    rm -rf "$dir/db" "$dir/uris" "$dir/slapd.pid" "$dir/ldapi"
+    write_config "$dir"
+    "$slapd_bin" -Tt -u -f "$dir/slapd.conf" >"$dir/config-check.log" 2>&1 ||
+        die "configuration rejected: $(cat "$dir/config-check.log")"
+
+    # The configuration is known good, so a failed start means the port was
+    # taken; try another one. slapd returns only once it listens.
+    for ((attempt = 0; attempt < 20; attempt++)); do
+        port=$((20000 + (RANDOM * 32768 + RANDOM) % 40000))
+        uri="ldap://127.0.0.1:$port"
+        if "$slapd_bin" -f "$dir/slapd.conf" -h "$ldapi $uri" </dev/null >/dev/null 2>&1; then
+            printf 'SLAPD_DIR=%s\nSLAPD_LDAPI_URI=%s\nSLAPD_LDAP_URI=%s\n' "$dir" "$ldapi" "$uri" \
+                >"$dir/uris"
+            [ -z "$owner" ] || watch_owner "$dir" "$owner"
+            cat "$dir/uris"
+            return 0
+        fi
+    done
+    die "slapd did not start (no free port after $attempt attempts?)"
+}
+
+cmd=${1:-}
+shift || true
+case $cmd in
+start)
+    dir="" owner=""
+    while [ $# -gt 0 ]; do
+        case $1 in
+        --owner)
+            owner=${2:?--owner needs a pid}
+            shift 2
+            ;;
+        *)
+            dir=$1
+            shift
+            ;;
+        esac
+    done
+    start "$dir" "$owner"
+    ;;
+stop)
+    stop "${1:?usage: $0 stop DIR}"
+    ;;
+*)
+    echo "usage: $0 start [DIR] [--owner PID] | stop DIR" >&2
+    exit 2
+    ;;
+esac

@@ -1,13 +1,46 @@
 #!/usr/bin/env bash
-# Starts the demo: ondrel-sim with its demo site on a free loopback port and
-# the console pointed at it. Until those programs exist it says what does.
+# The demo: ondrel-sim with its demo site on a free loopback port, and the
+# console pointed at it. Until the console's window exists, the headless
+# mirx-ctl shows the live server status instead.
 set -euo pipefail
 build=${1:-build/debug}
-if [ -x "$build/apps/mirx-admin" ] && [ -x "$build/apps/ondrel-sim" ]; then
-    exec bash "$(dirname "$0")/demo.sh" "$build"
+work=$(mktemp -d)
+sim=""
+cleanup() {
+    if [ -n "$sim" ]; then
+        kill "$sim" 2>/dev/null || true
+        wait "$sim" 2>/dev/null || true # it saves its state on the way out
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+"$build/apps/ondrel-sim" --demo --quiet --state "$work/site.json" > "$work/sim.out" 2> "$work/sim.err" &
+sim=$!
+for _ in $(seq 50); do
+    grep -q 'listening on' "$work/sim.out" 2>/dev/null && break
+    sleep 0.1
+done
+port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")
+[ -n "$port" ] || { echo "ondrel-sim did not start:"; cat "$work/sim.err"; exit 1; }
+echo "ondrel-sim: demo site on 127.0.0.1:$port (login admin / admin)"
+
+# A private settings folder: the demo never touches your own profiles.
+export XDG_CONFIG_HOME="$work/config"
+
+if [ -x "$build/apps/mirx-admin" ]; then
+    "$build/apps/mirx-admin" /ip_address 127.0.0.1 /ip_port "$port" /login_name admin /login_password admin
+    exit 0
 fi
-echo "make run: the console (mirx-admin) and the server stand-in (ondrel-sim) are not built yet."
-echo "What exists today is the foundation library with its tests and benchmark:"
-echo "  make test    - the whole test suite (debug, AddressSanitizer, ThreadSanitizer, fuzzing)"
-echo "  make bench   - benchmarks; build/release/bench/bench_frame_cut prints the cutter ratio"
-ls "$build"/tests/test_* 2>/dev/null | sed 's/^/  built: /'
+
+echo "The console window (mirx-admin) is not built yet; mirx-ctl shows the link instead."
+echo
+echo admin > "$work/pw"
+"$build/apps/mirx-ctl" --server "127.0.0.1:$port" --user admin --password-file "$work/pw" login-check
+echo
+if [ -t 1 ]; then
+    echo "Live status, once a second (Ctrl-C to stop):"
+    "$build/apps/mirx-ctl" --server "127.0.0.1:$port" --user admin --password-file "$work/pw" status --watch || true
+else
+    "$build/apps/mirx-ctl" --server "127.0.0.1:$port" --user admin --password-file "$work/pw" status
+fi

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/message_ids.h"
 #include "model/client_records.h"
 #include "model/selector_assignments.h"
 #include "model/sound_files.h"
@@ -27,14 +28,6 @@ struct OutgoingRecord {
 
     friend bool operator==(const OutgoingRecord&, const OutgoingRecord&) = default;
 };
-
-// Message IDs of the records below, as the message catalogue has them (the
-// tests hold the two together; the model does not depend on the link).
-inline constexpr std::uint16_t kSelectorAssignmentsMessage = 2001;
-inline constexpr std::uint16_t kClientOptionsMessage = 2004;
-inline constexpr std::uint16_t kAudioSettingsMessage = 2006;
-inline constexpr std::uint16_t kDefaultClientOptionsMessage = 2013;
-inline constexpr std::uint16_t kDefaultAudioSettingsMessage = 2014;
 
 class ClientStore {
 public:
@@ -115,9 +108,9 @@ public:
     // short form, the SIP defaults whole, a client's by its type.
     static std::size_t OptionsWireLength(int clientIndex, int clientType);
 
-    // CONFIGURATION_DATA_CLIENT_OPTIONS for a client (-2: the SIP defaults);
-    // nullopt for an index with no options record, or -1, which goes by
-    // DefaultOptionsUpdate.
+    // A client's record, as CONFIGURATION_DATA_CLIENT_OPTIONS or
+    // CONFIGURATION_DATA_AUDIO_SETTINGS; nullopt unless the index names a
+    // client (the defaults go by the two below).
     std::optional<OutgoingRecord> OptionsUpdate(int clientIndex, int clientType) const;
     std::optional<OutgoingRecord> AudioUpdate(int clientIndex) const;
     // `applyToPrior`: also apply to every client still on the old defaults.

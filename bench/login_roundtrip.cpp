@@ -2,6 +2,7 @@
 // and 1000 sequential request/response pairs through the request queue,
 // against a raw loopback ping-pong of the same frame sizes in the same run.
 // The last line printed is the request/response ratio (goal: within 3x).
+#include "bench/loopback_pair.h"
 #include "bench/ratio_reporter.h"
 #include "core/debug_log.h"
 #include "core/wire_frame.h"
@@ -109,20 +110,9 @@ void BM_LinkRequestResponse(benchmark::State& state) {
 
 // The same sizes over a bare loopback connection with blocking sockets.
 void BM_RawPingPong(benchmark::State& state) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(listener, reinterpret_cast<sockaddr*>(&address), length);
-    ::listen(listener, 1);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
-    ::connect(client, reinterpret_cast<sockaddr*>(&address), length);
-    const int server = ::accept(listener, nullptr, nullptr);
-    const int one = 1;
-    ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    ::setsockopt(server, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    LoopbackPair pair(true);
+    const int client = pair.client;
+    const int server = pair.server;
 
     auto readAll = [](int fd, std::uint8_t* buffer, std::size_t n) {
         std::size_t got = 0;
@@ -152,9 +142,6 @@ void BM_RawPingPong(benchmark::State& state) {
     }
     ::shutdown(client, SHUT_RDWR);
     echo.join();
-    ::close(client);
-    ::close(server);
-    ::close(listener);
 }
 
 BENCHMARK(BM_Login)->Unit(benchmark::kMillisecond)->Iterations(20);

@@ -1,5 +1,7 @@
 #include "link/password_cipher.h"
 
+#include "core/hex.h"
+
 #include <cryptopp/aes.h>
 #include <cryptopp/filters.h>
 #include <cryptopp/modes.h>
@@ -8,19 +10,6 @@
 namespace mirx::link {
 
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // The password buffer seen as a text field of its own.
 constexpr rec::Utf16Text kPasswordText{0, kLoginTextMaxChars + 1};
@@ -34,8 +23,8 @@ std::optional<KeyBase> parseKeyBase(std::string_view hex32) {
         return std::nullopt;
     }
     for (std::size_t i = 0; i < base.size(); ++i) {
-        const int hi = hexValue(hex32[2 * i]);
-        const int lo = hexValue(hex32[2 * i + 1]);
+        const int hi = hex::digitValue(hex32[2 * i]);
+        const int lo = hex::digitValue(hex32[2 * i + 1]);
         if (hi < 0 || lo < 0) {
             return std::nullopt;
         }

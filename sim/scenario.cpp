@@ -1,5 +1,6 @@
 #include "sim/scenario.h"
 
+#include "core/hex.h"
 #include "link/app_version.h"
 #include "model/system_settings.h"
 
@@ -157,8 +158,6 @@ int readLabelNumber(const json& v, const std::string& where) {
 
 // --- hex ---
 
-constexpr char kHexDigits[] = "0123456789abcdef";
-
 // Trailing zero bytes are left out; the reader pads them back.
 std::string toHex(std::span<const std::uint8_t> bytes) {
     std::size_t n = bytes.size();
@@ -168,23 +167,10 @@ std::string toHex(std::span<const std::uint8_t> bytes) {
     std::string out;
     out.reserve(2 * n);
     for (std::size_t i = 0; i < n; ++i) {
-        out += kHexDigits[bytes[i] >> 4];
-        out += kHexDigits[bytes[i] & 0x0F];
+        out += hex::kLowerDigits[bytes[i] >> 4];
+        out += hex::kLowerDigits[bytes[i] & 0x0F];
     }
     return out;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 // At most `maxBytes`; the caller pads with zeros.
@@ -199,7 +185,7 @@ std::vector<std::uint8_t> readHex(const json& v, const std::string& where, std::
     }
     std::vector<std::uint8_t> out(text.size() / 2);
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const int d = hexValue(text[i]);
+        const int d = hex::digitValue(text[i]);
         if (d < 0) {
             fail(where, "'" + std::string(1, text[i]) + "' is not a hex digit");
         }
@@ -271,13 +257,14 @@ std::uint32_t readColour(const json& v, const std::string& where) {
     const std::string text = readString(v, where);
     bool ok = text.size() == 7 && text[0] == '#';
     for (std::size_t i = 1; ok && i < text.size(); ++i) {
-        ok = hexValue(text[i]) >= 0;
+        ok = hex::digitValue(text[i]) >= 0;
     }
     if (!ok) {
         fail(where, "expected a colour like \"#FF8000\", found \"" + text + "\"");
     }
     const auto byte = [&](std::size_t i) {
-        return static_cast<std::uint8_t>(hexValue(text[i]) * 16 + hexValue(text[i + 1]));
+        return static_cast<std::uint8_t>(hex::digitValue(text[i]) * 16 +
+                                         hex::digitValue(text[i + 1]));
     };
     return model::rgb(byte(1), byte(3), byte(5));
 }

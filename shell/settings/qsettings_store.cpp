@@ -1,5 +1,6 @@
 #include "shell/settings/qsettings_store.h"
 
+#include "core/hex.h"
 #include "core/utf16.h"
 
 #include <cerrno>
@@ -91,19 +92,6 @@ std::string escapeName(std::string_view name) {
     return out;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Undoes both escapings; nullopt for an unknown escape or a bare quote.
 std::optional<std::string> unescape(std::string_view text) {
     std::string out;
@@ -140,8 +128,8 @@ std::optional<std::string> unescape(std::string_view text) {
             if (i + 2 >= text.size()) {
                 return std::nullopt;
             }
-            const int high = hexValue(text[i + 1]);
-            const int low = hexValue(text[i + 2]);
+            const int high = hex::digitValue(text[i + 1]);
+            const int low = hex::digitValue(text[i + 2]);
             if (high < 0 || low < 0) {
                 return std::nullopt;
             }

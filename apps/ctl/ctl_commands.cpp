@@ -1,11 +1,13 @@
 #include "apps/ctl/ctl_commands.h"
 
+#include "apps/ctl/export_site.h"
 #include "core/debug_log.h"
 #include "link/app_version.h"
 #include "link/console_version.h"
 #include "link/domain_login.h"
 #include "link/installer_launcher.h"
 #include "link/login_records.h"
+#include "link/mirror_dispatch.h"
 #include "link/server_connection_handler.h"
 #include "link/server_link.h"
 #include "model/system_status.h"
@@ -83,8 +85,7 @@ void printStatus(std::ostream& out, const model::SystemStatus& s, link::Trunking
         << "failover:           " << failover << "\n";
     if (mode != link::TrunkingMode::None) {
         const auto t = reports::trunkingFields(
-            mode == link::TrunkingMode::Rts ? reports::Trunking::Rts : reports::Trunking::Delec,
-            s);
+            mode == link::TrunkingMode::Rts ? reports::Trunking::Rts : reports::Trunking::Delec, s);
         out << "trunking:           " << t.status.text;
         if (t.activeTrunks) {
             out << ", " << t.activeTrunks->text << " active";
@@ -187,8 +188,11 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
         return kExitUsage;
     }
 
+    model::Mirror mirror;
+    link::MirrorDispatch dispatch(mirror);
     link::LinkServices services;
     services.settings = &store;
+    services.model = &dispatch;
     services.tempRoot = link::temporaryRoot();
     services.consoleVersion = link::consoleVersion().pack();
     services.relaunchArguments = std::move(ownCommandLine);
@@ -208,8 +212,8 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
             const std::uint32_t blocks = update.BlocksReceived();
             if (blocks != shown) {
                 shown = blocks;
-                streams.err << "downloading " << update.FileName() << ": block " << blocks
-                            << " of " << update.TotalBlocks() << "\n";
+                streams.err << "downloading " << update.FileName() << ": block " << blocks << " of "
+                            << update.TotalBlocks() << "\n";
             }
             std::this_thread::sleep_for(5ms);
         }
@@ -231,13 +235,27 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
     }
 
     if (options.command == "login-check") {
-        streams.out << "server version:  "
-                    << versionText(link.handler().Update().ServerVersion()) << "\n"
-                    << "privilege level: " << int(link.privilegeLevel())
-                    << (link.fullAdministrator() ? " (full administrator)" : " (standard)")
+        streams.out << "server version:  " << versionText(link.handler().Update().ServerVersion())
                     << "\n"
+                    << "privilege level: " << int(link.privilegeLevel())
+                    << (link.fullAdministrator() ? " (full administrator)" : " (standard)") << "\n"
                     << "trunking mode:   " << link::trunkingModeName(link.trunkingMode()) << "\n";
         link.StopLink();
+        return kExitOk;
+    }
+
+    if (options.command == "export") {
+        ExportOptions exportOptions;
+        exportOptions.includePasswords = options.includePasswords;
+        std::string error;
+        const std::string document = exportSite(link, mirror, exportOptions, stop, error);
+        link.StopLink();
+        if (document.empty()) {
+            streams.err << "mirx-ctl: " << error << "\n";
+            return kExitConnectionLost;
+        }
+        streams.out << document;
+        streams.out.flush();
         return kExitOk;
     }
 

@@ -16,8 +16,7 @@ splitServer(std::string_view text) {
     const std::string_view digits = text.substr(colon + 1);
     unsigned port = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
-    if (error != std::errc() || end != digits.data() + digits.size() || port == 0 ||
-        port > 65535) {
+    if (error != std::errc() || end != digits.data() + digits.size() || port == 0 || port > 65535) {
         return std::nullopt;
     }
     return std::pair{std::string(text.substr(0, colon)),
@@ -47,6 +46,15 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
             options.passwordStdin = true;
         } else if (arg == "--watch") {
             options.watch = true;
+        } else if (arg == "--include-passwords") {
+            options.includePasswords = true;
+        } else if (arg == "--format") {
+            if (!value(v)) {
+                return arg + " needs a value";
+            }
+            if (v != "json") {
+                return "--format knows only json";
+            }
         } else if (arg == "--profile" || arg == "--user" || arg == "--password-file" ||
                    arg == "--server") {
             if (!value(v)) {
@@ -86,8 +94,12 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
     if (options.command.empty()) {
         return "no command given";
     }
-    if (options.command != "login-check" && options.command != "status") {
+    if (options.command != "login-check" && options.command != "status" &&
+        options.command != "export") {
         return "unknown command " + options.command;
+    }
+    if (options.includePasswords && options.command != "export") {
+        return "--include-passwords belongs to the export command";
     }
     if (options.watch && options.command != "status") {
         return "--watch belongs to the status command";
@@ -102,6 +114,9 @@ std::string ctlUsage() {
            "  login-check        log in, print the server version, privilege level and\n"
            "                     trunking mode, log out\n"
            "  status [--watch]   print the server status once, or every second\n"
+           "  export [--format json] [--include-passwords]\n"
+           "                     write the mirrored configuration as JSON to standard\n"
+           "                     output (passwords left empty unless asked for)\n"
            "\n"
            "Options:\n"
            "  --profile NAME          settings profile (default: the stored one)\n"

@@ -22,8 +22,9 @@ struct CtlOptions {
     bool verbose = false;
     bool help = false;
     bool version = false;
-    std::string command; // login-check, status
+    std::string command; // login-check, status, export
     bool watch = false;
+    bool includePasswords = false; // export
 };
 
 // Empty on success, else what is wrong.

@@ -1,0 +1,145 @@
+#include "apps/ctl/export_site.h"
+
+#include "link/message_catalogue.h"
+#include "link/server_connection_handler.h"
+#include "model/label_info.h"
+#include "sim/scenario.h"
+
+#include <chrono>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+namespace mirx::ctl {
+namespace {
+
+// The sections of the site document that describe the configuration; the
+// rest of it (status, statistics, logs) is the simulator's business.
+constexpr const char* kExportedSections[] = {
+    "format", "labels",  "credentials",    "masterAdministrator",   "options",
+    "audio",  "systems", "systemSettings", "userInterfaceSettings", "server",
+};
+
+bool waitFor(const std::function<bool()>& take, const link::ServerLink& link, int timeoutMs,
+             const std::atomic<bool>& stop) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!take()) {
+        if (!link.connected() || stop.load() || std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    return true;
+}
+
+struct ClientRef {
+    int index;
+    int labelNumber;
+};
+
+std::vector<ClientRef> localClients(const model::MirrorData& d) {
+    std::vector<ClientRef> clients;
+    int reference = -1;
+    while (d.labels.Next(reference, static_cast<int>(model::LabelKind::Client), false) != -1) {
+        if (const model::LabelInfo* label = d.labels.Find(reference)) {
+            clients.push_back({label->get(model::LabelInfo::kIndex), reference});
+        }
+    }
+    return clients;
+}
+
+} // namespace
+
+std::string exportSite(link::ServerLink& link, model::Mirror& mirror, const ExportOptions& options,
+                       const std::atomic<bool>& stop, std::string& error) {
+    const auto clients = mirror.read([](const model::MirrorData& d) { return localClients(d); });
+
+    sim::Site site;
+    model::ClientStore& flags = mirror.clientFlags();
+    // One request in flight at a time: an answer is known by its ID alone.
+    for (const ClientRef& client : clients) {
+        const auto index = static_cast<std::uint16_t>(client.index);
+        flags.TakeOptionsReceived();
+        link.requestQueue().PostCopy(msg::ADMIN_CLIENT_OPTIONS_REQUEST, index, nullptr, 0);
+        if (!waitFor([&] { return flags.TakeOptionsReceived(); }, link, options.answerTimeoutMs,
+                     stop)) {
+            error = "no options arrived for client " + std::to_string(client.index);
+            return {};
+        }
+        flags.TakeAudioReceived();
+        link.requestQueue().PostCopy(msg::ADMIN_AUDIO_SETTINGS_REQUEST, index, nullptr, 0);
+        if (!waitFor([&] { return flags.TakeAudioReceived(); }, link, options.answerTimeoutMs,
+                     stop)) {
+            error = "no audio settings arrived for client " + std::to_string(client.index);
+            return {};
+        }
+    }
+
+    mirror.read([&](const model::MirrorData& d) {
+        int reference = -1;
+        while (d.labels.Next(reference, static_cast<int>(model::LabelKind::Client), true) != -1) {
+            if (const model::LabelInfo* label = d.labels.Find(reference)) {
+                site.labels[reference] = *label;
+            }
+        }
+        const auto count = static_cast<int>(d.clients.credentialsCount());
+        for (int i = 0; i < count; ++i) {
+            auto record = d.clients.credentials(i);
+            if (record && !record->get(model::ClientCredentials::kLoginName).empty()) {
+                if (!options.includePasswords) {
+                    record->set(model::ClientCredentials::kPassword, "");
+                }
+                site.credentials[i] = *record;
+            }
+        }
+        if (auto master = d.clients.credentials(-1)) {
+            if (!options.includePasswords) {
+                master->set(model::ClientCredentials::kPassword, "");
+            }
+            site.masterAdministrator = *master;
+        }
+        site.defaultOptions = d.clients.options(-1).value_or(site.defaultOptions);
+        site.sipDefaultOptions = d.clients.options(-2).value_or(site.sipDefaultOptions);
+        site.defaultAudio = d.clients.audio(-1).value_or(site.defaultAudio);
+        for (const ClientRef& client : clients) {
+            if (auto o = d.clients.options(client.index)) {
+                site.options[client.index] = *o;
+            }
+            if (auto a = d.clients.audio(client.index)) {
+                site.audio[client.index] = *a;
+            }
+        }
+        for (std::size_t i = 0; i < d.labels.SystemCount(); ++i) {
+            site.systems.push_back(d.labels.System(i));
+        }
+        site.systemSettings = d.systemSettings;
+        site.userInterfaceSettings = d.userInterfaceSettings;
+    });
+    switch (link.trunkingMode()) {
+    case link::TrunkingMode::Rts:
+        site.trunkingFlags = 0x1;
+        break;
+    case link::TrunkingMode::Delec:
+        site.trunkingFlags = 0x2;
+        break;
+    case link::TrunkingMode::None:
+        break;
+    }
+    site.serverVersion = link.handler().Update().ServerVersion();
+
+    const nlohmann::json whole = nlohmann::json::parse(sim::toScenarioJson(site));
+    nlohmann::json document = nlohmann::json::object();
+    for (const char* section : kExportedSections) {
+        if (whole.contains(section)) {
+            document[section] = whole[section];
+        }
+    }
+    // The console knows neither the server's accounts nor its identifier.
+    if (document.contains("server")) {
+        document["server"].erase("admins");
+        document["server"].erase("identifier");
+    }
+    return document.dump(2) + "\n";
+}
+
+} // namespace mirx::ctl

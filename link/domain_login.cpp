@@ -3,6 +3,7 @@
 #include "core/debug_log.h"
 #include "core/utf16.h"
 #include "link/login_records.h"
+#include "link/settings_store.h"
 
 #include <cerrno>
 #include <cstring>
@@ -110,6 +111,13 @@ std::optional<std::string> CheckDomainAccount(const DomainSettings& settings) {
     }
     // Names from a domain-joined system may come as "domain\user".
     return AccountNameForLogin(*user);
+}
+
+DomainSettings readDomainSettings(SettingsStore& store) {
+    DomainSettings settings;
+    settings.uri = readString(store, kDomainDirectoryUri).value_or("");
+    settings.saslMechanism = readDomainSaslMechanism(store);
+    return settings;
 }
 
 } // namespace mirx::link

@@ -12,12 +12,17 @@
 
 namespace mirx::link {
 
+class SettingsStore;
+
 struct DomainSettings {
     // Empty: the default URI of ldap.conf (or LDAPURI).
     std::string uri;
     // Empty: the SASL_MECH of ldap.conf.
     std::string saslMechanism = "GSSAPI";
 };
+
+// DomainDirectoryUri and DomainSaslMechanism of the profile.
+DomainSettings readDomainSettings(SettingsStore& store);
 
 // The login name for a sam-compatible "domain\user" name: the text after the
 // first backslash (the whole text when there is none), up to the first

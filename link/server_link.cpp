@@ -278,6 +278,23 @@ bool ServerLink::Connect(const std::string& loginName, const std::string& passwo
     }
 }
 
+void ServerLink::AbandonConnect() {
+    if (linkState() == kLoggedIn) {
+        return;
+    }
+    if (handler_->IsConnected()) {
+        handler_->SetState(CConnectionHandler::kIdle);
+        handler_->RequestDisconnect();
+        while (handler_->IsConnected()) {
+            sleepOneMs();
+        }
+    }
+    step_ = Step::None;
+    if (linkState() == kAttemptRunning) {
+        setLinkState(kLinkIdle);
+    }
+}
+
 void ServerLink::StopLink() {
     if (linkState() != kLoggedIn) {
         return;

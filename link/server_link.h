@@ -89,6 +89,10 @@ public:
     Progress PollConnect();
     void ResumeAfterUpdate(bool installerStarted);
 
+    // Gives up a stepped attempt that has not succeeded: closes its
+    // connection, if any, and leaves the link idle.
+    void AbandonConnect();
+
     // Closes a logged-in connection and waits until it has ended.
     void StopLink();
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The demo: ondrel-sim with its demo site on a free loopback port, and the
-# console pointed at it. Until the console's window exists, the headless
-# mirx-ctl shows the live server status instead.
+# console pointed at it. Without a display the headless mirx-ctl shows the
+# live server status instead.
 set -euo pipefail
 build=${1:-build/debug}
 work=$(mktemp -d)
@@ -25,15 +25,20 @@ port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")
 [ -n "$port" ] || { echo "ondrel-sim did not start:"; cat "$work/sim.err"; exit 1; }
 echo "ondrel-sim: demo site on 127.0.0.1:$port (login admin / admin)"
 
-# A private settings folder: the demo never touches your own profiles.
+# A private settings folder: the demo never touches your own profiles. It
+# starts with "Login Automatically" ticked so the main window comes up at once.
 export XDG_CONFIG_HOME="$work/config"
+mkdir -p -m 700 "$XDG_CONFIG_HOME/Talbrook"
+printf '[Default]\nAutomaticLogin=n:1\n' > "$XDG_CONFIG_HOME/Talbrook/SystemAdministration.conf"
+chmod 600 "$XDG_CONFIG_HOME/Talbrook/SystemAdministration.conf"
 
-if [ -x "$build/apps/mirx-admin" ]; then
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; then
+    # Closing the console ends this script, and the trap stops the simulator.
     "$build/apps/mirx-admin" /ip_address 127.0.0.1 /ip_port "$port" /login_name admin /login_password admin
     exit 0
 fi
 
-echo "The console window (mirx-admin) is not built yet; mirx-ctl shows the link instead."
+echo "No display: mirx-ctl shows the link instead of the console window."
 echo
 echo admin > "$work/pw"
 "$build/apps/mirx-ctl" --server "127.0.0.1:$port" --user admin --password-file "$work/pw" login-check

@@ -172,10 +172,7 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
     }
 
     if (link::readDomainAuthentication(store)) {
-        link::DomainSettings domain;
-        domain.uri = link::readString(store, link::kDomainDirectoryUri).value_or("");
-        domain.saslMechanism = link::readDomainSaslMechanism(store);
-        const auto account = link::CheckDomainAccount(domain);
+        const auto account = link::CheckDomainAccount(link::readDomainSettings(store));
         if (!account) {
             streams.err << "Failed to validate the login using Domain Authentication!\n";
             return kExitDomainCheck;

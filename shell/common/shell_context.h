@@ -1,0 +1,37 @@
+#pragma once
+
+#include "shell/settings/command_line.h"
+
+#include <filesystem>
+#include <string>
+
+namespace mirx::link {
+class SettingsStore;
+class ServerLink;
+} // namespace mirx::link
+namespace mirx::model {
+class Mirror;
+}
+
+namespace mirx::shell {
+
+class Prompter;
+
+// What every view of one run shares: the settings, the link and its mirror,
+// the message boxes, and the facts the command line fixed. Owned by the
+// application; views keep a reference.
+struct ShellContext {
+    link::SettingsStore& settings;
+    link::ServerLink& link;
+    model::Mirror& mirror;
+    Prompter& prompter;
+    // Shown in every title; empty for the default profile.
+    std::string profile;
+    // "/Debug": the debug-only controls are shown.
+    bool debugControls = false;
+    Locks locks;
+    // The program's own folder; "Command Files" lives beside the program.
+    std::filesystem::path programDirectory;
+};
+
+} // namespace mirx::shell

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QDialog>
+#include <QTimer>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+namespace mirx::shell {
+
+struct ShellContext;
+
+// The connection settings: which local address to use, the server's address
+// and port, and domain authentication. Every field is stored as soon as it
+// is edited; "Apply" only closes the view.
+class CConfigurationDlg final : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr const char* kCaption = "System Administration Configuration";
+
+    explicit CConfigurationDlg(ShellContext& context, QWidget* parent = nullptr);
+
+    QComboBox* localAddressList() const { return localAddresses_; }
+    QLineEdit* serverAddressEdit() const { return serverAddress_; }
+    QLineEdit* portEdit() const { return port_; }
+    QCheckBox* domainAuthenticationBox() const { return domainAuthentication_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void done(int result) override;
+
+private:
+    void storeServerAddress();
+    void resolveServerAddress();
+    void storePort();
+
+    ShellContext& context_;
+    QComboBox* localAddresses_ = nullptr;
+    QLineEdit* serverAddress_ = nullptr;
+    QLineEdit* port_ = nullptr;
+    QCheckBox* domainAuthentication_ = nullptr;
+    QTimer resolveLater_;
+    bool closing_ = false;
+};
+
+// The port field's text as stored: automatic base ("0x" hexadecimal, a
+// leading "0" octal, else decimal), cut to 16 bits; 0 when it is no number.
+std::uint16_t parsePortText(const QString& text);
+
+} // namespace mirx::shell

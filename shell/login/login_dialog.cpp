@@ -1,0 +1,263 @@
+#include "shell/login/login_dialog.h"
+
+#include "link/server_link.h"
+#include "link/settings_store.h"
+#include "shell/common/shell_context.h"
+#include "shell/common/window_position.h"
+#include "shell/common/window_title.h"
+#include "shell/login/configuration_dialog.h"
+#include "shell/login/update_dialog.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace mirx::shell {
+namespace {
+
+constexpr const char* kPositionPrefix = "Login";
+constexpr int kFieldMaxChars = 20;
+
+} // namespace
+
+CLoginDlg::CLoginDlg(ShellContext& context, bool firstShowing, QWidget* parent)
+    : QDialog(parent)
+    , context_(context)
+    , firstShowing_(firstShowing)
+    , attempt_(context.link) {
+    setWindowTitle(shell::windowTitle(kCaption, context_.profile));
+    setWindowIcon(QIcon(QStringLiteral(":/mirx/mirx-admin.svg")));
+
+    name_ = new QLineEdit(this);
+    name_->setMaxLength(kFieldMaxChars);
+    password_ = new QLineEdit(this);
+    password_->setMaxLength(kFieldMaxChars);
+    password_->setEchoMode(QLineEdit::Password);
+    login_ = new QPushButton(tr("LOGIN"), this);
+    login_->setDefault(true);
+    configure_ = new QPushButton(tr("Configure..."), this);
+    automatic_ = new QCheckBox(tr("Login Automatically"), this);
+    status_ = new QLabel(this);
+    status_->setWordWrap(true);
+    status_->setMinimumHeight(status_->fontMetrics().height() * 2);
+
+    auto* fields = new QFormLayout;
+    fields->addRow(tr("Login Name:"), name_);
+    fields->addRow(tr("Login Password:"), password_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(automatic_);
+    buttons->addStretch();
+    buttons->addWidget(configure_);
+    buttons->addWidget(login_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addLayout(buttons);
+    layout->addWidget(status_);
+    setMinimumWidth(360);
+
+    connect(login_, &QPushButton::clicked, this, &CLoginDlg::onLoginClicked);
+    connect(automatic_, &QCheckBox::clicked, this, &CLoginDlg::onAutomaticClicked);
+    connect(configure_, &QPushButton::clicked, this, &CLoginDlg::onConfigureClicked);
+    connect(&attempt_, &LoginAttempt::finished, this, &CLoginDlg::onAttemptFinished);
+    connect(&attempt_, &LoginAttempt::updateOffered, this, &CLoginDlg::onUpdateOffered);
+    attemptTick_.setInterval(kAttemptTickMs);
+    retryTick_.setInterval(kAutomaticRetryMs);
+    connect(&attemptTick_, &QTimer::timeout, this, &CLoginDlg::onAttemptTick);
+    connect(&retryTick_, &QTimer::timeout, this, &CLoginDlg::onRetryTick);
+
+    link::SettingsStore& store = context_.settings;
+    adjustSize();
+    restoreWindowPosition(*this, store, kPositionPrefix);
+    if (link::readFlag(store, link::kAlwaysOnTop)) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    }
+    name_->setText(QString::fromStdString(link::readUserName(store)));
+    password_->setText(QString::fromStdString(link::readPassword(store)));
+    automatic_->setChecked(link::readFlag(store, link::kAutomaticLogin));
+    applyFieldLocks();
+}
+
+CLoginDlg::~CLoginDlg() {
+    attempt_.abandon();
+}
+
+void CLoginDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!openedOnce_) {
+        openedOnce_ = true;
+        // After the window is up, so a settings view opened now sits on top.
+        QTimer::singleShot(0, this, &CLoginDlg::opened);
+    }
+}
+
+void CLoginDlg::opened() {
+    if (closed_) {
+        return;
+    }
+    auto goOn = [this] {
+        if (closed_) {
+            return;
+        }
+        if (firstShowing_ && automatic_->isChecked()) {
+            attempt();
+        }
+        attemptTick_.start();
+        if (!context_.link.configurationOpen().load()) {
+            retryTick_.start();
+        }
+    };
+    if (ensureServerAddress(false)) {
+        goOn();
+        return;
+    }
+    openConfiguration(false);
+    connect(configuration_, &QDialog::finished, this, goOn);
+}
+
+void CLoginDlg::applyFieldLocks() {
+    const bool editable =
+        !context_.locks.loginFieldsLocked && !link::readDomainAuthentication(context_.settings);
+    name_->setEnabled(editable);
+    password_->setEnabled(editable);
+}
+
+bool CLoginDlg::ensureServerAddress(bool openSettings) {
+    const auto address = link::readString(context_.settings, link::kServerIPAddress);
+    if (address && !address->empty()) {
+        return true;
+    }
+    if (openSettings) {
+        openConfiguration(true);
+    }
+    return false;
+}
+
+void CLoginDlg::openConfiguration(bool fromAttempt) {
+    if (configuration_) {
+        return;
+    }
+    context_.link.configurationOpen().store(true);
+    auto* dialog = new CConfigurationDlg(context_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    configuration_ = dialog;
+    connect(dialog, &QDialog::finished, this, [this, fromAttempt](int result) {
+        if (result == QDialog::Accepted) {
+            applyFieldLocks();
+        }
+        context_.link.configurationOpen().store(false);
+        if (fromAttempt && !closed_) {
+            // The attempt that asked for an address goes on once, with or
+            // without one.
+            if (ensureServerAddress(false)) {
+                attempt();
+            } else {
+                context_.link.setLinkState(link::kLinkIdle);
+            }
+        }
+    });
+    dialog->open();
+}
+
+void CLoginDlg::onLoginClicked() {
+    context_.link.setLinkState(link::kAttemptRequested);
+}
+
+void CLoginDlg::onAutomaticClicked(bool checked) {
+    context_.settings.writeNumber(link::kAutomaticLogin.name, checked ? 1 : 0);
+    if (checked) {
+        context_.link.setLinkState(link::kAttemptRequested);
+    }
+}
+
+void CLoginDlg::onConfigureClicked() {
+    // The automatic retry stays off for the rest of this view's life: the
+    // administrator is changing where to connect.
+    retryTick_.stop();
+    openConfiguration(false);
+}
+
+void CLoginDlg::onAttemptTick() {
+    link::ServerLink& link = context_.link;
+    if (link.configurationOpen().load() || attempt_.running() || configuration_) {
+        return;
+    }
+    if (link.linkState() == link::kAttemptRequested && link.retryTimer().expired()) {
+        attempt();
+    }
+}
+
+void CLoginDlg::onRetryTick() {
+    const int state = context_.link.linkState();
+    if (automatic_->isChecked() && (state == link::kLinkIdle || state == link::kAttemptFailed)) {
+        context_.link.setLinkState(link::kAttemptRequested);
+    }
+}
+
+void CLoginDlg::attempt() {
+    if (attempt_.running()) {
+        return;
+    }
+    link::ServerLink& link = context_.link;
+    if (!ensureServerAddress(true)) {
+        // Settled once the settings view closes.
+        return;
+    }
+    const bool domain = link::readDomainAuthentication(context_.settings);
+    const QString name = name_->text().left(kFieldMaxChars);
+    if (!domain && name.isEmpty()) {
+        status_->setText(tr("Login Name required."));
+        name_->setFocus();
+        // A request that cannot be made is not left pending, or the next
+        // tick would ask again and again.
+        link.setLinkState(link::kLinkIdle);
+        return;
+    }
+    login_->setEnabled(false);
+    status_->setText(tr("Attempting to connect to Ondrel..."));
+    attempt_.start(name.toStdString(), password_->text().left(kFieldMaxChars).toStdString(),
+                   domain);
+}
+
+void CLoginDlg::onAttemptFinished(bool loggedIn) {
+    if (loggedIn) {
+        accept();
+        return;
+    }
+    status_->setText(QString::fromStdString(context_.link.errorText()));
+    login_->setEnabled(true);
+}
+
+void CLoginDlg::onUpdateOffered() {
+    auto* update = new CUpdateDialog(context_.link, context_.prompter, this);
+    update->setAttribute(Qt::WA_DeleteOnClose);
+    connect(update, &QDialog::finished, this, [this](int result) {
+        const bool installerStarted = result == QDialog::Accepted;
+        attempt_.resumeAfterUpdate(installerStarted);
+        if (installerStarted) {
+            done(kUpdateInstalled);
+        }
+    });
+    update->open();
+}
+
+void CLoginDlg::done(int result) {
+    if (!closed_) {
+        closed_ = true;
+        attemptTick_.stop();
+        retryTick_.stop();
+        if (configuration_) {
+            configuration_->close();
+        }
+        if (result != QDialog::Accepted) {
+            attempt_.abandon();
+        }
+        saveWindowPosition(*this, context_.settings, kPositionPrefix);
+    }
+    QDialog::done(result);
+}
+
+} // namespace mirx::shell

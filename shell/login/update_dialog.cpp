@@ -1,0 +1,159 @@
+#include "shell/login/update_dialog.h"
+
+#include "core/debug_log.h"
+#include "link/server_connection_handler.h"
+#include "link/server_link.h"
+#include "link/update_exchange.h"
+#include "shell/common/prompter.h"
+#include "shell/common/window_title.h"
+
+#include <algorithm>
+#include <climits>
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace mirx::shell {
+
+namespace {
+
+// A refusal holds until the console ends, across reconnections. Only the
+// user-interface thread touches it.
+bool refusedThisRun = false;
+
+} // namespace
+
+CUpdateDialog::CUpdateDialog(link::ServerLink& link, Prompter& prompter, QWidget* parent)
+    : QDialog(parent)
+    , link_(link)
+    , update_(link.handler().Update())
+    , prompter_(prompter) {
+    // No profile reaches this view: it opens before the login, from the link.
+    setWindowTitle(shell::windowTitle(QString::fromLatin1(kCaption), {}));
+
+    fileText_ = new QLabel(this);
+    fileText_->setMinimumWidth(fileText_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 30);
+    progress_ = new QProgressBar(this);
+    progress_->setRange(0, 0);
+    progress_->setValue(0);
+    progress_->setTextVisible(false);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("Downloading:"), this), 0, 0);
+    grid->addWidget(fileText_, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Progress"), this), 1, 0);
+    grid->addWidget(progress_, 1, 1);
+    grid->setColumnStretch(1, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cancel_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+
+    connect(cancel_, &QPushButton::clicked, this, &CUpdateDialog::reject);
+    ticker_.setInterval(kTickMs);
+    connect(&ticker_, &QTimer::timeout, this, &CUpdateDialog::tick);
+}
+
+void CUpdateDialog::resetRefusalForTesting() {
+    refusedThisRun = false;
+}
+
+void CUpdateDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!opened_) {
+        opened_ = true;
+        // Asked from the event loop, not from inside show(): the question is
+        // a modal box of its own and a refusal closes this view at once.
+        QTimer::singleShot(0, this, &CUpdateDialog::onOpened);
+    }
+}
+
+void CUpdateDialog::onOpened() {
+    if (!isVisible()) {
+        return;
+    }
+    if (update_.AskUser()) {
+        if (refusedThisRun) {
+            reject();
+            return;
+        }
+        if (!prompter_.ask(this, QStringLiteral("System Administration"),
+                           QStringLiteral("An updated version is available. Do you wish to "
+                                          "download it?"))) {
+            refusedThisRun = true;
+            reject();
+            return;
+        }
+    }
+    begin();
+}
+
+void CUpdateDialog::begin() {
+    const std::uint32_t total = update_.TotalBlocks();
+    progress_->setRange(0, static_cast<int>(std::min<std::uint32_t>(total, INT_MAX)));
+    progress_->setValue(0);
+    if (!update_.StartDownload()) {
+        // The exchange no longer waits for us (the connection has ended).
+        log::print("WARNING: update download could not be started");
+        reject();
+        return;
+    }
+    begun_ = true;
+    ticker_.start();
+}
+
+void CUpdateDialog::tick() {
+    // Finished before connected: a successful download ends the connection
+    // right after it set its flags, and that must still count as success.
+    if (update_.DownloadFinished()) {
+        if (update_.DownloadSucceeded()) {
+            ticker_.stop();
+            accept();
+        } else {
+            reject();
+        }
+        return;
+    }
+    if (!link_.connected()) {
+        reject();
+        return;
+    }
+    const std::uint32_t size = update_.FileSize();
+    const std::string name = update_.FileName();
+    // The name too: two components of one size are still two files.
+    if (size != shownFileSize_ || name != shownFileName_) {
+        shownFileSize_ = size;
+        shownFileName_ = name;
+        fileText_->setText(
+            QStringLiteral("%1 (%2 kB)").arg(QString::fromStdString(name)).arg(size / 1024));
+    }
+    const std::uint32_t blocks = update_.BlocksReceived();
+    if (blocks != shownBlocks_) {
+        shownBlocks_ = blocks;
+        progress_->setValue(static_cast<int>(
+            std::min<std::uint32_t>(blocks, static_cast<std::uint32_t>(progress_->maximum()))));
+    }
+}
+
+void CUpdateDialog::reject() {
+    ticker_.stop();
+    if (begun_) {
+        update_.Decline();
+    } else {
+        // Never started: the exchange goes on to the login without it.
+        update_.Decline();
+    }
+    QDialog::reject();
+}
+
+} // namespace mirx::shell

@@ -1,0 +1,337 @@
+#include "shell/main/main_window.h"
+
+#include "core/message_ids.h"
+#include "link/server_link.h"
+#include "model/mirror.h"
+#include "reports/status_text.h"
+#include "shell/common/prompter.h"
+#include "shell/common/shell_context.h"
+#include "shell/common/status_palette.h"
+#include "shell/common/window_position.h"
+#include "shell/common/window_title.h"
+#include "shell/main/about_dialog.h"
+
+#include <filesystem>
+
+#include <QAction>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace mirx::shell {
+namespace {
+
+constexpr const char* kPositionPrefix = "Main";
+constexpr std::uint8_t kRequestYes = 1;
+
+const char* const kRestartCaption = "System Restart Confirmation";
+const char* const kRestartText =
+    "WARNING: This will result in a server restart and will "
+    "temporarily render the system inoperable. Do you wish to proceed?";
+const char* const kFailoverCaption = "Force Failover Confirmation";
+const char* const kFailoverText = "WARNING: This will result in a forced failover and result in "
+                                  "the momentary disconnection of all clients. Do you wish to "
+                                  "proceed?";
+
+reports::Trunking reportTrunking(link::TrunkingMode mode) {
+    switch (mode) {
+    case link::TrunkingMode::Rts:
+        return reports::Trunking::Rts;
+    case link::TrunkingMode::Delec:
+        return reports::Trunking::Delec;
+    case link::TrunkingMode::None:
+        break;
+    }
+    return reports::Trunking::None;
+}
+
+QLabel* statusLabel(QWidget* parent, int lines = 1) {
+    auto* label = new QLabel(parent);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    label->setMinimumWidth(
+        label->fontMetrics().horizontalAdvance(QStringLiteral("Primary Standby")) + 16);
+    label->setMinimumHeight(label->fontMetrics().height() * lines + 6);
+    return label;
+}
+
+} // namespace
+
+CSystemAdministrationDlg::CSystemAdministrationDlg(ShellContext& context, const ViewRegistry& views,
+                                                   Layout layout, QWidget* parent)
+    : QDialog(parent)
+    , context_(context)
+    , views_(views)
+    , layout_(layout) {
+    setWindowTitle(shell::windowTitle(kMainCaption, context_.profile));
+    setWindowIcon(QIcon(QStringLiteral(":/mirx/mirx-admin.svg")));
+    // Without a system menu to extend, About lives in the window's context
+    // menu and on F1.
+    auto* about = new QAction(tr("&About System Administration..."), this);
+    about->setShortcut(QKeySequence::HelpContents);
+    connect(about, &QAction::triggered, this, &CSystemAdministrationDlg::showAbout);
+    addAction(about);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    buildLayout();
+    adjustSize();
+    restoreWindowPosition(*this, context_.settings, kPositionPrefix);
+
+    connectionWatch_.setInterval(kConnectionWatchMs);
+    statusRefresh_.setInterval(kStatusRefreshMs);
+    commandFileTimer_.setInterval(kCommandFileTickMs);
+    connect(&connectionWatch_, &QTimer::timeout, this, &CSystemAdministrationDlg::watchConnection);
+    connect(&statusRefresh_, &QTimer::timeout, this, &CSystemAdministrationDlg::statusTick);
+    connect(&commandFileTimer_, &QTimer::timeout, this, [this] {
+        if (commandFileTick_) {
+            commandFileTick_();
+        }
+    });
+    statusRefresh_.start();
+    connectionWatch_.start();
+    commandFileTimer_.start();
+}
+
+CSystemAdministrationDlg::~CSystemAdministrationDlg() = default;
+
+void CSystemAdministrationDlg::buildLayout() {
+    auto makeButton = [this](ViewKey key) {
+        auto* button = new QPushButton(tr(viewEntry(key).caption), this);
+        buttons_[key] = button;
+        connect(button, &QPushButton::clicked, this, [this, key] { openViewFor(key); });
+        return button;
+    };
+
+    auto* information = new QGroupBox(tr("System Information"), this);
+    auto* informationGrid = new QGridLayout(information);
+    upTime_ = statusLabel(information);
+    connections_ = statusLabel(information);
+    audioInputs_ = statusLabel(information);
+    audioOutputs_ = statusLabel(information);
+    processor_ = statusLabel(information);
+    failoverStatus_ = statusLabel(information, 2);
+    int row = 0;
+    auto addField = [&](const QString& caption, QLabel* field) {
+        informationGrid->addWidget(new QLabel(caption, information), row, 0);
+        informationGrid->addWidget(field, row, 1);
+        ++row;
+    };
+    addField(tr("System Up Time:"), upTime_);
+    addField(tr("Active Connections:"), connections_);
+    addField(tr("Active Audio Inputs:"), audioInputs_);
+    addField(tr("Active Audio Outputs:"), audioOutputs_);
+    addField(tr("Processor Utilization:"), processor_);
+    addField(tr("Failover Status:"), failoverStatus_);
+    if (layout_ == Layout::Trunking) {
+        trunkingStatus_ = statusLabel(information);
+        activeTrunks_ = statusLabel(information);
+        auto* trunking = new QGroupBox(tr("Trunking Status"), information);
+        auto* trunkingGrid = new QGridLayout(trunking);
+        trunkingGrid->addWidget(new QLabel(tr("Trunking Status:"), trunking), 0, 0);
+        trunkingGrid->addWidget(trunkingStatus_, 0, 1);
+        trunkingGrid->addWidget(new QLabel(tr("Active Trunks:"), trunking), 1, 0);
+        trunkingGrid->addWidget(activeTrunks_, 1, 1);
+        informationGrid->addWidget(trunking, row++, 0, 1, 2);
+    }
+
+    auto* configuration = new QGroupBox(tr("System Configuration"), this);
+    auto* configurationColumn = new QVBoxLayout(configuration);
+    configurationColumn->addWidget(makeButton(ViewKey::SystemSettings));
+    configurationColumn->addWidget(makeButton(ViewKey::ClientConfiguration));
+    configurationColumn->addWidget(makeButton(ViewKey::GroupConfiguration));
+    if (layout_ == Layout::Trunking) {
+        configurationColumn->addWidget(makeButton(ViewKey::RemoteConfiguration));
+    }
+    configurationColumn->addWidget(makeButton(ViewKey::UserInterfaceSettings));
+    configurationColumn->addStretch();
+
+    auto* maintenance = new QGroupBox(tr("System Maintenance"), this);
+    auto* maintenanceColumn = new QVBoxLayout(maintenance);
+    maintenanceColumn->addWidget(makeButton(ViewKey::CommandFiles));
+    maintenanceColumn->addWidget(makeButton(ViewKey::Reports));
+    restart_ = new QPushButton(tr("Restart System"), maintenance);
+    failover_ = new QPushButton(tr("Force Failover"), maintenance);
+    maintenanceColumn->addWidget(restart_);
+    maintenanceColumn->addWidget(failover_);
+    maintenanceColumn->addStretch();
+    connect(restart_, &QPushButton::clicked, this, &CSystemAdministrationDlg::confirmRestart);
+    connect(failover_, &QPushButton::clicked, this, &CSystemAdministrationDlg::confirmFailover);
+
+    auto* status = new QGroupBox(tr("System Status"), this);
+    auto* statusColumn = new QVBoxLayout(status);
+    statusColumn->addWidget(makeButton(ViewKey::ClientStatistics));
+    statusColumn->addWidget(makeButton(ViewKey::SipRegistrations));
+    statusColumn->addWidget(makeButton(ViewKey::ActivityLog));
+    statusColumn->addWidget(makeButton(ViewKey::DebugLog));
+    statusColumn->addStretch();
+
+    logout_ = new QPushButton(tr("Logout"), this);
+    exit_ = new QPushButton(tr("Exit"), this);
+    logout_->setDefault(true);
+    connect(logout_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(exit_, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* columns = new QHBoxLayout;
+    columns->addWidget(information, 3);
+    auto* buttonColumns = new QVBoxLayout;
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(configuration);
+    buttonRow->addWidget(maintenance);
+    buttonRow->addWidget(status);
+    buttonColumns->addLayout(buttonRow);
+    columns->addLayout(buttonColumns, 4);
+    auto* closeRow = new QHBoxLayout;
+    closeRow->addStretch();
+    closeRow->addWidget(logout_);
+    closeRow->addWidget(exit_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(columns);
+    layout->addLayout(closeRow);
+
+    // Enabling rules at opening.
+    const bool full = context_.link.fullAdministrator();
+    buttons_[ViewKey::SystemSettings]->setEnabled(full);
+    restart_->setEnabled(full);
+    failover_->setEnabled(false);
+    buttons_[ViewKey::DebugLog]->setVisible(context_.debugControls);
+    std::error_code error;
+    const bool haveCommandFiles =
+        std::filesystem::is_directory(context_.programDirectory / kCommandFilesFolder, error);
+    buttons_[ViewKey::CommandFiles]->setVisible(haveCommandFiles);
+}
+
+QPushButton* CSystemAdministrationDlg::button(ViewKey key) const {
+    const auto it = buttons_.find(key);
+    return it == buttons_.end() ? nullptr : it->second;
+}
+
+QDialog* CSystemAdministrationDlg::openView(ViewKey key) const {
+    const auto it = modeless_.find(key);
+    return it == modeless_.end() ? nullptr : it->second.data();
+}
+
+void CSystemAdministrationDlg::openViewFor(ViewKey key) {
+    const ViewEntry& entry = viewEntry(key);
+    if (!entry.modeless) {
+        QDialog* view = views_.create(key, context_, this);
+        view->setAttribute(Qt::WA_DeleteOnClose);
+        view->open();
+        return;
+    }
+    if (openView(key) != nullptr) {
+        return;
+    }
+    QDialog* view = views_.create(key, context_, this);
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    view->setModal(false);
+    modeless_[key] = view;
+    QPushButton* button = buttons_.at(key);
+    button->setEnabled(false);
+    connect(view, &QDialog::finished, this, [this, key, button] {
+        modeless_.erase(key);
+        button->setEnabled(true);
+    });
+    view->show();
+}
+
+void CSystemAdministrationDlg::confirmRestart() {
+    if (!context_.prompter.ask(this, tr(kRestartCaption), tr(kRestartText))) {
+        return;
+    }
+    context_.link.requestQueue().PostCopy(msg::ADMIN_SYSTEM_RESTART_REQUEST, 0, &kRequestYes, 1);
+}
+
+void CSystemAdministrationDlg::confirmFailover() {
+    if (!context_.prompter.ask(this, tr(kFailoverCaption), tr(kFailoverText))) {
+        return;
+    }
+    context_.link.requestQueue().PostCopy(msg::ADMIN_FORCE_FAILOVER_REQUEST, 0, &kRequestYes, 1);
+}
+
+void CSystemAdministrationDlg::watchConnection() {
+    link::ServerLink& link = context_.link;
+    if (link.linkState() != link::kLoggedIn || link.connected()) {
+        return;
+    }
+    link.StopLink();
+    link.setLinkState(link::kAttemptRequested);
+    link.retryTimer().start(2);
+    accept();
+}
+
+void CSystemAdministrationDlg::statusTick() {
+    if (context_.link.takeStatusChanged()) {
+        refreshStatus();
+    }
+}
+
+void CSystemAdministrationDlg::refreshStatus() {
+    using model::SystemStatus;
+    const SystemStatus status = context_.link.status();
+    const int configured = context_.mirror.read(
+        [](const model::MirrorData& mirrored) { return mirrored.labels.ClientCount(); });
+
+    paintStatusField(*upTime_, reports::upTimeField(status.get(SystemStatus::kUpTimeSeconds)));
+    paintStatusField(*processor_,
+                     reports::processorField(status.get(SystemStatus::kProcessorPercent),
+                                             status.get(SystemStatus::kSecondProcessorPercent)));
+    paintStatusField(*connections_,
+                     reports::connectionsField(status.get(SystemStatus::kActiveConnections),
+                                               static_cast<std::uint16_t>(configured)));
+    paintStatusField(*audioInputs_,
+                     reports::audioField(status.get(SystemStatus::kActiveAudioInputs)));
+    paintStatusField(*audioOutputs_,
+                     reports::audioField(status.get(SystemStatus::kActiveAudioOutputs)));
+
+    const reports::FailoverField failover =
+        reports::failoverField(status.get(SystemStatus::kFailoverState));
+    paintStatusField(*failoverStatus_, failover.field);
+    if (context_.link.fullAdministrator()) {
+        if (failover.buttonCaption) {
+            failover_->setText(QString::fromStdString(*failover.buttonCaption));
+        }
+        if (failover.buttonEnabled) {
+            failover_->setEnabled(*failover.buttonEnabled);
+        }
+    }
+
+    if (layout_ == Layout::Trunking) {
+        paintStatusField(*trunkingStatus_, {trunkingStatus_->text().toStdString(), {}});
+        paintStatusField(*activeTrunks_, {activeTrunks_->text().toStdString(), {}});
+        const reports::TrunkingFields trunking =
+            reports::trunkingFields(reportTrunking(context_.link.trunkingMode()), status);
+        paintStatusField(*trunkingStatus_, trunking.status);
+        if (trunking.activeTrunks) {
+            paintStatusField(*activeTrunks_, *trunking.activeTrunks);
+        }
+    }
+}
+
+void CSystemAdministrationDlg::showAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CSystemAdministrationDlg::done(int result) {
+    if (!closed_) {
+        closed_ = true;
+        statusRefresh_.stop();
+        connectionWatch_.stop();
+        commandFileTimer_.stop();
+        for (auto& [key, view] : modeless_) {
+            if (view) {
+                view->disconnect(this);
+                view->close();
+            }
+        }
+        modeless_.clear();
+        context_.link.StopLink();
+        saveWindowPosition(*this, context_.settings, kPositionPrefix);
+    }
+    QDialog::done(result);
+}
+
+} // namespace mirx::shell

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "shell/main/view_registry.h"
+
+#include <functional>
+#include <map>
+
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+
+class QLabel;
+class QPushButton;
+
+namespace mirx::shell {
+
+struct ShellContext;
+
+// The main window: the server's status, a button for every other view, and
+// the restart and forced failover requests. Ends Accepted for "Logout" and a
+// lost connection (the login view returns), Rejected for "Exit".
+class CSystemAdministrationDlg final : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kConnectionWatchMs = 100;
+    static constexpr int kStatusRefreshMs = 1000;
+    static constexpr int kCommandFileTickMs = 1000;
+    static constexpr const char* kCommandFilesFolder = "Command Files";
+
+    enum class Layout { Standard, Trunking };
+
+    CSystemAdministrationDlg(ShellContext& context, const ViewRegistry& views, Layout layout,
+                             QWidget* parent = nullptr);
+    ~CSystemAdministrationDlg() override;
+
+    // Run once a second while the window is open; the command file scheduler
+    // hooks in here.
+    void setCommandFileTick(std::function<void()> tick) { commandFileTick_ = std::move(tick); }
+
+    Layout layout() const { return layout_; }
+    QPushButton* button(ViewKey key) const;
+    QPushButton* restartButton() const { return restart_; }
+    QPushButton* failoverButton() const { return failover_; }
+    QPushButton* logoutButton() const { return logout_; }
+    QPushButton* exitButton() const { return exit_; }
+    QLabel* upTimeField() const { return upTime_; }
+    QLabel* connectionsField() const { return connections_; }
+    QLabel* audioInputsField() const { return audioInputs_; }
+    QLabel* audioOutputsField() const { return audioOutputs_; }
+    QLabel* processorField() const { return processor_; }
+    QLabel* failoverField() const { return failoverStatus_; }
+    QLabel* trunkingField() const { return trunkingStatus_; }
+    QLabel* activeTrunksField() const { return activeTrunks_; }
+    // The open modeless view, if any.
+    QDialog* openView(ViewKey key) const;
+
+    // Shows the last status the link received.
+    void refreshStatus();
+
+    void done(int result) override;
+
+public slots:
+    void showAbout();
+
+private:
+    void buildLayout();
+    void openViewFor(ViewKey key);
+    void confirmRestart();
+    void confirmFailover();
+    void watchConnection();
+    void statusTick();
+
+    ShellContext& context_;
+    const ViewRegistry& views_;
+    const Layout layout_;
+    bool closed_ = false;
+    std::map<ViewKey, QPushButton*> buttons_;
+    std::map<ViewKey, QPointer<QDialog>> modeless_;
+    QPushButton* restart_ = nullptr;
+    QPushButton* failover_ = nullptr;
+    QPushButton* logout_ = nullptr;
+    QPushButton* exit_ = nullptr;
+    QLabel* upTime_ = nullptr;
+    QLabel* connections_ = nullptr;
+    QLabel* audioInputs_ = nullptr;
+    QLabel* audioOutputs_ = nullptr;
+    QLabel* processor_ = nullptr;
+    QLabel* failoverStatus_ = nullptr;
+    QLabel* trunkingStatus_ = nullptr;
+    QLabel* activeTrunks_ = nullptr;
+    QTimer connectionWatch_;
+    QTimer statusRefresh_;
+    QTimer commandFileTimer_;
+    std::function<void()> commandFileTick_;
+};
+
+} // namespace mirx::shell

@@ -1,0 +1,367 @@
+// The console's run against the simulator: login view, main window, and the
+// way back, on the offscreen platform.
+#include "link/server_connection_handler.h"
+#include "model/label_table.h"
+#include "shell/common/status_palette.h"
+#include "shell/login/login_dialog.h"
+#include "shell/main/application.h"
+#include "shell/main/main_window.h"
+#include "tests/shell/shell_fixture.h"
+
+#include <memory>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using mirx::reports::StatusColour;
+using mirx::shell::CLoginDlg;
+using mirx::shell::CSystemAdministrationApp;
+using mirx::shell::CSystemAdministrationDlg;
+using mirx::shell::ViewKey;
+
+Q_DECLARE_METATYPE(StatusColour)
+Q_DECLARE_METATYPE(CSystemAdministrationDlg::Layout)
+
+namespace {
+
+constexpr int kLoginTimeoutMs = 10000;
+// A lost server is retried after the link's 5 s delay.
+constexpr int kReconnectTimeoutMs = 20000;
+
+int configuredClients(const mirx::sim::Site& site) {
+    mirx::model::LabelTable table;
+    for (const auto& [number, label] : site.labels) {
+        table.Store(static_cast<std::uint16_t>(number), label.view());
+    }
+    return table.ClientCount();
+}
+
+} // namespace
+
+class ApplicationTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<mirx::test::ShellFixture> fixture_;
+    std::unique_ptr<CSystemAdministrationApp> app_;
+
+    CSystemAdministrationApp& app() {
+        if (!app_) {
+            app_ = std::make_unique<CSystemAdministrationApp>(fixture_->context(),
+                                                              mirx::shell::ViewRegistry{});
+        }
+        return *app_;
+    }
+
+    // Starts the run and presses LOGIN with the stored name and password.
+    bool startAndLogin() {
+        app().start();
+        if (!QTest::qWaitFor([this] { return app().loginView() != nullptr; })) {
+            return false;
+        }
+        QTest::mouseClick(app().loginView()->loginButton(), Qt::LeftButton);
+        return QTest::qWaitFor([this] { return app().mainWindow() != nullptr; }, kLoginTimeoutMs);
+    }
+
+    // Waits for a status refresh and returns the main window.
+    CSystemAdministrationDlg* mainWithStatus() {
+        CSystemAdministrationDlg* main = app().mainWindow();
+        if (main == nullptr ||
+            !QTest::qWaitFor([main] { return !main->upTimeField()->text().isEmpty(); }, 5000)) {
+            return nullptr;
+        }
+        return main;
+    }
+
+private slots:
+    void init() { fixture_ = std::make_unique<mirx::test::ShellFixture>(); }
+
+    void cleanup() {
+        app_.reset();
+        fixture_.reset();
+    }
+
+    void loginOpensTheLayoutOfTheTrunkingMode_data() {
+        QTest::addColumn<int>("trunkingFlags");
+        QTest::addColumn<CSystemAdministrationDlg::Layout>("layout");
+        QTest::addColumn<QString>("trunkingStatus");
+        QTest::newRow("none") << 0 << CSystemAdministrationDlg::Layout::Standard << QString();
+        QTest::newRow("rts") << 1 << CSystemAdministrationDlg::Layout::Trunking
+                             << "Trunk Master On-Line";
+        QTest::newRow("delec") << 2 << CSystemAdministrationDlg::Layout::Trunking
+                               << "Not Configured";
+    }
+    void loginOpensTheLayoutOfTheTrunkingMode() {
+        QFETCH(int, trunkingFlags);
+        QFETCH(CSystemAdministrationDlg::Layout, layout);
+        QFETCH(QString, trunkingStatus);
+        fixture_->site.trunkingFlags = static_cast<std::uint8_t>(trunkingFlags);
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = mainWithStatus();
+        QVERIFY(main != nullptr);
+        QCOMPARE(main->layout(), layout);
+        QCOMPARE(main->windowTitle(), QString("MIRX System Administration"));
+        const bool trunking = layout == CSystemAdministrationDlg::Layout::Trunking;
+        QCOMPARE(main->button(ViewKey::RemoteConfiguration) != nullptr, trunking);
+        QCOMPARE(main->trunkingField() != nullptr, trunking);
+        if (trunking) {
+            QCOMPARE(main->trunkingField()->text(), trunkingStatus);
+        }
+        QVERIFY(app().loginView() == nullptr);
+    }
+
+    void rejectionTextIsShown_data() {
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<bool>("incompatible");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("bad password")
+            << 1 << false << "Provided user name and/or password is invalid!";
+        QTest::newRow("unknown reason") << 9 << false << "Login rejected!";
+        QTest::newRow("old server")
+            << 0 << true << "Software version is not compatible with Server!";
+    }
+    void rejectionTextIsShown() {
+        QFETCH(int, reason);
+        QFETCH(bool, incompatible);
+        QFETCH(QString, text);
+        mirx::sim::FaultSwitches faults;
+        faults.rejectLoginReason = static_cast<std::uint8_t>(reason);
+        faults.incompatibleVersion = incompatible;
+        fixture_->startServer(faults);
+        QVERIFY(!startAndLogin());
+        CLoginDlg* login = app().loginView();
+        QVERIFY(login != nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(login->statusText()->text(), text, kLoginTimeoutMs);
+        QVERIFY(login->loginButton()->isEnabled());
+        QVERIFY(app().mainWindow() == nullptr);
+    }
+
+    void emptyNameNeverConnects() {
+        fixture_->startServer();
+        app().start();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        CLoginDlg* login = app().loginView();
+        login->nameEdit()->clear();
+        QTest::mouseClick(login->loginButton(), Qt::LeftButton);
+        QTRY_COMPARE(login->statusText()->text(), QString("Login Name required."));
+        QTest::qWait(300);
+        QCOMPARE(fixture_->link().handler().ConnectionCount(), 0u);
+        QCOMPARE(fixture_->link().linkState(), int(mirx::link::kLinkIdle));
+    }
+
+    void tickingAutomaticLoginStartsAnAttempt() {
+        fixture_->startServer();
+        app().start();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        QTest::qWait(300);
+        QVERIFY(app().mainWindow() == nullptr); // not ticked: nothing happens on its own
+        app().loginView()->automaticBox()->click();
+        QCOMPARE(fixture_->store.get(mirx::link::kAutomaticLogin.name),
+                 std::optional<mirx::link::StoredValue>(std::uint32_t{1}));
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+    }
+
+    void lostConnectionLogsInAgainWhenTheServerIsBack() {
+        fixture_->store.set(mirx::link::kAutomaticLogin.name, std::uint32_t{1});
+        fixture_->startServer();
+        app().start();
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+        const std::uint16_t port = fixture_->port();
+
+        fixture_->stopServer();
+        QTRY_VERIFY_WITH_TIMEOUT(app().loginView() != nullptr, kLoginTimeoutMs);
+        QVERIFY(app().mainWindow() == nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(app().loginView()->statusText()->text(),
+                                  QString("Unable to connect to Ondrel!"), kLoginTimeoutMs);
+
+        fixture_->startServer({}, port);
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kReconnectTimeoutMs);
+    }
+
+    void statusFieldsColourByThreshold_data() {
+        QTest::addColumn<qint64>("upTime");
+        QTest::addColumn<int>("activeShare"); // 0 none, 1 below a quarter, 2 a quarter
+        QTest::addColumn<StatusColour>("upTimeColour");
+        QTest::addColumn<StatusColour>("connectionsColour");
+        QTest::newRow("59 s, none active")
+            << qint64(59) << 0 << StatusColour::Red << StatusColour::Red;
+        QTest::newRow("9 min, below a quarter")
+            << qint64(540) << 1 << StatusColour::Yellow << StatusColour::Yellow;
+        QTest::newRow("1 h, a quarter")
+            << qint64(3600) << 2 << StatusColour::Green << StatusColour::Green;
+    }
+    void statusFieldsColourByThreshold() {
+        QFETCH(qint64, upTime);
+        QFETCH(int, activeShare);
+        QFETCH(StatusColour, upTimeColour);
+        QFETCH(StatusColour, connectionsColour);
+        const int configured = configuredClients(fixture_->site);
+        QVERIFY(configured >= 8);
+        const int quarter = configured >> 2;
+        const int active = activeShare == 0 ? 0 : activeShare == 1 ? quarter - 1 : quarter;
+        fixture_->site.status.upTimeSeconds = upTime;
+        fixture_->site.status.activeConnections = static_cast<std::uint16_t>(active);
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = mainWithStatus();
+        QVERIFY(main != nullptr);
+        QCOMPARE(mirx::shell::shownStatusColour(*main->upTimeField()), upTimeColour);
+        QTRY_COMPARE(main->connectionsField()->text(),
+                     QString("%1 of %2").arg(active).arg(configured));
+        QCOMPARE(mirx::shell::shownStatusColour(*main->connectionsField()), connectionsColour);
+        QCOMPARE(mirx::shell::shownStatusColour(*main->audioInputsField()), StatusColour::Cyan);
+    }
+
+    void failoverButtonFollowsStateOnlyForFullAdministrators_data() {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("full administrator") << "admin" << true;
+        QTest::newRow("operator") << "operator" << false;
+    }
+    void failoverButtonFollowsStateOnlyForFullAdministrators() {
+        QFETCH(QString, user);
+        QFETCH(bool, enabled);
+        fixture_->site.status.failoverState = 3;
+        fixture_->store.set(mirx::link::kUserName.name, user.toStdString());
+        fixture_->store.set(mirx::link::kPassword.name, user.toStdString());
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = mainWithStatus();
+        QVERIFY(main != nullptr);
+        QCOMPARE(main->failoverField()->text(), QString("PRIMARY ACTIVE\nSecondary Standby"));
+        QCOMPARE(mirx::shell::shownStatusColour(*main->failoverField()), StatusColour::Green);
+        QCOMPARE(main->failoverButton()->text(), QString("Force Failover"));
+        QCOMPARE(main->failoverButton()->isEnabled(), enabled);
+        QCOMPARE(main->restartButton()->isEnabled(), enabled);
+        QCOMPARE(main->button(ViewKey::SystemSettings)->isEnabled(), enabled);
+    }
+
+    void failoverIsRequestedOnlyOnYes() {
+        fixture_->site.status.failoverState = 3;
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = mainWithStatus();
+        QVERIFY(main != nullptr);
+        QTRY_VERIFY(main->failoverButton()->isEnabled());
+
+        fixture_->prompter.answers = {false};
+        main->failoverButton()->click();
+        QCOMPARE(fixture_->prompter.asked.size(), std::size_t{1});
+        QCOMPARE(fixture_->prompter.asked[0].caption, QString("Force Failover Confirmation"));
+        QTest::qWait(1500);
+        QCOMPARE(main->failoverField()->text(), QString("PRIMARY ACTIVE\nSecondary Standby"));
+
+        fixture_->prompter.answers = {true};
+        main->failoverButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(main->failoverField()->text(),
+                                  QString("Primary Standby\n SECONDARY ACTIVE"), 5000);
+        QCOMPARE(main->failoverButton()->text(), QString("Force Failback"));
+    }
+
+    void restartIsRequestedOnlyOnYes() {
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+
+        fixture_->prompter.answers = {false};
+        main->restartButton()->click();
+        QCOMPARE(fixture_->prompter.asked.back().caption, QString("System Restart Confirmation"));
+        QTest::qWait(500);
+        QCOMPARE(fixture_->frameLogCount("ADMIN_SYSTEM_RESTART_REQUEST"), std::size_t{0});
+
+        fixture_->prompter.answers = {true};
+        main->restartButton()->click();
+        QTRY_COMPARE(fixture_->frameLogCount("ADMIN_SYSTEM_RESTART_REQUEST"), std::size_t{1});
+    }
+
+    void titlesCarryTheProfile() {
+        fixture_->context().profile = "Site A";
+        fixture_->startServer();
+        app().start();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        QCOMPARE(app().loginView()->windowTitle(),
+                 QString("MIRX System Administration Login - Site A"));
+        QTest::mouseClick(app().loginView()->loginButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+        QCOMPARE(app().mainWindow()->windowTitle(), QString("MIRX System Administration - Site A"));
+    }
+
+    void modelessViewOpensOnce() {
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+        QPushButton* statistics = main->button(ViewKey::ClientStatistics);
+        statistics->click();
+        QDialog* view = main->openView(ViewKey::ClientStatistics);
+        QVERIFY(view != nullptr);
+        QVERIFY(!statistics->isEnabled());
+        statistics->click();
+        QCOMPARE(main->openView(ViewKey::ClientStatistics), view);
+        view->close();
+        QTRY_VERIFY(statistics->isEnabled());
+        QVERIFY(main->openView(ViewKey::ClientStatistics) == nullptr);
+    }
+
+    void commandFilesAndDebugButtonsFollowTheirConditions_data() {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<bool>("debug");
+        QTest::newRow("neither") << false << false;
+        QTest::newRow("folder and /Debug") << true << true;
+    }
+    void commandFilesAndDebugButtonsFollowTheirConditions() {
+        QFETCH(bool, folder);
+        QFETCH(bool, debug);
+        QTemporaryDir programDirectory;
+        if (folder) {
+            QVERIFY(QDir(programDirectory.path()).mkdir("Command Files"));
+        }
+        fixture_->context().programDirectory = programDirectory.path().toStdString();
+        fixture_->context().debugControls = debug;
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+        QCOMPARE(main->button(ViewKey::CommandFiles)->isVisibleTo(main), folder);
+        QCOMPARE(main->button(ViewKey::DebugLog)->isVisibleTo(main), debug);
+        // Looking never creates the folder.
+        QCOMPARE(QDir(programDirectory.path()).exists("Command Files"), folder);
+    }
+
+    void logoutReturnsToLoginAndExitEnds() {
+        fixture_->startServer();
+        QSignalSpy finished(&app(), &CSystemAdministrationApp::finished);
+        QVERIFY(startAndLogin());
+        app().mainWindow()->logoutButton()->click();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        QVERIFY(app().mainWindow() == nullptr);
+        QCOMPARE(fixture_->link().linkState(), int(mirx::link::kLinkIdle));
+        QCOMPARE(finished.count(), 0);
+
+        QTest::mouseClick(app().loginView()->loginButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+        app().mainWindow()->exitButton()->click();
+        QTRY_COMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).value<CSystemAdministrationApp::Outcome>(),
+                 CSystemAdministrationApp::Outcome::Exited);
+        QVERIFY(!fixture_->link().connected());
+    }
+
+    void closingTheLoginViewEnds() {
+        fixture_->startServer();
+        QSignalSpy finished(&app(), &CSystemAdministrationApp::finished);
+        app().start();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        app().loginView()->reject();
+        QTRY_COMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).value<CSystemAdministrationApp::Outcome>(),
+                 CSystemAdministrationApp::Outcome::LoginCancelled);
+    }
+};
+
+QTEST_MAIN(ApplicationTest)
+#include "application_test.moc"

@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 30
 FUZZ_TARGETS := frame_cutter
 
-.PHONY: all setup build run test test-fuzz bench fuzz format clean
+.PHONY: all setup build run test test-fuzz bench fuzz format clean screenshots
 
 all: build
 
@@ -34,6 +34,9 @@ test-fuzz: build-fuzz
 	@for t in $(FUZZ_TARGETS); do \
 	  bash scripts/fuzz.sh build/fuzz $$t $(FUZZ_TEST_SECONDS) || exit 1; \
 	done
+
+screenshots: build-debug
+	@bash scripts/screenshots.sh build/debug docs/screenshots
 
 bench: build-release
 	@for b in build/release/bench/bench_*; do echo "== $$b"; $$b || exit 1; done

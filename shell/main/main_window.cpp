@@ -11,6 +11,7 @@
 #include "shell/common/window_title.h"
 #include "shell/main/about_dialog.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <QAction>
@@ -52,8 +53,13 @@ QLabel* statusLabel(QWidget* parent, int lines = 1) {
     auto* label = new QLabel(parent);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setAlignment(Qt::AlignCenter);
-    label->setMinimumWidth(
-        label->fontMetrics().horizontalAdvance(QStringLiteral("Primary Standby")) + 16);
+    // Wide enough for the longest status texts without clipping.
+    const QFontMetrics metrics = label->fontMetrics();
+    int width = 0;
+    for (const char* text : {"Trunk Master Off-Line", "Secondary Standby", "SECONDARY ACTIVE"}) {
+        width = std::max(width, metrics.horizontalAdvance(QString::fromLatin1(text)));
+    }
+    label->setMinimumWidth(width + 24);
     label->setMinimumHeight(label->fontMetrics().height() * lines + 6);
     return label;
 }

@@ -17,7 +17,7 @@ function(mirx_add_test)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
   if(MIRX_SANITIZE STREQUAL "thread")
-    list(APPEND env "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1")
+    list(APPEND env "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
   elseif(MIRX_SANITIZE STREQUAL "address")
     list(APPEND env "ASAN_OPTIONS=detect_leaks=1 halt_on_error=1"
          "UBSAN_OPTIONS=print_stacktrace=1 halt_on_error=1")

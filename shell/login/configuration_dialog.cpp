@@ -101,7 +101,6 @@ CConfigurationDlg::CConfigurationDlg(ShellContext& context, QWidget* parent)
     serverAddress_->setMaxLength(static_cast<int>(link::kServerIPAddress.maxChars));
     port_ = new QLineEdit(this);
     port_->setMaxLength(kPortMaxChars);
-    port_->setMaximumWidth(port_->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
     domainAuthentication_ = new QCheckBox(QStringLiteral("Use Domain Authentication"), this);
     auto* apply = new QPushButton(QStringLiteral("Apply"), this);
     apply->setDefault(true);
@@ -231,15 +230,17 @@ void CConfigurationDlg::done(int result) {
     // Closing with Enter, Escape or the window's close button leaves a field
     // without taking the focus from it; what was typed there must not be
     // lost, so it is stored (and the address resolved) as if it were left.
+    // A resolution still queued from leaving the field is done now too.
+    bool resolve = resolveLater_.isActive();
+    resolveLater_.stop();
     if (serverAddress_->isModified()) {
         storeServerAddress();
-        resolveLater_.start();
+        resolve = true;
     }
     if (port_->isModified()) {
         storePort();
     }
-    if (resolveLater_.isActive()) {
-        resolveLater_.stop();
+    if (resolve) {
         resolveServerAddress();
     }
 

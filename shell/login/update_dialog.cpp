@@ -113,8 +113,9 @@ void CUpdateDialog::begin() {
 }
 
 void CUpdateDialog::tick() {
-    // Finished before connected: a successful download ends the connection
-    // right after it set its flags, and that must still count as success.
+    // The outcome is looked at before the connection: a successful download
+    // ends the connection right after it sets its flags, and must still
+    // count as a success.
     if (update_.DownloadFinished()) {
         if (update_.DownloadSucceeded()) {
             ticker_.stop();
@@ -148,7 +149,7 @@ void CUpdateDialog::tick() {
 void CUpdateDialog::reject() {
     ticker_.stop();
     if (begun_) {
-        update_.Decline();
+        update_.Cancel();
     } else {
         // Never started: the exchange goes on to the login without it.
         update_.Decline();

@@ -1,5 +1,6 @@
 // The console's run against the simulator: login view, main window, and the
 // way back, on the offscreen platform.
+#include "link/password_cipher.h"
 #include "link/server_connection_handler.h"
 #include "model/label_table.h"
 #include "shell/common/status_palette.h"
@@ -153,6 +154,39 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(fixture_->link().handler().ConnectionCount(), 0u);
         QCOMPARE(fixture_->link().linkState(), int(mirx::link::kLinkIdle));
+    }
+
+    void domainLogin_data() {
+        QTest::addColumn<bool>("accountFound");
+        QTest::addColumn<bool>("loggedIn");
+        QTest::newRow("account found") << true << true;
+        QTest::newRow("directory check fails") << false << false;
+    }
+    void domainLogin() {
+        QFETCH(bool, accountFound);
+        QFETCH(bool, loggedIn);
+        const std::string key = "00112233445566778899aabbccddeeff";
+        fixture_->store.set(mirx::link::kUseDomainAuthentication.name, std::uint32_t{1});
+        fixture_->store.set(mirx::link::kDomainAuthenticationKey.name, key);
+        if (accountFound) {
+            fixture_->domainAccount = "admin";
+        }
+        mirx::sim::ProtocolOptions options;
+        options.domainKey = mirx::link::parseKeyBase(key);
+        fixture_->startServer({}, 0, options);
+        app().start();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        CLoginDlg* login = app().loginView();
+        QVERIFY(!login->nameEdit()->isEnabled());
+        QVERIFY(!login->passwordEdit()->isEnabled());
+        QTest::mouseClick(login->loginButton(), Qt::LeftButton);
+        if (loggedIn) {
+            QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+        } else {
+            QTRY_COMPARE(login->statusText()->text(),
+                         QString("Failed to validate the login using Domain Authentication!"));
+            QCOMPARE(fixture_->link().handler().ConnectionCount(), 0u);
+        }
     }
 
     void tickingAutomaticLoginStartsAnAttempt() {

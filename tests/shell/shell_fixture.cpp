@@ -12,6 +12,7 @@ ShellFixture::ShellFixture()
     link::LinkServices services;
     services.settings = &store;
     services.model = &dispatch;
+    services.domainAccount = [this] { return domainAccount; };
     link_ = std::make_unique<link::ServerLink>(services);
     context_ = std::make_unique<shell::ShellContext>(
         shell::ShellContext{store, *link_, mirror, prompter, {}, false, {}, {}});
@@ -27,8 +28,9 @@ ShellFixture::~ShellFixture() {
     stopServer();
 }
 
-void ShellFixture::startServer(sim::FaultSwitches faults, std::uint16_t port) {
-    protocol_ = std::make_unique<sim::SiteProtocol>(site, sim::ProtocolOptions{});
+void ShellFixture::startServer(sim::FaultSwitches faults, std::uint16_t port,
+                               sim::ProtocolOptions options) {
+    protocol_ = std::make_unique<sim::SiteProtocol>(site, std::move(options));
     server_ = std::make_unique<sim::SimServer>(*protocol_, faults);
     server_->frameLog().setWriter([this](std::string_view line) {
         std::lock_guard lock(logLock_);

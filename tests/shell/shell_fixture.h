@@ -14,6 +14,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,7 +58,8 @@ public:
 
     // Serves `site` (adjust it first); port 0 picks a free one, a given port
     // brings a stopped server back where it was.
-    void startServer(sim::FaultSwitches faults = {}, std::uint16_t port = 0);
+    void startServer(sim::FaultSwitches faults = {}, std::uint16_t port = 0,
+                     sim::ProtocolOptions options = {});
     void stopServer();
     std::uint16_t port() const { return port_; }
     // Frame log lines naming `text`, e.g. a message name the server received.
@@ -68,6 +70,8 @@ public:
     model::Mirror mirror;
     link::MirrorDispatch dispatch{mirror};
     ScriptedPrompter prompter;
+    // What the directory check finds for a domain login; nothing = it fails.
+    std::optional<std::string> domainAccount;
     link::ServerLink& link() { return *link_; }
     shell::ShellContext& context() { return *context_; }
 

@@ -1,4 +1,6 @@
 // mirx-admin: the console window.
+#include "commandfiles/answer_guard.h"
+#include "commandfiles/command_files.h"
 #include "core/debug_log.h"
 #include "link/console_version.h"
 #include "link/domain_login.h"
@@ -6,6 +8,7 @@
 #include "link/mirror_dispatch.h"
 #include "link/server_link.h"
 #include "model/mirror.h"
+#include "shell/commandfiles/command_files_dialog.h"
 #include "shell/common/prompter.h"
 #include "shell/common/shell_context.h"
 #include "shell/main/application.h"
@@ -14,6 +17,7 @@
 
 #include <csignal>
 #include <iostream>
+#include <optional>
 
 #include <QApplication>
 
@@ -58,6 +62,13 @@ int main(int argc, char** argv) {
     };
     link::ServerLink serverLink(services);
     shell::MessageBoxPrompter prompter;
+    commandfiles::AnswerGuard answerGuard(mirror.membershipFlags());
+    // Lives for the whole run; ended before the log file closes, which
+    // takes its farewell lines.
+    std::optional<commandfiles::CCommandFiles> commandFiles;
+    commandFiles.emplace(commandfiles::commandFilesFolder(options.programDirectory),
+                         commandfiles::CommandEnvironment{mirror, &serverLink.requestQueue()},
+                         answerGuard, commandfiles::probeLink(serverLink));
     shell::ShellContext context{settings,
                                 serverLink,
                                 mirror,
@@ -65,17 +76,27 @@ int main(int argc, char** argv) {
                                 settings.currentProfile(),
                                 options.debug,
                                 locks,
-                                options.programDirectory};
+                                options.programDirectory,
+                                &answerGuard,
+                                &*commandFiles};
+
+    shell::ViewRegistry views;
+    views.add(shell::ViewKey::CommandFiles,
+              [&commandFiles](shell::ShellContext& viewContext, QWidget* parent) -> QDialog* {
+                  return new shell::CCommandFilesDlg(viewContext, *commandFiles, parent);
+              });
 
     int exitCode = 0;
     {
-        shell::CSystemAdministrationApp app(context, {});
+        shell::CSystemAdministrationApp app(context, std::move(views));
         QObject::connect(
             &app, &shell::CSystemAdministrationApp::finished, &application,
             [&exitCode](shell::CSystemAdministrationApp::Outcome) { QApplication::exit(0); });
         app.start();
         exitCode = QApplication::exec();
     }
+    context.commandFiles = nullptr;
+    commandFiles.reset();
     if (options.debugLog) {
         log::closeLogFile();
     }

@@ -13,14 +13,14 @@
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
 
+#include <iostream>
+
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTest>
-
-#include <iostream>
 
 namespace {
 
@@ -68,7 +68,8 @@ bool shoot(std::uint8_t trunkingFlags, const QDir& folder, const QString& loginN
     services.model = &dispatch;
     link::ServerLink serverLink(services);
     shell::MessageBoxPrompter prompter;
-    shell::ShellContext context{store, serverLink, mirror, prompter, {}, false, {}, {}};
+    shell::ShellContext context{store, serverLink, mirror, prompter, {},
+                                false, {},         {},     nullptr,  nullptr};
 
     bool ok = true;
     {
@@ -105,8 +106,8 @@ int main(int argc, char** argv) {
         std::cerr << "mirx-screenshots: cannot create " << folder.path().toStdString() << "\n";
         return 1;
     }
-    const bool ok = shoot(0x1, folder, QStringLiteral("login.png"),
-                          QStringLiteral("main-trunking.png")) &&
-                    shoot(0x0, folder, {}, QStringLiteral("main-standard.png"));
+    const bool ok =
+        shoot(0x1, folder, QStringLiteral("login.png"), QStringLiteral("main-trunking.png")) &&
+        shoot(0x0, folder, {}, QStringLiteral("main-standard.png"));
     return ok ? 0 : 1;
 }

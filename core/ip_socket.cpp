@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/ip.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -59,10 +60,15 @@ int CIpSocket::Create(int socketType, int protocol) {
     const bool udp = protocol == kUdpProtocol || (protocol == 0 && socketType == SOCK_DGRAM);
     protocolName_ = tcp ? "TCP" : udp ? "UDP" : "";
     if (tcp) {
-        receiveBufferSize_ = kReceiveBufferRequest;
-        if (setIntOption(fd_, SOL_SOCKET, SO_RCVBUF, receiveBufferSize_) != 0) {
-            log::print("ERROR: %s Socket failed to set receive buffer size (%d)",
-                       protocolName_.c_str(), lastConsoleSocketError());
+        // Only the most one Receive reads. Linux takes a fixed SO_RCVBUF as the
+        // whole receive window and stops growing it, so an 8 KB request would
+        // make every 8 KB of a download wait for a round trip.
+        receiveBufferSize_ = kReceiveBufferSize;
+        // Small frames go out at once: with Nagle's delay an update followed
+        // by the next request waits for the peer's delayed acknowledgement.
+        if (setIntOption(fd_, IPPROTO_TCP, TCP_NODELAY, 1) != 0) {
+            log::print("WARNING: %s Socket failed to set TCP_NODELAY (%d)", protocolName_.c_str(),
+                       lastConsoleSocketError());
         }
     }
     int sendBuffer = 0;

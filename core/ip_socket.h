@@ -43,8 +43,9 @@ public:
 
     // A server that has not answered by then is treated as absent.
     static constexpr int kConnectTimeoutMs = 2000;
-    // Requested from the system; also the most one Receive reads.
-    static constexpr int kReceiveBufferRequest = 8192;
+    // The most one Receive reads. Not requested from the system: the
+    // kernel sizes the receive window itself (see Create).
+    static constexpr int kReceiveBufferSize = 8192;
     static constexpr int kTcpProtocol = 6;
     static constexpr int kUdpProtocol = 17;
     // DSCP AF41 (interactive audio/video) in the TOS byte.
@@ -111,7 +112,7 @@ private:
     State state_ = State::Closed;
     sockaddr_in localAddress_{};
     sockaddr_in remoteAddress_{};
-    int receiveBufferSize_ = kReceiveBufferRequest;
+    int receiveBufferSize_ = kReceiveBufferSize;
     int sendBufferSize_ = 0;
     int socketType_ = 0;
     std::string protocolName_;

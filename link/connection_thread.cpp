@@ -91,22 +91,8 @@ void CConnectionThread::Run() {
         Sink sink(*this);
         while (!stopRequest_.load(std::memory_order_acquire)) {
             bool incomplete = false;
-            const auto room = std::min<std::size_t>(receiver->freeSpace().size(),
-                                                    static_cast<std::size_t>(INT32_MAX));
-            const int received =
-                socket_->Receive(receiver->freeSpace().data(), static_cast<int>(room));
-            if (received == 0) {
-                break; // the peer closed, or the socket refused the call
-            }
-            if (received < 0 && received != -kWouldBlock) {
-                log::printError(filters(), kCategory, "[%s] ***ERROR*** Socket receive error: %d",
-                                peerText_.c_str(), -received);
+            if (!ReceiveWaiting(*receiver, sink, incomplete)) {
                 break;
-            }
-            if (received > 0) {
-                incomplete = receiver->commit(static_cast<std::size_t>(received), sink);
-            } else {
-                incomplete = receiver->pending() != 0;
             }
 
             if (handler_ != nullptr) {
@@ -185,6 +171,39 @@ void CConnectionThread::Run() {
                        peerText_.c_str());
     }
     log::printInfo(filters(), kCategory, "[%s] Connection thread terminated", peerText_.c_str());
+}
+
+bool CConnectionThread::ReceiveWaiting(FrameReceiver& receiver, FrameSink& sink, bool& incomplete) {
+    // Every Receive is cut at once, so a framing error still drops no more
+    // than the receive it came in; taking what waits in one pass saves a
+    // poll() per 8 KB of a download.
+    for (int round = 0; round < kMaxReceivesPerPass; ++round) {
+        const auto room =
+            std::min<std::size_t>(receiver.freeSpace().size(), static_cast<std::size_t>(INT32_MAX));
+        const int received = socket_->Receive(receiver.freeSpace().data(), static_cast<int>(room));
+        if (received == 0) {
+            return false; // the peer closed, or the socket refused the call
+        }
+        if (received == -kWouldBlock) {
+            incomplete = receiver.pending() != 0;
+            return true;
+        }
+        if (received < 0) {
+            log::printError(filters(), kCategory, "[%s] ***ERROR*** Socket receive error: %d",
+                            peerText_.c_str(), -received);
+            return false;
+        }
+        incomplete = receiver.commit(static_cast<std::size_t>(received), sink);
+        const auto asked = std::min(room, static_cast<std::size_t>(socket_->ReceiveBufferSize()));
+        // A short receive emptied the socket. A handler that asked to close
+        // gets nothing from a later receive, as with one receive per pass.
+        if (static_cast<std::size_t>(received) < asked ||
+            stopRequest_.load(std::memory_order_acquire) ||
+            (handler_ != nullptr && handler_->DisconnectRequested())) {
+            return true;
+        }
+    }
+    return true;
 }
 
 bool CConnectionThread::SendAll(const std::uint8_t* data, std::size_t length) {

@@ -15,6 +15,8 @@
 namespace mirx::link {
 
 class CConnectionHandler;
+class FrameReceiver;
+class FrameSink;
 
 // Owns one open TCP connection until it ends: cuts received bytes into
 // frames for the handler, drains the handler's current queue into the
@@ -28,6 +30,9 @@ public:
     static constexpr std::uint32_t kKeepAliveIntervalMs = 1250;
     static constexpr int kIdleWaitMs = 10;
     static constexpr int kIncompleteWaitMs = 1;
+    // Receives per pass at most, so a long download still lets the handler
+    // poll, the queue drain and keep-alives go out between them.
+    static constexpr int kMaxReceivesPerPass = 64;
 
     struct Config {
         CIpSocket* socket = nullptr; // connected
@@ -47,6 +52,9 @@ protected:
 
 private:
     class Sink;
+    // Receives and cuts what the socket holds, up to kMaxReceivesPerPass
+    // receives. False when the loop must end (peer closed, socket error).
+    bool ReceiveWaiting(FrameReceiver& receiver, FrameSink& sink, bool& incomplete);
     // Sends the whole buffer unless the socket fails or the link times out.
     bool SendAll(const std::uint8_t* data, std::size_t length);
     bool WaitWritable();

@@ -122,27 +122,44 @@ LabelTable::LabelTable()
     : data_(std::make_unique<Storage>()) {
     data_->systemList.fill(emptySystemListEntry());
     data_->systemLookup.fill(-1);
+    // Reset() clears only what was used since the last one; nothing is
+    // cleared yet.
+    for (auto& block : data_->local) {
+        block.reset();
+    }
+    for (auto& block : data_->rts) {
+        block.reset();
+    }
+    for (auto& block : data_->delec) {
+        block.reset();
+    }
+    slotsUsed_ = kLabelSlots;
     Reset();
 }
 
 LabelTable::~LabelTable() = default;
 
 void LabelTable::Reset() {
+    // The tables are large (about 11 MB) and a download begins with a reset:
+    // slots beyond slotsUsed_ and systems never marked present are still as
+    // the last reset left them.
     Storage& d = *data_;
-    for (LabelInfo& slot : d.slots) {
-        slot = LabelInfo{};
-        slot.set(LabelInfo::kLabelNumber, LabelInfo::kFreeSlot);
+    for (std::size_t slot = 0; slot < slotsUsed_; ++slot) {
+        d.slots[slot] = LabelInfo{};
+        d.slots[slot].set(LabelInfo::kLabelNumber, LabelInfo::kFreeSlot);
     }
     d.numberMap.fill(-1);
-    for (auto& block : d.local) {
-        block.reset();
-    }
-    for (auto& block : d.rts) {
-        block.reset();
-    }
-    for (auto& block : d.delec) {
-        block.reset();
-    }
+    const auto resetPresent = [](auto& blocks) {
+        for (auto& block : blocks) {
+            if (block.present) {
+                block.reset();
+            }
+        }
+    };
+    resetPresent(d.local);
+    resetPresent(d.rts);
+    resetPresent(d.delec);
+    slotsUsed_ = 0;
     freeSlotHint_ = 0;
     clients_ = 0;
     partyLines_ = 0;
@@ -203,6 +220,7 @@ int LabelTable::takeFreeSlot() {
     for (std::size_t slot = freeSlotHint_; slot < kLabelSlots; ++slot) {
         if (!slotInUse(static_cast<int>(slot))) {
             freeSlotHint_ = slot;
+            slotsUsed_ = std::max(slotsUsed_, slot + 1);
             return static_cast<int>(slot);
         }
     }

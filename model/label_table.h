@@ -181,6 +181,8 @@ private:
     // Every slot below it is in use, so the lowest free slot is found
     // without rescanning the full part of the table.
     std::size_t freeSlotHint_ = 0;
+    // Every slot from here on has been free since the last reset.
+    std::size_t slotsUsed_ = 0;
     std::uint16_t clients_ = 0;
     std::uint16_t partyLines_ = 0;
     std::uint16_t fixedGroups_ = 0;

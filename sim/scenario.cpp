@@ -1247,76 +1247,170 @@ json writeOverlaid(const R& r, std::span<const Field> fields) {
 
 // --- the whole site ---
 
-json writeSite(const Site& site) {
-    json root = json::object();
-    root["format"] = kFormat;
-    root["server"] = writeServer(site);
+constexpr auto hexOf = [](int, const auto& record) {
+    return toHex(record.view());
+};
 
-    json labels = json::array();
+json writeSetOf(int, const model::ClientBitSet& set) {
+    return writeClientSet(set);
+}
+
+// One top-level member of the document. The labels, the one section that
+// grows with the site, have no writer here: they are written one at a time.
+struct Section {
+    std::string_view key;
+    json (*write)(const Site&);
+};
+
+// In the order a json object keeps its keys, so the text is what dumping the
+// whole document at once would give.
+constexpr std::array<Section, 23> kSections{{
+    {"activityLog",
+     [](const Site& s) {
+         return writeStructList(s.activityLog);
+     }},
+    {"audio",
+     [](const Site& s) {
+         return json{{"default", toHex(s.defaultAudio.view())},
+                     {"clients", writeKeyed(s.audio, hexOf)}};
+     }},
+    {"behaviour",
+     [](const Site& s) {
+         return writeKeyed(s.behaviour,
+                           [](int, const ClientBehaviour& b) { return writeStruct(b); });
+     }},
+    {"blockedListens",
+     [](const Site& s) {
+         return writeKeyed(s.blockedListens, writeSetOf);
+     }},
+    {"credentials",
+     [](const Site& s) {
+         return writeKeyed(s.credentials, [](int index, const Cred& c) {
+             return writeFieldRecord(c, model::initialCredentials(index), kCredentialFields);
+         });
+     }},
+    {"debugFilters",
+     [](const Site& s) {
+         json filters = json::array();
+         for (const auto word : s.debugFilters) {
+             filters.push_back(wordText(word));
+         }
+         return filters;
+     }},
+    {"debugLog",
+     [](const Site& s) {
+         return writeStructList(s.debugLog);
+     }},
+    {"fixedGroups",
+     [](const Site& s) {
+         return writeKeyed(s.fixedGroups, writeSetOf);
+     }},
+    {"forcedListens",
+     [](const Site& s) {
+         return writeKeyed(s.forcedListens, writeSetOf);
+     }},
+    {"format",
+     [](const Site&) {
+         return json(kFormat);
+     }},
+    {"graphicFiles",
+     [](const Site& s) {
+         return json(s.graphicFiles);
+     }},
+    {"labels", nullptr},
+    {"masterAdministrator",
+     [](const Site& s) {
+         return writeFieldRecord(s.masterAdministrator,
+                                 model::initialCredentials(model::kMasterAdministratorIndex),
+                                 kCredentialFields);
+     }},
+    {"options",
+     [](const Site& s) {
+         return json{{"default", toHex(s.defaultOptions.view())},
+                     {"sipDefault", toHex(s.sipDefaultOptions.view())},
+                     {"clients", writeKeyed(s.options, hexOf)}};
+     }},
+    {"partyLines",
+     [](const Site& s) {
+         return writeKeyed(s.partyLines,
+                           [](int number, const Pl& r) { return writePartyLine(r, number); });
+     }},
+    {"selectors",
+     [](const Site& s) {
+         return json{{"default", writeSelectors(s.defaultSelectors)},
+                     {"clients", writeKeyed(s.selectors,
+                                            [](int, const Sel& r) { return writeSelectors(r); })}};
+     }},
+    {"server",
+     [](const Site& s) {
+         return writeServer(s);
+     }},
+    {"sipRegistrations",
+     [](const Site& s) {
+         json sip = json::array();
+         for (const auto& entry : s.sipRegistrations) {
+             sip.push_back(writeFieldRecord(entry, Sip{}, kSipFields));
+         }
+         return sip;
+     }},
+    {"soundFiles",
+     [](const Site& s) {
+         return json(s.soundFiles);
+     }},
+    {"status",
+     [](const Site& s) {
+         return writeStruct(s.status);
+     }},
+    {"systemSettings",
+     [](const Site& s) {
+         return writeOverlaid(s.systemSettings, kSystemSettingsFields);
+     }},
+    {"systems",
+     [](const Site& s) {
+         json systems = json::array();
+         for (const auto& entry : s.systems) {
+             systems.push_back(writeFieldRecord(entry, SysEntry{}, kSystemEntryFields));
+         }
+         return systems;
+     }},
+    {"userInterfaceSettings",
+     [](const Site& s) {
+         return writeOverlaid(s.userInterfaceSettings, kUiFields);
+     }},
+}};
+static_assert(std::ranges::is_sorted(kSections, {}, &Section::key));
+
+std::string dumped(const json& value) {
+    return value.dump(2, ' ', false, json::error_handler_t::replace);
+}
+
+// `text` as it reads nested in a document: every line after the first moved
+// right by `indent`. Dumped strings escape their line feeds, so each line
+// feed left is a break between members.
+void writeNested(std::ostream& out, const std::string& text, std::string_view indent) {
+    std::size_t begin = 0;
+    for (std::size_t feed = text.find('\n'); feed != std::string::npos;
+         feed = text.find('\n', begin)) {
+        out.write(text.data() + begin, static_cast<std::streamsize>(feed + 1 - begin));
+        out << indent;
+        begin = feed + 1;
+    }
+    out.write(text.data() + begin, static_cast<std::streamsize>(text.size() - begin));
+}
+
+void writeLabels(const Site& site, std::ostream& out) {
+    if (site.labels.empty()) {
+        out << "[]";
+        return;
+    }
     const L blank = blankLabel();
+    const char* separator = "[\n    ";
     for (const auto& entry : site.labels) {
-        labels.push_back(writeLabel(entry.second, blank));
+        out << separator;
+        writeNested(out, dumped(writeLabel(entry.second, blank)), "    ");
+        separator = ",\n    ";
     }
-    root["labels"] = std::move(labels);
-
-    root["credentials"] = writeKeyed(site.credentials, [](int index, const Cred& c) {
-        return writeFieldRecord(c, model::initialCredentials(index), kCredentialFields);
-    });
-    root["masterAdministrator"] = writeFieldRecord(
-        site.masterAdministrator, model::initialCredentials(model::kMasterAdministratorIndex),
-        kCredentialFields);
-
-    const auto hexOf = [](int, const auto& r) {
-        return toHex(r.view());
-    };
-    root["options"] = {{"default", toHex(site.defaultOptions.view())},
-                       {"sipDefault", toHex(site.sipDefaultOptions.view())},
-                       {"clients", writeKeyed(site.options, hexOf)}};
-    root["audio"] = {{"default", toHex(site.defaultAudio.view())},
-                     {"clients", writeKeyed(site.audio, hexOf)}};
-    root["selectors"] = {{"default", writeSelectors(site.defaultSelectors)},
-                         {"clients", writeKeyed(site.selectors, [](int, const Sel& r) {
-                              return writeSelectors(r);
-                          })}};
-
-    root["partyLines"] = writeKeyed(
-        site.partyLines, [](int number, const Pl& r) { return writePartyLine(r, number); });
-    const auto setOf = [](int, const model::ClientBitSet& s) {
-        return writeClientSet(s);
-    };
-    root["fixedGroups"] = writeKeyed(site.fixedGroups, setOf);
-    root["blockedListens"] = writeKeyed(site.blockedListens, setOf);
-    root["forcedListens"] = writeKeyed(site.forcedListens, setOf);
-
-    root["systemSettings"] = writeOverlaid(site.systemSettings, kSystemSettingsFields);
-    root["userInterfaceSettings"] = writeOverlaid(site.userInterfaceSettings, kUiFields);
-
-    json systems = json::array();
-    for (const auto& entry : site.systems) {
-        systems.push_back(writeFieldRecord(entry, SysEntry{}, kSystemEntryFields));
-    }
-    root["systems"] = std::move(systems);
-
-    root["status"] = writeStruct(site.status);
-    root["behaviour"] =
-        writeKeyed(site.behaviour, [](int, const ClientBehaviour& b) { return writeStruct(b); });
-
-    json sip = json::array();
-    for (const auto& entry : site.sipRegistrations) {
-        sip.push_back(writeFieldRecord(entry, Sip{}, kSipFields));
-    }
-    root["sipRegistrations"] = std::move(sip);
-
-    root["debugLog"] = writeStructList(site.debugLog);
-    root["activityLog"] = writeStructList(site.activityLog);
-    json filters = json::array();
-    for (const auto word : site.debugFilters) {
-        filters.push_back(wordText(word));
-    }
-    root["debugFilters"] = std::move(filters);
-    root["soundFiles"] = site.soundFiles;
-    root["graphicFiles"] = site.graphicFiles;
-    return root;
+    out << "\n  ]";
 }
 
 std::vector<std::string> readNames(const json& v, const std::string& where) {
@@ -1570,8 +1664,33 @@ std::optional<Site> parseScenario(std::string_view json, ScenarioError& error) {
     return parseNamed(json, "scenario", error);
 }
 
+void writeScenario(const Site& site, std::ostream& out, const ScenarioFilter& filter) {
+    const char* separator = "{\n  \"";
+    for (const Section& section : kSections) {
+        if (!filter.sections.empty() && std::find(filter.sections.begin(), filter.sections.end(),
+                                                  section.key) == filter.sections.end()) {
+            continue;
+        }
+        out << separator << section.key << "\": ";
+        separator = ",\n  \"";
+        if (section.write == nullptr) {
+            writeLabels(site, out);
+            continue;
+        }
+        json value = section.write(site);
+        if (section.key == "server" && !filter.serverAccounts) {
+            value.erase("admins");
+            value.erase("identifier");
+        }
+        writeNested(out, dumped(value), "  ");
+    }
+    out << (separator[0] == '{' ? "{}\n" : "\n}\n");
+}
+
 std::string toScenarioJson(const Site& site) {
-    return writeSite(site).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    std::ostringstream out;
+    writeScenario(site, out);
+    return std::move(out).str();
 }
 
 bool saveScenario(const Site& site, const std::filesystem::path& path, ScenarioError& error) {

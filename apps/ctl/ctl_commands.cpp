@@ -1,6 +1,8 @@
 #include "apps/ctl/ctl_commands.h"
 
+#include "apps/ctl/check_command_files.h"
 #include "apps/ctl/export_site.h"
+#include "apps/ctl/run_command_files.h"
 #include "core/debug_log.h"
 #include "link/app_version.h"
 #include "link/console_version.h"
@@ -147,6 +149,11 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
         ~RestoreSink() { log::setDebuggerSink(nullptr); }
     } restore;
 
+    // Needs no server and no login.
+    if (options.command == "check") {
+        return checkCommandFiles({options.files, options.config}, streams);
+    }
+
     OverlaySettingsStore store(profile);
     if (options.serverHost) {
         store.override(std::string(link::kServerIPAddress.name), *options.serverHost);
@@ -245,15 +252,24 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
         ExportOptions exportOptions;
         exportOptions.includePasswords = options.includePasswords;
         std::string error;
-        const std::string document = exportSite(link, mirror, exportOptions, stop, error);
+        const auto site = fetchSite(link, mirror, exportOptions, stop, error);
         link.StopLink();
-        if (document.empty()) {
+        if (!site) {
             streams.err << "mirx-ctl: " << error << "\n";
             return kExitConnectionLost;
         }
-        streams.out << document;
+        writeExport(*site, streams.out);
         streams.out.flush();
         return kExitOk;
+    }
+
+    if (options.command == "run-command-files") {
+        RunCommandFilesOptions run;
+        run.folder = options.folder ? std::filesystem::path(*options.folder)
+                                    : defaultCommandFilesFolder(link.services().relaunchArguments);
+        run.once = options.once;
+        return runCommandFiles(link, mirror, run, streams, stop,
+                               [&] { return link.Connect(user, password); });
     }
 
     // status

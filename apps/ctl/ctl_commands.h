@@ -29,6 +29,8 @@ enum ExitCode : int {
     kExitConnectionLost = 14,
     kExitUpdateInstalled = 15,
     kExitNoPassword = 16,
+    kExitCommandFileFailed = 17,
+    kExitCommandFileInvalid = 18,
 };
 
 // The exit status for a failed attempt's error text.
@@ -38,7 +40,8 @@ int exitCodeFor(const std::string& errorText);
 // is read from and written to the profile as the console would.
 class OverlaySettingsStore final : public link::SettingsStore {
 public:
-    explicit OverlaySettingsStore(link::SettingsStore& below) : below_(below) {}
+    explicit OverlaySettingsStore(link::SettingsStore& below)
+        : below_(below) {}
     void override(std::string name, link::StoredValue value);
     std::string profileKeyPath() const override { return below_.profileKeyPath(); }
 

@@ -48,6 +48,18 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
             options.watch = true;
         } else if (arg == "--include-passwords") {
             options.includePasswords = true;
+        } else if (arg == "--once") {
+            options.once = true;
+        } else if (arg == "--config") {
+            if (!value(v)) {
+                return arg + " needs a value";
+            }
+            options.config = v;
+        } else if (arg == "--folder") {
+            if (!value(v)) {
+                return arg + " needs a value";
+            }
+            options.folder = v;
         } else if (arg == "--format") {
             if (!value(v)) {
                 return arg + " needs a value";
@@ -81,6 +93,8 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
             return "unknown option " + arg;
         } else if (options.command.empty()) {
             options.command = arg;
+        } else if (options.command == "check") {
+            options.files.push_back(arg);
         } else {
             return "unexpected argument " + arg;
         }
@@ -95,7 +109,8 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
         return "no command given";
     }
     if (options.command != "login-check" && options.command != "status" &&
-        options.command != "export") {
+        options.command != "export" && options.command != "run-command-files" &&
+        options.command != "check") {
         return "unknown command " + options.command;
     }
     if (options.includePasswords && options.command != "export") {
@@ -103,6 +118,15 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
     }
     if (options.watch && options.command != "status") {
         return "--watch belongs to the status command";
+    }
+    if ((options.folder || options.once) && options.command != "run-command-files") {
+        return "--folder and --once belong to the run-command-files command";
+    }
+    if (options.config && options.command != "check") {
+        return "--config belongs to the check command";
+    }
+    if (options.command == "check" && options.files.empty()) {
+        return "check needs at least one command file";
     }
     return {};
 }
@@ -117,6 +141,14 @@ std::string ctlUsage() {
            "  export [--format json] [--include-passwords]\n"
            "                     write the mirrored configuration as JSON to standard\n"
            "                     output (passwords left empty unless asked for)\n"
+           "  run-command-files [--folder DIR] [--once]\n"
+           "                     run the command files of DIR (default: \"Command Files\"\n"
+           "                     beside the program) as the console does; --once runs\n"
+           "                     what is due now and ends\n"
+           "  check FILE... [--config site.json]\n"
+           "                     check command files without a server: each problem as\n"
+           "                     FILE:LINE: message, then what each valid file would do;\n"
+           "                     login names resolve against an exported site\n"
            "\n"
            "Options:\n"
            "  --profile NAME          settings profile (default: the stored one)\n"

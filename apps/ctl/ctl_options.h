@@ -22,9 +22,13 @@ struct CtlOptions {
     bool verbose = false;
     bool help = false;
     bool version = false;
-    std::string command; // login-check, status, export
+    std::string command; // login-check, status, export, run-command-files, check
     bool watch = false;
-    bool includePasswords = false; // export
+    bool includePasswords = false;     // export
+    std::optional<std::string> folder; // run-command-files
+    bool once = false;                 // run-command-files
+    std::vector<std::string> files;    // check
+    std::optional<std::string> config; // check: the site document
 };
 
 // Empty on success, else what is wrong.

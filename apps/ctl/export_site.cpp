@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <functional>
-#include <nlohmann/json.hpp>
 #include <thread>
 
 namespace mirx::ctl {
@@ -15,7 +14,7 @@ namespace {
 
 // The sections of the site document that describe the configuration; the
 // rest of it (status, statistics, logs) is the simulator's business.
-constexpr const char* kExportedSections[] = {
+constexpr std::string_view kExportedSections[] = {
     "format", "labels",  "credentials",    "masterAdministrator",   "options",
     "audio",  "systems", "systemSettings", "userInterfaceSettings", "server",
 };
@@ -50,8 +49,9 @@ std::vector<ClientRef> localClients(const model::MirrorData& d) {
 
 } // namespace
 
-std::string exportSite(link::ServerLink& link, model::Mirror& mirror, const ExportOptions& options,
-                       const std::atomic<bool>& stop, std::string& error) {
+std::optional<sim::Site> fetchSite(link::ServerLink& link, model::Mirror& mirror,
+                                   const ExportOptions& options, const std::atomic<bool>& stop,
+                                   std::string& error) {
     const auto clients = mirror.read([](const model::MirrorData& d) { return localClients(d); });
 
     sim::Site site;
@@ -64,14 +64,14 @@ std::string exportSite(link::ServerLink& link, model::Mirror& mirror, const Expo
         if (!waitFor([&] { return flags.TakeOptionsReceived(); }, link, options.answerTimeoutMs,
                      stop)) {
             error = "no options arrived for client " + std::to_string(client.index);
-            return {};
+            return std::nullopt;
         }
         flags.TakeAudioReceived();
         link.requestQueue().PostCopy(msg::ADMIN_AUDIO_SETTINGS_REQUEST, index, nullptr, 0);
         if (!waitFor([&] { return flags.TakeAudioReceived(); }, link, options.answerTimeoutMs,
                      stop)) {
             error = "no audio settings arrived for client " + std::to_string(client.index);
-            return {};
+            return std::nullopt;
         }
     }
 
@@ -127,19 +127,15 @@ std::string exportSite(link::ServerLink& link, model::Mirror& mirror, const Expo
     }
     site.serverVersion = link.handler().Update().ServerVersion();
 
-    const nlohmann::json whole = nlohmann::json::parse(sim::toScenarioJson(site));
-    nlohmann::json document = nlohmann::json::object();
-    for (const char* section : kExportedSections) {
-        if (whole.contains(section)) {
-            document[section] = whole[section];
-        }
-    }
+    return site;
+}
+
+void writeExport(const sim::Site& site, std::ostream& out) {
+    sim::ScenarioFilter filter;
+    filter.sections.assign(std::begin(kExportedSections), std::end(kExportedSections));
     // The console knows neither the server's accounts nor its identifier.
-    if (document.contains("server")) {
-        document["server"].erase("admins");
-        document["server"].erase("identifier");
-    }
-    return document.dump(2) + "\n";
+    filter.serverAccounts = false;
+    sim::writeScenario(site, out, filter);
 }
 
 } // namespace mirx::ctl

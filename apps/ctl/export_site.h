@@ -2,8 +2,11 @@
 
 #include "link/server_link.h"
 #include "model/mirror.h"
+#include "sim/site.h"
 
 #include <atomic>
+#include <optional>
+#include <ostream>
 #include <string>
 
 // mirx-ctl export: the mirrored configuration as a stable JSON document
@@ -18,9 +21,14 @@ struct ExportOptions {
 };
 
 // Fetches the per-client options and audio settings through `link` (one
-// request in flight at a time), then renders the document. Empty with
-// `error` set when an answer did not come.
-std::string exportSite(link::ServerLink& link, model::Mirror& mirror, const ExportOptions& options,
-                       const std::atomic<bool>& stop, std::string& error);
+// request in flight at a time) and gathers the mirrored configuration.
+// Nothing, with `error` set, when an answer did not come.
+std::optional<sim::Site> fetchSite(link::ServerLink& link, model::Mirror& mirror,
+                                   const ExportOptions& options, const std::atomic<bool>& stop,
+                                   std::string& error);
+
+// The document, written as it is made: the largest site never sits in
+// memory as text or as a JSON tree.
+void writeExport(const sim::Site& site, std::ostream& out);
 
 } // namespace mirx::ctl

@@ -12,6 +12,10 @@ class ServerLink;
 namespace mirx::model {
 class Mirror;
 }
+namespace mirx::commandfiles {
+class AnswerGuard;
+class CCommandFiles;
+} // namespace mirx::commandfiles
 
 namespace mirx::shell {
 
@@ -32,6 +36,12 @@ struct ShellContext {
     Locks locks;
     // The program's own folder; "Command Files" lives beside the program.
     std::filesystem::path programDirectory;
+    // Every membership or listen request of the run takes this guard first
+    // (commandfiles/answer_guard.h); null where no such view runs.
+    commandfiles::AnswerGuard* answerGuard = nullptr;
+    // The command file scheduler, alive for the whole run; the main window
+    // drives it while logged in. Null: no command files in this run.
+    commandfiles::CCommandFiles* commandFiles = nullptr;
 };
 
 } // namespace mirx::shell

@@ -1,9 +1,11 @@
 #include "shell/main/main_window.h"
 
+#include "commandfiles/command_files.h"
 #include "core/message_ids.h"
 #include "link/server_link.h"
 #include "model/mirror.h"
 #include "reports/status_text.h"
+#include "shell/commandfiles/command_file_timers.h"
 #include "shell/common/prompter.h"
 #include "shell/common/shell_context.h"
 #include "shell/common/status_palette.h"
@@ -88,17 +90,13 @@ CSystemAdministrationDlg::CSystemAdministrationDlg(ShellContext& context, const 
 
     connectionWatch_.setInterval(kConnectionWatchMs);
     statusRefresh_.setInterval(kStatusRefreshMs);
-    commandFileTimer_.setInterval(kCommandFileTickMs);
     connect(&connectionWatch_, &QTimer::timeout, this, &CSystemAdministrationDlg::watchConnection);
     connect(&statusRefresh_, &QTimer::timeout, this, &CSystemAdministrationDlg::statusTick);
-    connect(&commandFileTimer_, &QTimer::timeout, this, [this] {
-        if (commandFileTick_) {
-            commandFileTick_();
-        }
-    });
     statusRefresh_.start();
     connectionWatch_.start();
-    commandFileTimer_.start();
+    if (context_.commandFiles != nullptr) {
+        commandFileTimers_ = new CommandFileTimers(*context_.commandFiles, this);
+    }
 }
 
 CSystemAdministrationDlg::~CSystemAdministrationDlg() = default;
@@ -204,8 +202,8 @@ void CSystemAdministrationDlg::buildLayout() {
     failover_->setEnabled(false);
     buttons_[ViewKey::DebugLog]->setVisible(context_.debugControls);
     std::error_code error;
-    const bool haveCommandFiles =
-        std::filesystem::is_directory(context_.programDirectory / kCommandFilesFolder, error);
+    const bool haveCommandFiles = std::filesystem::is_directory(
+        commandfiles::commandFilesFolder(context_.programDirectory), error);
     buttons_[ViewKey::CommandFiles]->setVisible(haveCommandFiles);
 }
 
@@ -326,7 +324,9 @@ void CSystemAdministrationDlg::done(int result) {
         closed_ = true;
         statusRefresh_.stop();
         connectionWatch_.stop();
-        commandFileTimer_.stop();
+        if (commandFileTimers_ != nullptr) {
+            commandFileTimers_->stop();
+        }
         for (auto& [key, view] : modeless_) {
             if (view) {
                 view->disconnect(this);

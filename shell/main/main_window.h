@@ -2,7 +2,6 @@
 
 #include "shell/main/view_registry.h"
 
-#include <functional>
 #include <map>
 
 #include <QDialog>
@@ -15,6 +14,7 @@ class QPushButton;
 namespace mirx::shell {
 
 struct ShellContext;
+class CommandFileTimers;
 
 // The main window: the server's status, a button for every other view, and
 // the restart and forced failover requests. Ends Accepted for "Logout" and a
@@ -24,8 +24,6 @@ class CSystemAdministrationDlg final : public QDialog {
 public:
     static constexpr int kConnectionWatchMs = 100;
     static constexpr int kStatusRefreshMs = 1000;
-    static constexpr int kCommandFileTickMs = 1000;
-    static constexpr const char* kCommandFilesFolder = "Command Files";
 
     enum class Layout { Standard, Trunking };
 
@@ -33,9 +31,9 @@ public:
                              QWidget* parent = nullptr);
     ~CSystemAdministrationDlg() override;
 
-    // Run once a second while the window is open; the command file scheduler
-    // hooks in here.
-    void setCommandFileTick(std::function<void()> tick) { commandFileTick_ = std::move(tick); }
+    // The command file scheduler's timers while the window is open; null
+    // when the context has no scheduler.
+    CommandFileTimers* commandFileTimers() const { return commandFileTimers_; }
 
     Layout layout() const { return layout_; }
     QPushButton* button(ViewKey key) const;
@@ -90,8 +88,7 @@ private:
     QLabel* activeTrunks_ = nullptr;
     QTimer connectionWatch_;
     QTimer statusRefresh_;
-    QTimer commandFileTimer_;
-    std::function<void()> commandFileTick_;
+    CommandFileTimers* commandFileTimers_ = nullptr;
 };
 
 } // namespace mirx::shell

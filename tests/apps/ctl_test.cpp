@@ -6,7 +6,6 @@
 #include "tests/support/test_listener.h"
 
 #include <gtest/gtest.h>
-
 #include <sstream>
 
 namespace mirx::ctl {
@@ -42,9 +41,9 @@ TEST(CtlOptions, ParsesOrExplains) {
         }
     }
     CtlOptions options;
-    ASSERT_EQ(parseCtlOptions(std::vector<std::string>{"--server", "10.0.0.1:1500", "status"},
-                              options),
-              "");
+    ASSERT_EQ(
+        parseCtlOptions(std::vector<std::string>{"--server", "10.0.0.1:1500", "status"}, options),
+        "");
     EXPECT_EQ(options.serverHost, "10.0.0.1");
     EXPECT_EQ(options.serverPort, 1500);
 }
@@ -111,22 +110,21 @@ TEST_F(CtlAgainstSim, FailuresHaveTheirOwnStatusAndText) {
         test::TestListener probe;
         closed = probe.port();
     }
-    EXPECT_EQ(run({"--server", "127.0.0.1:" + std::to_string(closed), "--password-stdin",
-                   "login-check"},
-                  "admin\n"),
-              kExitUnreachable);
+    EXPECT_EQ(
+        run({"--server", "127.0.0.1:" + std::to_string(closed), "--password-stdin", "login-check"},
+            "admin\n"),
+        kExitUnreachable);
     EXPECT_EQ(run({"--password-file", "/nonexistent/pw", "login-check"}), kExitNoPassword);
 }
 
 TEST_F(CtlAgainstSim, StatusPrintsTheDecodedRecord) {
-    EXPECT_EQ(run({"--server", server(), "--user", "admin", "--password-stdin", "status"},
-                  "admin\n"),
-              kExitOk)
+    EXPECT_EQ(
+        run({"--server", server(), "--user", "admin", "--password-stdin", "status"}, "admin\n"),
+        kExitOk)
         << err_.str();
     const std::string text = out_.str();
     EXPECT_NE(text.find("up time:"), std::string::npos) << text;
-    EXPECT_NE(text.find("failover:           PRIMARY ACTIVE/Secondary Standby"),
-              std::string::npos)
+    EXPECT_NE(text.find("failover:           PRIMARY ACTIVE/Secondary Standby"), std::string::npos)
         << text;
     EXPECT_NE(text.find("trunking:           Trunk Master On-Line"), std::string::npos) << text;
 }

@@ -1,11 +1,13 @@
 #include "core/debug_log.h"
 #include "core/ip_socket.h"
+#include "core/wire_frame.h"
 #include "link/connection_handler.h"
 #include "link/connection_thread.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/test_client.h"
 #include "tests/support/test_listener.h"
 
+#include <algorithm>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -32,9 +34,16 @@ public:
     }
     void OnMessage(std::uint16_t id, std::uint16_t second, const std::uint8_t* payload,
                    std::size_t length) override {
-        std::lock_guard lock(lock_);
-        received_.push_back({id, second, std::vector<std::uint8_t>(payload, payload + length)});
+        {
+            std::lock_guard lock(lock_);
+            received_.push_back({id, second, std::vector<std::uint8_t>(payload, payload + length)});
+        }
+        if (id == disconnectOn_.load()) {
+            RequestDisconnect();
+        }
     }
+    // Asks to close the connection when a frame with this ID arrives.
+    void disconnectOn(std::uint16_t id) { disconnectOn_.store(id); }
     void OnDisconnect() override {
         CConnectionHandler::OnDisconnect();
         disconnects_.fetch_add(1);
@@ -50,6 +59,7 @@ public:
 private:
     mutable std::mutex lock_;
     std::vector<Received> received_;
+    std::atomic<int> disconnectOn_{-1};
     std::atomic<int> connects_{0};
     std::atomic<int> disconnects_{0};
 };
@@ -114,6 +124,58 @@ TEST_F(ConnectionThread, DeliversFramesInOrderAndConsumesKeepAlives) {
     EXPECT_EQ(got[1].id, 6002);
     EXPECT_EQ(handler_.connects(), 1);
     EXPECT_TRUE(log_.contains("Received Keep Alive ... Auto Disconnect Check Time: 3500"));
+}
+
+// Frames of `payloadSize` bytes with second values first, first + 1, ...,
+// each payload filled from its second value, back to back.
+std::vector<std::uint8_t> burst(std::uint16_t id, int count, int first, std::size_t payloadSize) {
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t> frame(payloadSize + wire::kFrameOverhead);
+    for (int i = first; i < first + count; ++i) {
+        const std::vector<std::uint8_t> payload(payloadSize, static_cast<std::uint8_t>(i * 7));
+        wire::writeFrame(frame.data(), frame.size(), id, static_cast<std::uint16_t>(i),
+                         payload.data(), payload.size());
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    return bytes;
+}
+
+TEST_F(ConnectionThread, BurstOfManyReceivesArrivesWholeAndInOrder) {
+    // About 1 MB: frames cut across receives and across passes of the loop.
+    constexpr int kFrames = 1000;
+    constexpr std::size_t kPayload = 1001;
+    ASSERT_TRUE(peer_.sendRaw(burst(2010, kFrames, 0, kPayload)));
+    ASSERT_TRUE(waitUntil([&] { return handler_.received().size() >= kFrames; }, 10s));
+    const auto got = handler_.received();
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(kFrames));
+    for (int i = 0; i < kFrames; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(got[i].second, i);
+        EXPECT_EQ(got[i].payload,
+                  std::vector<std::uint8_t>(kPayload, static_cast<std::uint8_t>(i * 7)));
+    }
+    EXPECT_FALSE(log_.contains("***ERROR***"));
+}
+
+TEST_F(ConnectionThread, HandlerThatAsksToCloseGetsNothingFromLaterReceives) {
+    constexpr std::size_t kPayload = 1000;
+    constexpr std::size_t kFrameSize = kPayload + wire::kFrameOverhead;
+    handler_.disconnectOn(6002);
+    std::vector<std::uint8_t> bytes = burst(2010, 20, 0, kPayload);
+    const auto closing = burst(6002, 1, 20, kPayload);
+    const auto rest = burst(2010, 200, 21, kPayload);
+    bytes.insert(bytes.end(), closing.begin(), closing.end());
+    bytes.insert(bytes.end(), rest.begin(), rest.end());
+    peer_.sendRaw(bytes); // the console may close before all of it went out
+    ASSERT_TRUE(closedWithin(2s));
+
+    const auto got = handler_.received();
+    const auto at =
+        std::find_if(got.begin(), got.end(), [](const Received& r) { return r.id == 6002; });
+    ASSERT_NE(at, got.end());
+    const auto after = static_cast<std::size_t>(got.end() - at - 1);
+    EXPECT_LE(after * kFrameSize, static_cast<std::size_t>(CIpSocket::kReceiveBufferSize))
+        << after << " frames came after the request to close";
 }
 
 TEST_F(ConnectionThread, PostedRequestsLeaveAsConsecutiveFrames) {

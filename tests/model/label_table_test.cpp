@@ -170,6 +170,54 @@ TEST_F(LabelTableTest, ResetClearsEveryIndexButKeepsTheSystemList) {
     EXPECT_EQ(table.SlotIndex(10004), 0);
 }
 
+// A reset clears only what was used since the previous one, so each round
+// uses other parts of the table than the round before.
+TEST_F(LabelTableTest, EveryResetClearsWhatItsRoundUsed) {
+    struct Round {
+        std::vector<Label> stored;
+        int created; // client labels made with Create after the stored ones
+    };
+    const std::vector<Round> rounds = {
+        {{{.number = 10500, .systemClass = 1, .system = 3, .kind = 4, .index = 7},
+          {.number = 29999, .system = 2, .kind = 1, .index = 12}},
+         2},
+        {{{.number = 12000, .systemClass = 2, .system = 1, .kind = 9, .index = 150}}, 3},
+        {{}, 1},
+        {{{.number = 10000, .systemClass = 1, .system = 3, .kind = 4, .index = 8}}, 0},
+    };
+    for (std::size_t r = 0; r < rounds.size(); ++r) {
+        SCOPED_TRACE(::testing::Message() << "round " << r);
+        std::vector<int> numbers;
+        for (const Label& l : rounds[r].stored) {
+            store(l);
+            numbers.push_back(l.number);
+        }
+        for (int i = 0; i < rounds[r].created; ++i) {
+            numbers.push_back(table.Create(0));
+            ASSERT_NE(numbers.back(), kNoLabel);
+        }
+        ASSERT_TRUE(table.Store(LabelTable::kClearTable, {}));
+
+        for (const Label& l : rounds[r].stored) {
+            const auto cls = static_cast<SystemClass>(l.systemClass);
+            EXPECT_EQ(table.MapEntry(cls, l.system, l.kind, l.index), -1) << l.number;
+            EXPECT_EQ(table.HighestIndex(cls, l.system, l.kind), 0) << l.number;
+            EXPECT_FALSE(table.IsSystemPresent(cls, l.system)) << l.number;
+        }
+        for (int i = 0; i < rounds[r].created; ++i) {
+            EXPECT_EQ(table.ClientLabelNumber(i), -1);
+        }
+        for (const int number : numbers) {
+            EXPECT_EQ(table.Find(number), nullptr) << number;
+        }
+        EXPECT_TRUE(walk(static_cast<int>(LabelKind::Client), true).empty());
+        EXPECT_EQ(table.ClientCount(), 0);
+        EXPECT_EQ(table.NextLabelNumber(), 10000);
+    }
+    store({.number = 10300});
+    EXPECT_EQ(table.SlotIndex(10300), 0);
+}
+
 // --- creation and deletion ---
 
 TEST_F(LabelTableTest, CreateUsesTheLowestFreeIndexUntilTheKindIsFull) {

@@ -12,10 +12,12 @@ ShellFixture::ShellFixture()
     link::LinkServices services;
     services.settings = &store;
     services.model = &dispatch;
-    services.domainAccount = [this] { return domainAccount; };
+    services.domainAccount = [this] {
+        return domainAccount;
+    };
     link_ = std::make_unique<link::ServerLink>(services);
     context_ = std::make_unique<shell::ShellContext>(
-        shell::ShellContext{store, *link_, mirror, prompter, {}, false, {}, {}});
+        shell::ShellContext{store, *link_, mirror, prompter, {}, false, {}, {}, nullptr, nullptr});
     store.set(link::kServerIPAddress.name, std::string("127.0.0.1"));
     store.set(link::kUserName.name, std::string("admin"));
     store.set(link::kPassword.name, std::string("admin"));

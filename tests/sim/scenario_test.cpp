@@ -3,6 +3,7 @@
 #include "sim/scenario.h"
 #include "sim/site_builder.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -385,6 +386,49 @@ TEST(ScenarioFormat, AbsentLabelFieldsAreThoseOfANewClient) {
     const L expected = makeLabel(
         {.number = 10005, .index = 5, .clientType = 19, .name = "Producer", .description = ""});
     EXPECT_EQ(recordDifference(site.labels.at(10005), expected), "");
+}
+
+// The text is written piece by piece; it must still be exactly what dumping
+// the chosen part of the document as one tree gives.
+TEST(ScenarioFormat, WrittenPieceByPieceAsIfDumpedWhole) {
+    struct SiteCase {
+        const char* name;
+        Site site;
+    };
+    struct FilterCase {
+        const char* name;
+        ScenarioFilter filter;
+    };
+    const SiteCase sites[] = {{"demo", demoSite()}, {"small", smallSite()}, {"empty", Site{}}};
+    const FilterCase filters[] = {
+        {"everything", {}},
+        {"configuration without the server's accounts",
+         {{"format", "labels", "credentials", "server", "systems"}, false}},
+        {"labels only", {{"labels"}, true}},
+        {"server with its accounts", {{"server"}, true}},
+        {"nothing that exists", {{"noSuchSection"}, true}},
+    };
+    for (const SiteCase& s : sites) {
+        const json whole = json::parse(toScenarioJson(s.site));
+        for (const FilterCase& f : filters) {
+            SCOPED_TRACE(std::string(s.name) + ", " + f.name);
+            json expected = json::object();
+            for (const auto& [key, value] : whole.items()) {
+                if (f.filter.sections.empty() ||
+                    std::find(f.filter.sections.begin(), f.filter.sections.end(), key) !=
+                        f.filter.sections.end()) {
+                    expected[key] = value;
+                }
+            }
+            if (!f.filter.serverAccounts) {
+                expected["server"].erase("admins");
+                expected["server"].erase("identifier");
+            }
+            std::ostringstream out;
+            writeScenario(s.site, out, f.filter);
+            EXPECT_EQ(out.str(), expected.dump(2) + "\n");
+        }
+    }
 }
 
 // --- a human's edits ---

@@ -1,0 +1,110 @@
+#include "apps/ctl/check_command_files.h"
+
+#include "commandfiles/calendar.h"
+#include "commandfiles/command_file.h"
+#include "model/mirror.h"
+#include "sim/scenario.h"
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+
+namespace mirx::ctl {
+namespace {
+
+// One byte more than the console reads tells that a file is longer.
+std::optional<std::vector<std::uint8_t>> readHead(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes(commandfiles::CCommandFile::kMaxFileBytes + 1);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+bool isDue(const commandfiles::CCommandFile& file) {
+    const auto now = commandfiles::calendarToFileTime(commandfiles::localTimeNow());
+    return now && file.processingFileTime() && *file.processingFileTime() <= *now;
+}
+
+// True when the file is valid.
+bool checkOne(const std::string& name, model::Mirror& mirror, std::ostream& out) {
+    const auto bytes = readHead(name);
+    if (!bytes) {
+        out << name << ": the file cannot be opened for reading\n";
+        return false;
+    }
+    commandfiles::CCommandFile file(std::filesystem::path(name).filename().string(), *bytes);
+    commandfiles::CommandEnvironment environment{mirror, nullptr};
+    bool finished = false;
+    file.ParseCommandFile(environment, false, finished);
+
+    for (const commandfiles::Problem& problem : file.problems()) {
+        out << name;
+        if (problem.line > 0) {
+            out << ":" << problem.line;
+        }
+        out << ": " << problem.message << "\n";
+    }
+    if (file.truncated()) {
+        out << name << ": note: longer than the console reads ("
+            << commandfiles::CCommandFile::kMaxFileBytes << " bytes, "
+            << commandfiles::CCommandFile::kTextUnits
+            << " characters); the lines after the last complete one are not used\n";
+    }
+    if (!file.valid()) {
+        out << name << ": Format or ID error\n";
+        return false;
+    }
+    out << name << ": valid\n"
+        << "  description:     " << file.description() << "\n"
+        << "  processing time: " << commandfiles::formatCalendarTime(file.processingTime())
+        << (isDue(file) ? " (due now)" : "") << "\n";
+    for (const commandfiles::PlannedCommand& command : file.plan()) {
+        out << "  line " << command.line << ": " << command.text << "\n";
+    }
+    return true;
+}
+
+} // namespace
+
+void loadSiteIntoMirror(const sim::Site& site, model::Mirror& mirror) {
+    mirror.edit([&](model::MirrorData& d) {
+        for (const auto& [number, label] : site.labels) {
+            d.labels.Store(static_cast<std::uint16_t>(number), label.view());
+        }
+        for (const auto& [index, credentials] : site.credentials) {
+            d.clients.ReceiveCredentials(static_cast<std::uint16_t>(index), credentials.view());
+        }
+    });
+}
+
+int checkCommandFiles(const CheckOptions& options, CtlStreams streams) {
+    model::Mirror mirror;
+    if (options.config) {
+        sim::ScenarioError error;
+        const auto site = sim::loadScenario(*options.config, error);
+        if (!site) {
+            streams.err << "mirx-ctl: " << error.message << "\n";
+            return kExitUsage;
+        }
+        loadSiteIntoMirror(*site, mirror);
+    } else {
+        streams.err << "mirx-ctl: no --config given: login names cannot be resolved, so the "
+                       "lines that use them fail; client and party line index tokens are "
+                       "checked\n";
+    }
+    bool allValid = true;
+    for (const std::string& name : options.files) {
+        allValid = checkOne(name, mirror, streams.out) && allValid;
+    }
+    streams.out.flush();
+    return allValid ? kExitOk : kExitCommandFileInvalid;
+}
+
+} // namespace mirx::ctl

@@ -1,0 +1,505 @@
+#include "commandfiles/command_files.h"
+
+#include "commandfiles/calendar.h"
+#include "core/clock.h"
+#include "core/debug_log.h"
+#include "link/server_connection_handler.h"
+#include "link/server_link.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mirx::commandfiles {
+namespace {
+
+namespace fs = std::filesystem;
+
+// 100 ns units from 1601-01-01 to 1970-01-01.
+constexpr std::int64_t kUnixEpochInFileTime = 116444736000000000LL;
+
+std::int64_t fileTimeOf(const timespec& time) {
+    return kUnixEpochInFileTime + static_cast<std::int64_t>(time.tv_sec) * 10000000 +
+           time.tv_nsec / 100;
+}
+
+std::optional<std::int64_t> lastWriteTimeOf(const fs::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return fileTimeOf(info.st_mtim);
+}
+
+// The "*.txt" pattern, in any letter case as the pattern matched where the
+// format comes from.
+bool isCommandFileName(const std::string& name) {
+    if (name.size() < 4) {
+        return false;
+    }
+    std::string end = name.substr(name.size() - 4);
+    std::transform(end.begin(), end.end(), end.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return end == ".txt";
+}
+
+unsigned long low32(std::int64_t value) {
+    return static_cast<unsigned long>(static_cast<std::uint64_t>(value) & 0xFFFFFFFFu);
+}
+
+} // namespace
+
+fs::path commandFilesFolder(const fs::path& programDirectory) {
+    return programDirectory / kCommandFilesFolderName;
+}
+
+LinkProbe probeLink(link::ServerLink& link) {
+    return [&link] {
+        // The count first: a connection that ends between the two reads
+        // shows as not logged in rather than as the old connection.
+        const unsigned connection = link.handler().ConnectionCount();
+        return LinkView{link.loggedIn(), connection};
+    };
+}
+
+const char* statusText(FileStatus status) {
+    switch (status) {
+    case FileStatus::Pending:
+        return "Pending";
+    case FileStatus::Processing:
+        return "Processing";
+    case FileStatus::FormatError:
+        return "Format or ID error";
+    case FileStatus::Failed:
+        return CCommandFiles::kFailedText;
+    }
+    return "";
+}
+
+std::string commandKindWords(CommandKind kind) {
+    switch (kind) {
+    case CommandKind::BlockedListenClear:
+        return "BLOCKED_LISTEN CLEAR";
+    case CommandKind::BlockedListenSet:
+        return "BLOCKED_LISTEN SET";
+    case CommandKind::ForcedListenClear:
+        return "FORCED_LISTEN CLEAR";
+    case CommandKind::ForcedListenSet:
+        return "FORCED_LISTEN SET";
+    case CommandKind::PartyLineAdd:
+        return "PARTY_LINE ADD";
+    case CommandKind::PartyLineRemove:
+        return "PARTY_LINE REMOVE";
+    case CommandKind::None:
+        break;
+    }
+    return {};
+}
+
+CCommandFiles::CCommandFiles(fs::path folder, CommandEnvironment environment, AnswerGuard& guard,
+                             LinkProbe link, SchedulerTiming timing)
+    : folder_(std::move(folder))
+    , environment_(environment)
+    , guard_(guard)
+    , link_(std::move(link))
+    , timing_(timing)
+    , remover_([](const fs::path& path) {
+        std::error_code error;
+        fs::remove(path, error);
+        return error;
+    }) {}
+
+CCommandFiles::~CCommandFiles() {
+    for (const Entry& entry : files_) {
+        const CCommandFile& file = *entry.file;
+        log::print("~CCommandFiles: '%s', '%s', &: %p", file.fileName().c_str(),
+                   file.description().c_str(), static_cast<const void*>(&file));
+    }
+    guard_.release(this);
+}
+
+bool CCommandFiles::TakeChanged() {
+    const bool was = changed_;
+    changed_ = false;
+    return was;
+}
+
+// --- the folder ---
+
+void CCommandFiles::CheckFileUpdates() {
+    std::error_code error;
+    fs::directory_iterator it(folder_, error);
+    if (error) {
+        return;
+    }
+    std::vector<std::string> names;
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) {
+            continue;
+        }
+        std::string name = it->path().filename().string();
+        if (isCommandFileName(name)) {
+            names.push_back(std::move(name));
+        }
+    }
+    if (error) {
+        log::print("CheckFileUpdates error in FindFirstFile");
+    }
+    // Directory order is arbitrary; by name, discovery order is repeatable.
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        if (!scanEntry(name)) {
+            return;
+        }
+    }
+    if (!error) {
+        std::erase_if(undeleted_, [&names](const auto& kept) {
+            return !std::binary_search(names.begin(), names.end(), kept.first);
+        });
+    }
+}
+
+// False ends the scan: the file could not be opened.
+bool CCommandFiles::scanEntry(const std::string& name) {
+    const fs::path path = folder_ / name;
+    // Non-blocking, so a FIFO swapped in after the listing cannot hang us.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        log::print("CCommandFile::CreateFile: ERROR: Unable to open command file for reading: %s",
+                   name.c_str());
+        return false;
+    }
+    std::int64_t lastWrite = 0;
+    long size = 0;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0) {
+        lastWrite = fileTimeOf(info.st_mtim);
+        size = static_cast<long>(info.st_size);
+    } else {
+        log::print("GetFileTime failed with %d\n", errno);
+    }
+    ::close(fd);
+
+    const auto known = std::find_if(files_.begin(), files_.end(), [&name](const Entry& entry) {
+        return entry.file->fileName() == name;
+    });
+    if (known == files_.end()) {
+        if (const auto kept = undeleted_.find(name); kept != undeleted_.end()) {
+            if (kept->second == lastWrite) {
+                if (!remover_(path)) {
+                    undeleted_.erase(kept);
+                }
+                return true;
+            }
+            undeleted_.erase(kept); // rewritten since it ran: a new file
+        }
+        addFile(name, lastWrite, size);
+        return true;
+    }
+
+    Entry& entry = *known;
+    if (entry.file->lastWriteTime() == lastWrite) {
+        return true;
+    }
+    if (entry.file->processing() && !entry.failed) {
+        // Never re-scanned half-way; finish() keeps it on disk for a new run.
+        entry.changedOnDisk = true;
+        return true;
+    }
+    // In place, but from the new text: the old text was replaced on disk.
+    entry.file = readFile(name, lastWrite);
+    entry.readAt = lastWrite;
+    entry.failed = false;
+    entry.changedOnDisk = false;
+    changed_ = true;
+    if (observer_ != nullptr) {
+        observer_->fileRescanned(*entry.file);
+    }
+    return true;
+}
+
+std::unique_ptr<CCommandFile> CCommandFiles::readFile(const std::string& name,
+                                                      std::int64_t lastWrite) {
+    auto file = std::make_unique<CCommandFile>(folder_, name, lastWrite);
+    bool finished = false;
+    file->ParseCommandFile(environment_, false, finished);
+    return file;
+}
+
+void CCommandFiles::addFile(const std::string& name, std::int64_t lastWrite, long size) {
+    std::unique_ptr<CCommandFile> file = readFile(name, lastWrite);
+    const Iterator position = FindFilePositionByTime(*file);
+    if (position == files_.end()) {
+        log::print("Add '%s' %ld bytes\n", name.c_str(), size);
+    } else {
+        log::print("Insert '%s' %ld bytes\n", name.c_str(), size);
+    }
+    const Iterator added = files_.insert(position, Entry{std::move(file), lastWrite});
+    changed_ = true;
+    if (observer_ != nullptr) {
+        observer_->fileFound(*added->file);
+    }
+}
+
+// Before the first file whose time is later, so equal times keep the order of
+// discovery; a file without a time counts as later than any time.
+CCommandFiles::Iterator CCommandFiles::FindFilePositionByTime(const CCommandFile& file) {
+    const std::optional<std::int64_t> time = file.processingFileTime();
+    return std::find_if(files_.begin(), files_.end(), [&time](const Entry& entry) {
+        const std::optional<std::int64_t> other = entry.file->processingFileTime();
+        if (!other) {
+            return time.has_value();
+        }
+        return time && *other > *time;
+    });
+}
+
+// --- running ---
+
+bool CCommandFiles::runnable(const Entry& entry) {
+    return !entry.failed && entry.file->valid() && entry.file->processingFileTime().has_value();
+}
+
+CCommandFiles::Iterator CCommandFiles::find(const Entry* entry) {
+    return std::find_if(files_.begin(), files_.end(),
+                        [entry](const Entry& candidate) { return &candidate == entry; });
+}
+
+bool CCommandFiles::CheckFileProcessing() {
+    if (waiting()) {
+        // Its answer has not come; the buffers are not ours to use yet.
+        return true;
+    }
+    if (files_.empty()) {
+        endWait();
+        return false;
+    }
+    const std::optional<std::int64_t> now = calendarToFileTime(localTimeNow());
+    if (!now) {
+        log::print("CCommandFiles::CheckFileProcessing: SystemTimeToFileTime failed");
+        return false;
+    }
+    if (active_ != nullptr) {
+        // Its answer is in: it completes before any file found meanwhile
+        // (perhaps ahead of it) can send a request that overwrites the answer.
+        const Iterator it = find(active_);
+        active_ = nullptr;
+        answered_ = false;
+        if (it != files_.end() && runnable(*it) && execute(it) == Outcome::Waits) {
+            return true;
+        }
+    }
+    for (Iterator it = files_.begin(); it != files_.end();) {
+        if (!runnable(*it)) {
+            ++it;
+            continue;
+        }
+        const CCommandFile& file = *it->file;
+        const std::int64_t due = *file.processingFileTime();
+        log::print("CCommandFiles::CheckFileProcessing: File: %s, PT: %08lx, ST: %08lx",
+                   file.fileName().c_str(), low32(due), low32(*now));
+        if (due > *now) {
+            break;
+        }
+        const Iterator next = std::next(it);
+        const Outcome outcome = execute(it);
+        if (outcome == Outcome::Waits) {
+            return true;
+        }
+        if (outcome == Outcome::Busy) {
+            break;
+        }
+        it = next;
+    }
+    endWait();
+    return false;
+}
+
+CCommandFiles::Outcome CCommandFiles::execute(Iterator it) {
+    // Another view's request is out: this file starts on a later tick.
+    if (!guard_.tryAcquire(AwaitedAnswer::None, this)) {
+        return Outcome::Busy;
+    }
+    guard_.dropStaleAnswers(this);
+    Entry& entry = *it;
+    CCommandFile& file = *entry.file;
+    if (!file.processing()) {
+        changed_ = true;
+        if (observer_ != nullptr) {
+            observer_->fileStarted(file);
+        }
+    }
+    bool finished = false;
+    if (file.ParseCommandFile(environment_, true, finished)) {
+        guard_.tryAcquire(file.awaitedAnswer(), this);
+        active_ = &entry;
+        answered_ = false;
+        tries_ = 1;
+        requestConnection_ = link_().connection;
+        requestTick_ = tickNow();
+        if (observer_ != nullptr) {
+            observer_->requestSent(file, file.commandKind());
+        }
+        return Outcome::Waits;
+    }
+    if (!finished) {
+        return Outcome::Stopped;
+    }
+    finish(it);
+    return Outcome::Finished;
+}
+
+void CCommandFiles::finish(Iterator it) {
+    Entry& entry = *it;
+    const CCommandFile& file = *entry.file;
+    const fs::path path = folder_ / file.fileName();
+    auto how = SchedulerObserver::Finish::Deleted;
+    const std::optional<std::int64_t> onDisk = lastWriteTimeOf(path);
+    std::error_code error;
+    if (entry.changedOnDisk || (onDisk && *onDisk != entry.readAt)) {
+        // What is on disk now never ran: the next scan finds it as new.
+        how = SchedulerObserver::Finish::ChangedOnDisk;
+        log::print("CCommandFiles: '%s' changed on disk while it ran; kept to be read again",
+                   file.fileName().c_str());
+    } else if (onDisk && (error = remover_(path))) {
+        how = SchedulerObserver::Finish::NotDeleted;
+        undeleted_[file.fileName()] = entry.readAt;
+        log::print("CCommandFiles: ERROR: Unable to delete finished command file '%s': %s",
+                   file.fileName().c_str(), error.message().c_str());
+    }
+    if (observer_ != nullptr) {
+        observer_->fileFinished(file, how);
+    }
+    if (active_ == &entry) {
+        active_ = nullptr;
+        answered_ = false;
+    }
+    files_.erase(it);
+    changed_ = true;
+}
+
+void CCommandFiles::endWait() {
+    active_ = nullptr;
+    answered_ = false;
+    guard_.release(this);
+}
+
+// --- ticks ---
+
+bool CCommandFiles::SecondTick() {
+    CheckFileUpdates();
+    const LinkView link = link_();
+    if (!link.loggedIn) {
+        return false;
+    }
+    if (active_ != nullptr) {
+        if (answered_) {
+            return CheckFileProcessing();
+        }
+        if (link.connection != requestConnection_) {
+            askAgain(true);
+        }
+        return true;
+    }
+    if (!CheckFileProcessing()) {
+        return false;
+    }
+    log::print("Start TIMER_DOWNLOAD_REQUEST_HANDLE");
+    return true;
+}
+
+bool CCommandFiles::ResponseTick() {
+    if (active_ == nullptr) {
+        return false;
+    }
+    if (answered_) {
+        return CheckFileProcessing();
+    }
+    const LinkView link = link_();
+    if (!link.loggedIn) {
+        return false;
+    }
+    if (link.connection != requestConnection_) {
+        askAgain(true);
+        return true;
+    }
+    if (guard_.takeAnswer(this)) {
+        log::print("CSystemAdministrationDlg::OnTimer: TIMER_DOWNLOAD_REQUEST_HANDLE complete");
+        answered_ = true;
+        if (observer_ != nullptr) {
+            observer_->answerReceived(*active_->file, active_->file->commandKind());
+        }
+        return CheckFileProcessing();
+    }
+    if (tickNow() - requestTick_ < timing_.answerTimeoutMs) {
+        return true;
+    }
+    if (tries_ < timing_.maxTries) {
+        ++tries_;
+        askAgain(false);
+        return true;
+    }
+    giveUp();
+    return CheckFileProcessing();
+}
+
+std::uint32_t CCommandFiles::responsePollMs() const {
+    if (waiting() && tickNow() - requestTick_ < timing_.fastPollWindowMs) {
+        return 0;
+    }
+    return kResponseTickMs;
+}
+
+void CCommandFiles::askAgain(bool newConnection) {
+    CCommandFile& file = *active_->file;
+    guard_.dropStaleAnswers(this);
+    log::print("CCommandFiles: '%s': %s; asking again (try %d)", file.fileName().c_str(),
+               newConnection ? "the connection ended" : "no answer", tries_);
+    file.ResendRequest(environment_);
+    requestConnection_ = link_().connection;
+    requestTick_ = tickNow();
+    if (observer_ != nullptr) {
+        observer_->requestSentAgain(file, file.commandKind(), tries_, newConnection);
+    }
+}
+
+void CCommandFiles::giveUp() {
+    Entry& entry = *active_;
+    entry.failed = true;
+    changed_ = true;
+    log::print("CCommandFiles: '%s': no answer after %d tries; %s", entry.file->fileName().c_str(),
+               tries_, kFailedText);
+    if (observer_ != nullptr) {
+        observer_->fileFailed(*entry.file);
+    }
+    endWait();
+}
+
+std::vector<FileRow> CCommandFiles::rows() const {
+    std::vector<FileRow> result;
+    result.reserve(files_.size());
+    for (const Entry& entry : files_) {
+        const CCommandFile& file = *entry.file;
+        FileStatus status = FileStatus::Pending;
+        if (entry.failed) {
+            status = FileStatus::Failed;
+        } else if (!file.valid()) {
+            status = FileStatus::FormatError;
+        } else if (file.processing()) {
+            status = FileStatus::Processing;
+        } else if (!file.processingFileTime()) {
+            status = FileStatus::FormatError;
+        }
+        const CalendarTime& time = file.processingTime();
+        result.push_back({file.fileName(), file.description(),
+                          time == CalendarTime{} ? std::string() : formatCalendarTime(time),
+                          status});
+    }
+    return result;
+}
+
+} // namespace mirx::commandfiles

@@ -6,6 +6,7 @@
 // driven as the console drives it: the response tick as often as
 // responsePollMs() asks. The last line printed is the ratio (goal: within 5x).
 #include "bench/loopback_pair.h"
+#include "bench/quiet_run.h"
 #include "bench/ratio_reporter.h"
 #include "commandfiles/answer_guard.h"
 #include "commandfiles/command_files.h"
@@ -43,11 +44,6 @@ constexpr int kCommands = kFiles * kCommandsPerFile;
 constexpr std::size_t kSetFrameBytes = wire::kFrameOverhead + model::kFixedGroupSetBytes;
 constexpr std::size_t kPingBytes = wire::kFrameOverhead + kSetFrameBytes;
 constexpr std::size_t kPongBytes = kSetFrameBytes;
-
-class SilentSink final : public log::LineSink {
-public:
-    void write(std::string_view) override {}
-};
 
 struct SimFixture {
     SimFixture()
@@ -128,40 +124,15 @@ void BM_CommandFile(benchmark::State& state) {
 
 // The same number of exchanges over a bare loopback connection.
 void BM_RawPingPong(benchmark::State& state) {
-    LoopbackPair pair(true);
-    const int client = pair.client;
-    const int server = pair.server;
-    auto readAll = [](int fd, std::uint8_t* buffer, std::size_t n) {
-        std::size_t got = 0;
-        while (got < n) {
-            const ssize_t r = ::recv(fd, buffer + got, n - got, 0);
-            if (r <= 0) {
-                return false;
-            }
-            got += static_cast<std::size_t>(r);
-        }
-        return true;
-    };
-    std::thread echo([&] {
-        std::uint8_t ping[kPingBytes];
-        std::uint8_t pong[kPongBytes] = {};
-        while (readAll(server, ping, sizeof ping)) {
-            ::send(server, pong, sizeof pong, MSG_NOSIGNAL);
-        }
-    });
-    std::uint8_t ping[kPingBytes] = {};
-    std::uint8_t pong[kPongBytes];
+    RawPingPong yardstick(kPingBytes, kPongBytes);
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < kCommands; ++i) {
-            ::send(client, ping, sizeof ping, MSG_NOSIGNAL);
-            readAll(client, pong, sizeof pong);
+            yardstick.exchange();
         }
         const auto end = std::chrono::steady_clock::now();
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     }
-    ::shutdown(client, SHUT_RDWR);
-    echo.join();
 }
 
 BENCHMARK(BM_CommandFile)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
@@ -170,13 +141,8 @@ BENCHMARK(BM_RawPingPong)->UseManualTime()->Unit(benchmark::kMillisecond)->Itera
 } // namespace
 
 int main(int argc, char** argv) {
-    SilentSink silent;
-    log::setDebuggerSink(&silent);
-    benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    log::setDebuggerSink(nullptr);
+    runQuietly(argc, argv, reporter);
     const double ratio = reporter.ratio("BM_CommandFile", "BM_RawPingPong");
     if (ratio <= 0) {
         std::fprintf(stderr, "command_file: benchmarks did not run\n");

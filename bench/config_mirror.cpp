@@ -2,6 +2,7 @@
 // against pushing the same bytes through a raw loopback socket in the same
 // run; and the peak memory of `mirx-ctl export` on that site.
 #include "bench/loopback_pair.h"
+#include "bench/quiet_run.h"
 #include "bench/ratio_reporter.h"
 #include "core/debug_log.h"
 #include "link/message_catalogue.h"
@@ -33,11 +34,6 @@ extern char** environ;
 namespace {
 
 using namespace mirx;
-
-class SilentSink final : public log::LineSink {
-public:
-    void write(std::string_view) override {}
-};
 
 // Times the download from its first label and counts its bytes on the wire.
 class TimingDispatch final : public link::ModelSink {
@@ -234,13 +230,8 @@ int main(int argc, char** argv) {
     // First, while this process is small: a spawned child's peak counts the
     // memory of the process that spawned it, up to its exec.
     const long peak = exportPeakKilobytes();
-    SilentSink silent;
-    log::setDebuggerSink(&silent);
-    benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    log::setDebuggerSink(nullptr);
+    runQuietly(argc, argv, reporter);
     const double ratio = reporter.ratio("BM_MirrorDownload", "BM_RawLoopbackPush");
     if (ratio <= 0) {
         std::fprintf(stderr, "config_mirror: benchmarks did not run\n");

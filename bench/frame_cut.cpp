@@ -1,10 +1,9 @@
 // Throughput of the frame cutter on a 64 MB stream of mixed frames arriving in
 // 8192-byte receives, against memcpy of the same bytes in the same run.
 // The last line printed is the ratio (cutter throughput / memcpy throughput).
+#include "bench/ratio_reporter.h"
 #include "core/wire_frame.h"
 #include "link/frame_cutter.h"
-
-#include "bench/ratio_reporter.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

@@ -3,6 +3,7 @@
 // against a raw loopback ping-pong of the same frame sizes in the same run.
 // The last line printed is the request/response ratio (goal: within 3x).
 #include "bench/loopback_pair.h"
+#include "bench/quiet_run.h"
 #include "bench/ratio_reporter.h"
 #include "core/debug_log.h"
 #include "core/wire_frame.h"
@@ -14,10 +15,9 @@
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
 
-#include <benchmark/benchmark.h>
-
 #include <arpa/inet.h>
 #include <atomic>
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -30,13 +30,8 @@ namespace {
 using namespace mirx;
 
 constexpr int kPairs = 1000;
-constexpr std::size_t kRequestBytes = wire::kFrameOverhead;                      // no payload
+constexpr std::size_t kRequestBytes = wire::kFrameOverhead; // no payload
 constexpr std::size_t kResponseBytes = wire::kFrameOverhead + model::kFixedGroupSetBytes;
-
-class SilentSink final : public log::LineSink {
-public:
-    void write(std::string_view) override {}
-};
 
 // Counts the blocked-listen answers the link hands to the data model.
 class CountingModel final : public link::ModelSink {
@@ -52,7 +47,9 @@ public:
 };
 
 struct SimFixture {
-    SimFixture() : protocol(site, {}), server(protocol) {
+    SimFixture()
+        : protocol(site, {})
+        , server(protocol) {
         server.frameLog().setWriter([](std::string_view) {});
         server.listen("127.0.0.1", 0);
         server.runInBackground();
@@ -110,38 +107,12 @@ void BM_LinkRequestResponse(benchmark::State& state) {
 
 // The same sizes over a bare loopback connection with blocking sockets.
 void BM_RawPingPong(benchmark::State& state) {
-    LoopbackPair pair(true);
-    const int client = pair.client;
-    const int server = pair.server;
-
-    auto readAll = [](int fd, std::uint8_t* buffer, std::size_t n) {
-        std::size_t got = 0;
-        while (got < n) {
-            const ssize_t r = ::recv(fd, buffer + got, n - got, 0);
-            if (r <= 0) {
-                return false;
-            }
-            got += static_cast<std::size_t>(r);
-        }
-        return true;
-    };
-    std::thread echo([&] {
-        std::uint8_t request[kRequestBytes];
-        std::uint8_t response[kResponseBytes] = {};
-        while (readAll(server, request, sizeof request)) {
-            ::send(server, response, sizeof response, MSG_NOSIGNAL);
-        }
-    });
-    std::uint8_t request[kRequestBytes] = {};
-    std::uint8_t response[kResponseBytes];
+    RawPingPong yardstick(kRequestBytes, kResponseBytes);
     for (auto _ : state) {
         for (int i = 0; i < kPairs; ++i) {
-            ::send(client, request, sizeof request, MSG_NOSIGNAL);
-            readAll(client, response, sizeof response);
+            yardstick.exchange();
         }
     }
-    ::shutdown(client, SHUT_RDWR);
-    echo.join();
 }
 
 BENCHMARK(BM_Login)->Unit(benchmark::kMillisecond)->Iterations(20);
@@ -151,13 +122,8 @@ BENCHMARK(BM_RawPingPong)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 } // namespace
 
 int main(int argc, char** argv) {
-    SilentSink silent;
-    log::setDebuggerSink(&silent);
-    benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    log::setDebuggerSink(nullptr);
+    runQuietly(argc, argv, reporter);
     const double ratio = reporter.ratio("BM_LinkRequestResponse", "BM_RawPingPong");
     if (ratio <= 0) {
         std::fprintf(stderr, "login_roundtrip: benchmarks did not run\n");

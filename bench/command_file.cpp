@@ -8,6 +8,7 @@
 #include "bench/loopback_pair.h"
 #include "bench/quiet_run.h"
 #include "bench/ratio_reporter.h"
+#include "bench/served_site.h"
 #include "commandfiles/answer_guard.h"
 #include "commandfiles/command_files.h"
 #include "core/debug_log.h"
@@ -45,15 +46,9 @@ constexpr std::size_t kSetFrameBytes = wire::kFrameOverhead + model::kFixedGroup
 constexpr std::size_t kPingBytes = wire::kFrameOverhead + kSetFrameBytes;
 constexpr std::size_t kPongBytes = kSetFrameBytes;
 
-struct SimFixture {
+struct SimFixture : ServedSite {
     SimFixture()
-        : protocol(site, {})
-        , server(protocol) {
-        server.frameLog().setWriter([](std::string_view) {});
-        server.listen("127.0.0.1", 0);
-        server.runInBackground();
-        store.set(link::kServerIPAddress.name, std::string("127.0.0.1"));
-        store.set(link::kDataIpPort.name, std::uint32_t{server.port()});
+        : ServedSite(sim::demoSite()) {
         folder = fs::temp_directory_path() / ("mirx-bench-cf-" + std::to_string(::getpid()));
         fs::create_directories(folder);
     }
@@ -61,10 +56,6 @@ struct SimFixture {
         std::error_code ignored;
         fs::remove_all(folder, ignored);
     }
-    sim::Site site = sim::demoSite();
-    sim::SiteProtocol protocol;
-    sim::SimServer server;
-    link::MemorySettingsStore store;
     fs::path folder;
 };
 

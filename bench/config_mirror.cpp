@@ -4,6 +4,7 @@
 #include "bench/loopback_pair.h"
 #include "bench/quiet_run.h"
 #include "bench/ratio_reporter.h"
+#include "bench/served_site.h"
 #include "core/debug_log.h"
 #include "link/message_catalogue.h"
 #include "link/mirror_dispatch.h"
@@ -59,31 +60,15 @@ private:
     link::MirrorDispatch inner_;
 };
 
-struct Fixture {
-    Fixture()
-        : protocol(site, {})
-        , server(protocol) {
-        server.frameLog().setWriter([](std::string_view) {});
-        server.listen("127.0.0.1", 0);
-        server.runInBackground();
-        store.set(link::kServerIPAddress.name, std::string("127.0.0.1"));
-        store.set(link::kDataIpPort.name, std::uint32_t{server.port()});
-    }
-    sim::Site site = sim::maxSite();
-    sim::SiteProtocol protocol;
-    sim::SimServer server;
-    link::MemorySettingsStore store;
-};
-
-Fixture& fixture() {
-    static Fixture f;
+ServedSite& fixture() {
+    static ServedSite f(sim::maxSite());
     return f;
 }
 
 std::size_t g_downloadBytes = 0;
 
 void BM_MirrorDownload(benchmark::State& state) {
-    Fixture& f = fixture();
+    ServedSite& f = fixture();
     for (auto _ : state) {
         model::Mirror mirror;
         TimingDispatch dispatch(mirror);

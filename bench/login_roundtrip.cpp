@@ -5,6 +5,7 @@
 #include "bench/loopback_pair.h"
 #include "bench/quiet_run.h"
 #include "bench/ratio_reporter.h"
+#include "bench/served_site.h"
 #include "core/debug_log.h"
 #include "core/wire_frame.h"
 #include "link/message_catalogue.h"
@@ -46,22 +47,12 @@ public:
     std::atomic<int> answers{0};
 };
 
-struct SimFixture {
+struct SimFixture : ServedSite {
     SimFixture()
-        : protocol(site, {})
-        , server(protocol) {
-        server.frameLog().setWriter([](std::string_view) {});
-        server.listen("127.0.0.1", 0);
-        server.runInBackground();
-        store.set(link::kServerIPAddress.name, std::string("127.0.0.1"));
-        store.set(link::kDataIpPort.name, std::uint32_t{server.port()});
+        : ServedSite(sim::demoSite()) {
         services.settings = &store;
         services.model = &model;
     }
-    sim::Site site = sim::demoSite();
-    sim::SiteProtocol protocol;
-    sim::SimServer server;
-    link::MemorySettingsStore store;
     CountingModel model;
     link::LinkServices services;
 };

@@ -17,7 +17,9 @@ function(mirx_add_test)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
   if(MIRX_SANITIZE STREQUAL "thread")
-    list(APPEND env "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+    # Qt is not instrumented: its own threads synchronise in ways ThreadSanitizer
+    # cannot see, so calls made from inside Qt are not checked. Our code is.
+    list(APPEND env "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1")
   elseif(MIRX_SANITIZE STREQUAL "address")
     list(APPEND env "ASAN_OPTIONS=detect_leaks=1 halt_on_error=1"
          "UBSAN_OPTIONS=print_stacktrace=1 halt_on_error=1")

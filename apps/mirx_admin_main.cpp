@@ -2,10 +2,10 @@
 #include "commandfiles/answer_guard.h"
 #include "commandfiles/command_files.h"
 #include "core/debug_log.h"
+#include "link/console_link.h"
 #include "link/console_version.h"
 #include "link/domain_login.h"
 #include "link/installer_launcher.h"
-#include "link/mirror_dispatch.h"
 #include "link/server_link.h"
 #include "model/mirror.h"
 #include "shell/commandfiles/command_files_dialog.h"
@@ -49,18 +49,13 @@ int main(int argc, char** argv) {
         log::openLogFile(options.programDirectory);
     }
 
-    model::Mirror mirror;
-    link::MirrorDispatch dispatch(mirror);
-    link::LinkServices services;
-    services.settings = &settings;
-    services.model = &dispatch;
-    services.tempRoot = link::temporaryRoot();
-    services.consoleVersion = link::consoleVersion().pack();
-    services.relaunchArguments = link::ownCommandLine(argc, argv);
+    link::LinkServices services = link::programServices(settings, link::ownCommandLine(argc, argv));
     services.domainAccount = [&settings] {
         return link::CheckDomainAccount(link::readDomainSettings(settings));
     };
-    link::ServerLink serverLink(services);
+    link::ConsoleLink console(std::move(services));
+    model::Mirror& mirror = console.mirror();
+    link::ServerLink& serverLink = console.link();
     shell::MessageBoxPrompter prompter;
     commandfiles::AnswerGuard answerGuard(mirror.membershipFlags());
     // Lives for the whole run; ended before the log file closes, which

@@ -1,9 +1,5 @@
 #include "shell/commandfiles/command_files_dialog.h"
 
-#include "shell/common/shell_context.h"
-#include "shell/common/window_position.h"
-#include "shell/common/window_title.h"
-
 #include <array>
 
 #include <QGroupBox>
@@ -78,11 +74,8 @@ QVariant CommandFilesModel::headerData(int section, Qt::Orientation orientation,
 
 CCommandFilesDlg::CCommandFilesDlg(ShellContext& context, commandfiles::CCommandFiles& files,
                                    QWidget* parent)
-    : QDialog(parent)
-    , context_(context)
+    : ViewDialog(context, ViewKey::CommandFiles, parent)
     , files_(files) {
-    setWindowTitle(shell::windowTitle(tr(kCaption), context_.profile));
-
     model_ = new CommandFilesModel(this);
     // Unsorted (list order) until a header is clicked; the time column's
     // text sorts chronologically.
@@ -119,12 +112,10 @@ CCommandFilesDlg::CCommandFilesDlg(ShellContext& context, commandfiles::CCommand
     layout->addLayout(buttons);
 
     resize(width + 60, 360);
-    restoreWindowPosition(*this, context_.settings, kPositionName);
+    restorePosition();
 
     rebuild();
-    refresh_.setInterval(kRefreshMs);
-    connect(&refresh_, &QTimer::timeout, this, &CCommandFilesDlg::refreshTick);
-    refresh_.start();
+    viewTimer(kRefreshMs, [this] { refreshTick(); });
 }
 
 CCommandFilesDlg::~CCommandFilesDlg() = default;
@@ -138,15 +129,6 @@ void CCommandFilesDlg::refreshTick() {
     if (files_.changed()) {
         rebuild();
     }
-}
-
-void CCommandFilesDlg::done(int result) {
-    if (!closed_) {
-        closed_ = true;
-        refresh_.stop();
-        saveWindowPosition(*this, context_.settings, kPositionName);
-    }
-    QDialog::done(result);
 }
 
 } // namespace mirx::shell

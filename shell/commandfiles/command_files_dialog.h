@@ -1,20 +1,17 @@
 #pragma once
 
 #include "commandfiles/command_files.h"
+#include "shell/common/view_dialog.h"
 
 #include <vector>
 
 #include <QAbstractTableModel>
-#include <QDialog>
-#include <QTimer>
 
 class QPushButton;
 class QSortFilterProxyModel;
 class QTableView;
 
 namespace mirx::shell {
-
-struct ShellContext;
 
 // The scheduler's files in list order, one row each.
 class CommandFilesModel final : public QAbstractTableModel {
@@ -41,12 +38,10 @@ private:
 // "Command Files": every file the scheduler holds with its description,
 // processing time and state, refreshed each second when anything changed.
 // Modeless, at most one open (the main window sees to that).
-class CCommandFilesDlg final : public QDialog {
+class CCommandFilesDlg final : public ViewDialog {
     Q_OBJECT
 public:
     static constexpr int kRefreshMs = 1000;
-    static constexpr const char* kCaption = "Command Files";
-    static constexpr const char* kPositionName = "CommandFilesDialog";
 
     CCommandFilesDlg(ShellContext& context, commandfiles::CCommandFiles& files,
                      QWidget* parent = nullptr);
@@ -56,20 +51,15 @@ public:
     CommandFilesModel* model() const { return model_; }
     QPushButton* closeButton() const { return close_; }
 
-    void done(int result) override;
-
 private:
     void rebuild();
     void refreshTick();
 
-    ShellContext& context_;
     commandfiles::CCommandFiles& files_;
     CommandFilesModel* model_ = nullptr;
     QSortFilterProxyModel* sorted_ = nullptr;
     QTableView* list_ = nullptr;
     QPushButton* close_ = nullptr;
-    QTimer refresh_;
-    bool closed_ = false;
 };
 
 } // namespace mirx::shell

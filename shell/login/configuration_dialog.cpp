@@ -4,7 +4,6 @@
 #include "link/settings_store.h"
 #include "shell/common/prompter.h"
 #include "shell/common/shell_context.h"
-#include "shell/common/window_title.h"
 
 #include <cstdint>
 #include <string>
@@ -92,9 +91,8 @@ std::uint16_t parsePortText(const QString& text) {
 }
 
 CConfigurationDlg::CConfigurationDlg(ShellContext& context, QWidget* parent)
-    : QDialog(parent)
+    : ViewDialog(context, ViewKey::ConnectionSettings, parent)
     , context_(context) {
-    setWindowTitle(shell::windowTitle(QString::fromLatin1(kCaption), context_.profile));
 
     localAddresses_ = new QComboBox(this);
     serverAddress_ = new QLineEdit(this);
@@ -182,7 +180,7 @@ CConfigurationDlg::CConfigurationDlg(ShellContext& context, QWidget* parent)
 }
 
 bool CConfigurationDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut && !closing_) {
+    if (event->type() == QEvent::FocusOut && !closed()) {
         // Switching to another window or opening the field's own menu does
         // not leave the field; the text is stored when it really is left, or
         // when the view closes.
@@ -222,11 +220,7 @@ void CConfigurationDlg::storePort() {
     context_.settings.writeNumber(link::kDataIpPort.name, parsePortText(port_->text()));
 }
 
-void CConfigurationDlg::done(int result) {
-    if (closing_) {
-        return;
-    }
-    closing_ = true;
+void CConfigurationDlg::closing(int) {
     // Closing with Enter, Escape or the window's close button leaves a field
     // without taking the focus from it; what was typed there must not be
     // lost, so it is stored (and the address resolved) as if it were left.
@@ -251,8 +245,6 @@ void CConfigurationDlg::done(int result) {
         context_.prompter.tell(this, QStringLiteral("Device Interface ERROR"),
                                QStringLiteral("IP address not assigned!"), PromptIcon::Warning);
     }
-    QDialog::done(result);
-    closing_ = false;
 }
 
 } // namespace mirx::shell

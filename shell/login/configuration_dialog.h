@@ -1,8 +1,9 @@
 #pragma once
 
+#include "shell/common/view_dialog.h"
+
 #include <cstdint>
 
-#include <QDialog>
 #include <QTimer>
 
 class QCheckBox;
@@ -16,11 +17,9 @@ struct ShellContext;
 // The connection settings: which local address to use, the server's address
 // and port, and domain authentication. Every field is stored as soon as it
 // is edited; "Apply" only closes the view.
-class CConfigurationDlg final : public QDialog {
+class CConfigurationDlg final : public ViewDialog {
     Q_OBJECT
 public:
-    static constexpr const char* kCaption = "System Administration Configuration";
-
     explicit CConfigurationDlg(ShellContext& context, QWidget* parent = nullptr);
 
     QComboBox* localAddressList() const { return localAddresses_; }
@@ -30,7 +29,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void done(int result) override;
+    void closing(int result) override;
 
 private:
     void storeServerAddress();
@@ -43,7 +42,6 @@ private:
     QLineEdit* port_ = nullptr;
     QCheckBox* domainAuthentication_ = nullptr;
     QTimer resolveLater_;
-    bool closing_ = false;
 };
 
 // The port field's text as stored: automatic base ("0x" hexadecimal, a

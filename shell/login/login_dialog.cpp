@@ -3,8 +3,6 @@
 #include "link/server_link.h"
 #include "link/settings_store.h"
 #include "shell/common/shell_context.h"
-#include "shell/common/window_position.h"
-#include "shell/common/window_title.h"
 #include "shell/login/configuration_dialog.h"
 #include "shell/login/update_dialog.h"
 
@@ -14,22 +12,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace mirx::shell {
 namespace {
 
-constexpr const char* kPositionPrefix = "Login";
 constexpr int kFieldMaxChars = 20;
 
 } // namespace
 
 CLoginDlg::CLoginDlg(ShellContext& context, bool firstShowing, QWidget* parent)
-    : QDialog(parent)
+    : ViewDialog(context, ViewKey::Login, parent)
     , context_(context)
     , firstShowing_(firstShowing)
     , attempt_(context.link) {
-    setWindowTitle(shell::windowTitle(kCaption, context_.profile));
     setWindowIcon(QIcon(QStringLiteral(":/mirx/mirx-admin.svg")));
 
     name_ = new QLineEdit(this);
@@ -64,14 +61,14 @@ CLoginDlg::CLoginDlg(ShellContext& context, bool firstShowing, QWidget* parent)
     connect(configure_, &QPushButton::clicked, this, &CLoginDlg::onConfigureClicked);
     connect(&attempt_, &LoginAttempt::finished, this, &CLoginDlg::onAttemptFinished);
     connect(&attempt_, &LoginAttempt::updateOffered, this, &CLoginDlg::onUpdateOffered);
-    attemptTick_.setInterval(kAttemptTickMs);
-    retryTick_.setInterval(kAutomaticRetryMs);
-    connect(&attemptTick_, &QTimer::timeout, this, &CLoginDlg::onAttemptTick);
-    connect(&retryTick_, &QTimer::timeout, this, &CLoginDlg::onRetryTick);
+    attemptTick_ = viewTimer(
+        kAttemptTickMs, [this] { onAttemptTick(); }, false);
+    retryTick_ = viewTimer(
+        kAutomaticRetryMs, [this] { onRetryTick(); }, false);
 
     link::SettingsStore& store = context_.settings;
     adjustSize();
-    restoreWindowPosition(*this, store, kPositionPrefix);
+    restorePosition();
     if (link::readFlag(store, link::kAlwaysOnTop)) {
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }
@@ -95,19 +92,19 @@ void CLoginDlg::showEvent(QShowEvent* event) {
 }
 
 void CLoginDlg::opened() {
-    if (closed_) {
+    if (closed()) {
         return;
     }
     auto goOn = [this] {
-        if (closed_) {
+        if (closed()) {
             return;
         }
         if (firstShowing_ && automatic_->isChecked()) {
             attempt();
         }
-        attemptTick_.start();
+        attemptTick_->start();
         if (!context_.link.configurationOpen().load()) {
-            retryTick_.start();
+            retryTick_->start();
         }
     };
     if (ensureServerAddress(false)) {
@@ -149,7 +146,7 @@ void CLoginDlg::openConfiguration(bool fromAttempt) {
             applyFieldLocks();
         }
         context_.link.configurationOpen().store(false);
-        if (fromAttempt && !closed_) {
+        if (fromAttempt && !closed()) {
             // The attempt that asked for an address goes on once, with or
             // without one.
             if (ensureServerAddress(false)) {
@@ -176,7 +173,7 @@ void CLoginDlg::onAutomaticClicked(bool checked) {
 void CLoginDlg::onConfigureClicked() {
     // The automatic retry stays off for the rest of this view's life: the
     // administrator is changing where to connect.
-    retryTick_.stop();
+    retryTick_->stop();
     openConfiguration(false);
 }
 
@@ -232,7 +229,7 @@ void CLoginDlg::onAttemptFinished(bool loggedIn) {
 }
 
 void CLoginDlg::onUpdateOffered() {
-    auto* update = new CUpdateDialog(context_.link, context_.prompter, this);
+    auto* update = new CUpdateDlg(context_, this);
     update->setAttribute(Qt::WA_DeleteOnClose);
     connect(update, &QDialog::finished, this, [this](int result) {
         const bool installerStarted = result == QDialog::Accepted;
@@ -244,20 +241,13 @@ void CLoginDlg::onUpdateOffered() {
     update->open();
 }
 
-void CLoginDlg::done(int result) {
-    if (!closed_) {
-        closed_ = true;
-        attemptTick_.stop();
-        retryTick_.stop();
-        if (configuration_) {
-            configuration_->close();
-        }
-        if (result != QDialog::Accepted) {
-            attempt_.abandon();
-        }
-        saveWindowPosition(*this, context_.settings, kPositionPrefix);
+void CLoginDlg::closing(int result) {
+    if (configuration_) {
+        configuration_->close();
     }
-    QDialog::done(result);
+    if (result != QDialog::Accepted) {
+        attempt_.abandon();
+    }
 }
 
 } // namespace mirx::shell

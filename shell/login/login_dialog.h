@@ -1,28 +1,25 @@
 #pragma once
 
+#include "shell/common/view_dialog.h"
 #include "shell/login/login_attempt.h"
 
-#include <QDialog>
 #include <QPointer>
-#include <QTimer>
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 
 namespace mirx::shell {
-
-struct ShellContext;
 
 // Gathers the login name and password, asks the link to connect, and retries
 // on its own when asked to. Ends Accepted when logged in, Rejected when the
 // administrator gives up, kUpdateInstalled when an update's installer took
 // over and the console must end.
-class CLoginDlg final : public QDialog {
+class CLoginDlg final : public ViewDialog {
     Q_OBJECT
 public:
-    static constexpr const char* kCaption = "System Administration Login";
     static constexpr int kUpdateInstalled = 2;
     static constexpr int kAttemptTickMs = 100;
     static constexpr int kAutomaticRetryMs = 5000;
@@ -40,10 +37,9 @@ public:
     QLabel* statusText() const { return status_; }
     bool attemptRunning() const { return attempt_.running(); }
 
-    void done(int result) override;
-
 protected:
     void showEvent(QShowEvent* event) override;
+    void closing(int result) override;
 
 private:
     void opened();
@@ -63,15 +59,14 @@ private:
     ShellContext& context_;
     const bool firstShowing_;
     bool openedOnce_ = false;
-    bool closed_ = false;
     QLineEdit* name_ = nullptr;
     QLineEdit* password_ = nullptr;
     QPushButton* login_ = nullptr;
     QPushButton* configure_ = nullptr;
     QCheckBox* automatic_ = nullptr;
     QLabel* status_ = nullptr;
-    QTimer attemptTick_;
-    QTimer retryTick_;
+    QTimer* attemptTick_ = nullptr;
+    QTimer* retryTick_ = nullptr;
     LoginAttempt attempt_;
     QPointer<QDialog> configuration_;
 };

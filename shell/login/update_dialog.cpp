@@ -5,7 +5,7 @@
 #include "link/server_link.h"
 #include "link/update_exchange.h"
 #include "shell/common/prompter.h"
-#include "shell/common/window_title.h"
+#include "shell/common/shell_context.h"
 
 #include <algorithm>
 #include <climits>
@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace mirx::shell {
@@ -28,13 +29,11 @@ bool refusedThisRun = false;
 
 } // namespace
 
-CUpdateDialog::CUpdateDialog(link::ServerLink& link, Prompter& prompter, QWidget* parent)
-    : QDialog(parent)
-    , link_(link)
-    , update_(link.handler().Update())
-    , prompter_(prompter) {
-    // No profile reaches this view: it opens before the login, from the link.
-    setWindowTitle(shell::windowTitle(QString::fromLatin1(kCaption), {}));
+CUpdateDlg::CUpdateDlg(ShellContext& context, QWidget* parent)
+    : ViewDialog(context, ViewKey::Update, parent)
+    , link_(context.link)
+    , update_(context.link.handler().Update())
+    , prompter_(context.prompter) {
 
     fileText_ = new QLabel(this);
     fileText_->setMinimumWidth(fileText_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 30);
@@ -59,26 +58,26 @@ CUpdateDialog::CUpdateDialog(link::ServerLink& link, Prompter& prompter, QWidget
     layout->addLayout(grid);
     layout->addLayout(buttons);
 
-    connect(cancel_, &QPushButton::clicked, this, &CUpdateDialog::reject);
-    ticker_.setInterval(kTickMs);
-    connect(&ticker_, &QTimer::timeout, this, &CUpdateDialog::tick);
+    connect(cancel_, &QPushButton::clicked, this, &CUpdateDlg::reject);
+    ticker_ = viewTimer(
+        kTickMs, [this] { tick(); }, false);
 }
 
-void CUpdateDialog::resetRefusalForTesting() {
+void CUpdateDlg::resetRefusalForTesting() {
     refusedThisRun = false;
 }
 
-void CUpdateDialog::showEvent(QShowEvent* event) {
+void CUpdateDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!opened_) {
         opened_ = true;
         // Asked from the event loop, not from inside show(): the question is
         // a modal box of its own and a refusal closes this view at once.
-        QTimer::singleShot(0, this, &CUpdateDialog::onOpened);
+        QTimer::singleShot(0, this, &CUpdateDlg::onOpened);
     }
 }
 
-void CUpdateDialog::onOpened() {
+void CUpdateDlg::onOpened() {
     if (!isVisible()) {
         return;
     }
@@ -98,7 +97,7 @@ void CUpdateDialog::onOpened() {
     begin();
 }
 
-void CUpdateDialog::begin() {
+void CUpdateDlg::begin() {
     const std::uint32_t total = update_.TotalBlocks();
     progress_->setRange(0, static_cast<int>(std::min<std::uint32_t>(total, INT_MAX)));
     progress_->setValue(0);
@@ -109,16 +108,16 @@ void CUpdateDialog::begin() {
         return;
     }
     begun_ = true;
-    ticker_.start();
+    ticker_->start();
 }
 
-void CUpdateDialog::tick() {
+void CUpdateDlg::tick() {
     // The outcome is looked at before the connection: a successful download
     // ends the connection right after it sets its flags, and must still
     // count as a success.
     if (update_.DownloadFinished()) {
         if (update_.DownloadSucceeded()) {
-            ticker_.stop();
+            ticker_->stop();
             accept();
         } else {
             reject();
@@ -146,8 +145,8 @@ void CUpdateDialog::tick() {
     }
 }
 
-void CUpdateDialog::reject() {
-    ticker_.stop();
+void CUpdateDlg::reject() {
+    ticker_->stop();
     if (begun_) {
         update_.Cancel();
     } else {

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "shell/common/view_dialog.h"
+
 #include <cstdint>
 #include <string>
-
-#include <QDialog>
-#include <QTimer>
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace mirx::link {
 class CServerConnectionUpdateSubHandler;
@@ -18,18 +18,18 @@ class ServerLink;
 namespace mirx::shell {
 
 class Prompter;
+struct ShellContext;
 
 // The update the server offers: asks once per run (unless the server says
 // not to ask), then shows the download block by block. Ends Accepted when
 // the installer has been started, Rejected otherwise. Open it with open()
 // or exec(); the answer to the question is asked when it is shown.
-class CUpdateDialog final : public QDialog {
+class CUpdateDlg final : public ViewDialog {
     Q_OBJECT
 public:
-    static constexpr const char* kCaption = "System Administration Update";
     static constexpr int kTickMs = 5;
 
-    CUpdateDialog(link::ServerLink& link, Prompter& prompter, QWidget* parent = nullptr);
+    explicit CUpdateDlg(ShellContext& context, QWidget* parent = nullptr);
 
     // Forgets an earlier refusal; the refusal otherwise lasts the whole run.
     static void resetRefusalForTesting();
@@ -53,7 +53,7 @@ private:
     QLabel* fileText_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* cancel_ = nullptr;
-    QTimer ticker_;
+    QTimer* ticker_ = nullptr;
     bool opened_ = false;
     bool begun_ = false;
     std::uint32_t shownFileSize_ = 0xFFFFFFFF;

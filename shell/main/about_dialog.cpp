@@ -35,11 +35,10 @@ QString programVersionText() {
         .arg(QString::fromUtf8(platform.data(), static_cast<qsizetype>(platform.size())));
 }
 
-CAboutDlg::CAboutDlg(QWidget* parent)
-    : QDialog(parent) {
+CAboutDlg::CAboutDlg(ShellContext& context, QWidget* parent)
+    : ViewDialog(context, ViewKey::About, parent) {
     const QString product =
         QStringLiteral("%1 System Administration").arg(QLatin1String(kProductWord));
-    setWindowTitle(QStringLiteral("About %1").arg(product));
 
     const QIcon icon(QStringLiteral(":/mirx/mirx-admin.svg"));
     setWindowIcon(icon);

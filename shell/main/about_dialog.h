@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QDialog>
+#include "shell/common/view_dialog.h"
 
 namespace mirx::shell {
 
 // The program's name, version and maker.
-class CAboutDlg final : public QDialog {
+class CAboutDlg final : public ViewDialog {
     Q_OBJECT
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit CAboutDlg(ShellContext& context, QWidget* parent = nullptr);
 };
 
 // "<major>.<minor>.<build>-<revision> (Linux)" of this build.

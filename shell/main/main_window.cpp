@@ -103,7 +103,7 @@ CSystemAdministrationDlg::~CSystemAdministrationDlg() = default;
 
 void CSystemAdministrationDlg::buildLayout() {
     auto makeButton = [this](ViewKey key) {
-        auto* button = new QPushButton(tr(viewEntry(key).caption), this);
+        auto* button = new QPushButton(viewCaption(key), this);
         buttons_[key] = button;
         connect(button, &QPushButton::clicked, this, [this, key] { openViewFor(key); });
         return button;
@@ -197,7 +197,9 @@ void CSystemAdministrationDlg::buildLayout() {
 
     // Enabling rules at opening.
     const bool full = context_.link.fullAdministrator();
-    buttons_[ViewKey::SystemSettings]->setEnabled(full);
+    for (auto& [key, button] : buttons_) {
+        button->setEnabled(mayOpen(key, context_.link));
+    }
     restart_->setEnabled(full);
     failover_->setEnabled(false);
     buttons_[ViewKey::DebugLog]->setVisible(context_.debugControls);
@@ -219,7 +221,7 @@ QDialog* CSystemAdministrationDlg::openView(ViewKey key) const {
 
 void CSystemAdministrationDlg::openViewFor(ViewKey key) {
     const ViewEntry& entry = viewEntry(key);
-    if (!entry.modeless) {
+    if (entry.mode == ViewMode::Modal) {
         QDialog* view = views_.create(key, context_, this);
         view->setAttribute(Qt::WA_DeleteOnClose);
         view->open();
@@ -315,7 +317,7 @@ void CSystemAdministrationDlg::refreshStatus() {
 }
 
 void CSystemAdministrationDlg::showAbout() {
-    CAboutDlg about(this);
+    CAboutDlg about(context_, this);
     about.exec();
 }
 

@@ -1,7 +1,6 @@
 #include "shell/main/placeholder_view.h"
 
 #include "shell/common/shell_context.h"
-#include "shell/common/window_title.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -9,9 +8,10 @@
 
 namespace mirx::shell {
 
-PlaceholderView::PlaceholderView(ShellContext& context, const QString& caption, QWidget* parent)
+PlaceholderView::PlaceholderView(ShellContext& context, ViewKey key, QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(shell::windowTitle(caption, context.profile));
+    const QString caption = viewCaption(key);
+    setWindowTitle(viewTitle(key, context.profile));
     auto* text = new QLabel(
         tr("%1 is not available in this version of the console yet.").arg(caption), this);
     text->setWordWrap(true);

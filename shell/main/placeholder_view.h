@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/common/view_table.h"
+
 #include <QDialog>
 
 namespace mirx::shell {
@@ -11,7 +13,7 @@ struct ShellContext;
 class PlaceholderView final : public QDialog {
     Q_OBJECT
 public:
-    PlaceholderView(ShellContext& context, const QString& caption, QWidget* parent = nullptr);
+    PlaceholderView(ShellContext& context, ViewKey key, QWidget* parent = nullptr);
 };
 
 } // namespace mirx::shell

@@ -7,6 +7,7 @@
 #include "shell/common/window_position.h"
 #include "shell/common/window_title.h"
 #include "shell/main/about_dialog.h"
+#include "tests/shell/shell_fixture.h"
 
 #include <cstdint>
 #include <optional>
@@ -340,7 +341,8 @@ void CommonViewsTest::aboutView() {
                                     .arg(version.revision);
     QCOMPARE(mirx::shell::programVersionText(), versionText);
 
-    mirx::shell::CAboutDlg dialog;
+    mirx::test::ShellFixture fixture;
+    mirx::shell::CAboutDlg dialog(fixture.context());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("About MIRX System Administration"));
 
     QStringList lines;

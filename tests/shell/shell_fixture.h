@@ -1,19 +1,17 @@
 #pragma once
 
-#include "link/mirror_dispatch.h"
-#include "link/server_link.h"
+#include "link/console_link.h"
 #include "link/settings_store.h"
 #include "model/mirror.h"
 #include "shell/common/prompter.h"
 #include "shell/common/shell_context.h"
 #include "sim/fault_switches.h"
 #include "sim/protocol.h"
-#include "sim/sim_server.h"
 #include "sim/site.h"
+#include "tests/support/served_site.h"
 
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,29 +58,32 @@ public:
     // brings a stopped server back where it was.
     void startServer(sim::FaultSwitches faults = {}, std::uint16_t port = 0,
                      sim::ProtocolOptions options = {});
-    void stopServer();
-    std::uint16_t port() const { return port_; }
+    void stopServer() { served.stop(); }
+    std::uint16_t port() const { return served.port(); }
     // Frame log lines naming `text`, e.g. a message name the server received.
-    std::size_t frameLogCount(const std::string& text) const;
+    std::size_t frameLogCount(const std::string& text) const { return served.frameLogCount(text); }
 
-    sim::Site site;
+    ServedSite served;
+    sim::Site& site = served.site;
     link::MemorySettingsStore store;
-    model::Mirror mirror;
-    link::MirrorDispatch dispatch{mirror};
     ScriptedPrompter prompter;
     // What the directory check finds for a domain login; nothing = it fails.
     std::optional<std::string> domainAccount;
-    link::ServerLink& link() { return *link_; }
-    shell::ShellContext& context() { return *context_; }
 
 private:
-    std::unique_ptr<link::ServerLink> link_;
+    // Before the references into it.
+    std::unique_ptr<link::ConsoleLink> console_;
+
+public:
+    model::Mirror& mirror;
+    link::ServerLink& link() { return console_->link(); }
+    shell::ShellContext& context() { return *context_; }
+
+    // Logs in as admin and waits for the configuration download.
+    bool logIn();
+
+private:
     std::unique_ptr<shell::ShellContext> context_;
-    std::unique_ptr<sim::SiteProtocol> protocol_;
-    std::unique_ptr<sim::SimServer> server_;
-    std::uint16_t port_ = 0;
-    mutable std::mutex logLock_;
-    std::vector<std::string> frameLog_;
 };
 
 } // namespace mirx::test

@@ -7,7 +7,9 @@
 #include "link/settings_store.h"
 #include "link/update_exchange.h"
 #include "link/update_records.h"
+#include "model/mirror.h"
 #include "shell/common/prompter.h"
+#include "shell/common/shell_context.h"
 #include "shell/login/update_dialog.h"
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
@@ -167,7 +169,7 @@ private:
     // Opens a connection and waits until the server's offer is in.
     bool reachOffer();
     // Opens the view as the login does and waits until it has ended.
-    int runDialog(CUpdateDialog& dialog);
+    int runDialog(CUpdateDlg& dialog);
     std::vector<Launch> launches() const;
 
     std::unique_ptr<test::LogCapture> log_;
@@ -178,13 +180,15 @@ private:
     std::unique_ptr<link::MemorySettingsStore> store_;
     std::unique_ptr<link::ServerLink> link_;
     std::unique_ptr<ScriptedPrompter> prompter_;
+    model::Mirror mirror_;
+    std::unique_ptr<shell::ShellContext> context_;
     mutable std::mutex launchLock_;
     std::vector<Launch> launches_;
     const std::vector<std::string> relaunch_{"/opt/mirx/mirx-admin", "/Profile", "Venue"};
 };
 
 void UpdateDialogTest::init() {
-    CUpdateDialog::resetRefusalForTesting();
+    CUpdateDlg::resetRefusalForTesting();
     prompter_ = std::make_unique<ScriptedPrompter>();
     launches_.clear();
     log_ = std::make_unique<test::LogCapture>();
@@ -226,9 +230,12 @@ void UpdateDialogTest::init() {
         return true;
     };
     link_ = std::make_unique<link::ServerLink>(services);
+    context_ = std::make_unique<shell::ShellContext>(shell::ShellContext{
+        *store_, *link_, mirror_, *prompter_, {}, false, {}, {}, nullptr, nullptr});
 }
 
 void UpdateDialogTest::cleanup() {
+    context_.reset();
     link_.reset();
     if (server_) {
         server_->stop();
@@ -246,7 +253,7 @@ bool UpdateDialogTest::reachOffer() {
                            kNetworkTimeoutMs);
 }
 
-int UpdateDialogTest::runDialog(CUpdateDialog& dialog) {
+int UpdateDialogTest::runDialog(CUpdateDlg& dialog) {
     QSignalSpy finished(&dialog, &QDialog::finished);
     dialog.open();
     if (!finished.wait(kNetworkTimeoutMs) && finished.isEmpty()) {
@@ -264,7 +271,7 @@ void UpdateDialogTest::acceptedOfferIsDownloadedAndItsInstallerStarted() {
     protocol_->holdBlocksFrom(2);
     QVERIFY(reachOffer());
     prompter_->answers = {true};
-    CUpdateDialog dialog(*link_, *prompter_);
+    CUpdateDlg dialog(*context_);
     QSignalSpy finished(&dialog, &QDialog::finished);
     dialog.open();
 
@@ -294,7 +301,7 @@ void UpdateDialogTest::refusalDeclinesAndLastsTheRun() {
     QVERIFY(reachOffer());
     prompter_->answers = {false};
     {
-        CUpdateDialog dialog(*link_, *prompter_);
+        CUpdateDlg dialog(*context_);
         QCOMPARE(runDialog(dialog), int(QDialog::Rejected));
     }
     QCOMPARE(prompter_->asked.size(), 1);
@@ -306,7 +313,7 @@ void UpdateDialogTest::refusalDeclinesAndLastsTheRun() {
     link_->StopLink();
     QVERIFY(reachOffer());
     {
-        CUpdateDialog dialog(*link_, *prompter_);
+        CUpdateDlg dialog(*context_);
         QCOMPARE(runDialog(dialog), int(QDialog::Rejected));
     }
     QCOMPARE(prompter_->asked.size(), 1);
@@ -320,7 +327,7 @@ void UpdateDialogTest::offerThatNeedsNoAnswerStartsAtOnce() {
     // Even a refusal earlier in the run does not stop an offer that asks no one.
     QVERIFY(reachOffer());
     {
-        CUpdateDialog dialog(*link_, *prompter_);
+        CUpdateDlg dialog(*context_);
         QCOMPARE(runDialog(dialog), int(QDialog::Rejected));
     }
     link_->ResumeAfterUpdate(false);
@@ -329,7 +336,7 @@ void UpdateDialogTest::offerThatNeedsNoAnswerStartsAtOnce() {
 
     protocol_->setAskUser(false);
     QVERIFY(reachOffer());
-    CUpdateDialog dialog(*link_, *prompter_);
+    CUpdateDlg dialog(*context_);
     QCOMPARE(runDialog(dialog), int(QDialog::Accepted));
     QCOMPARE(prompter_->asked.size(), 1);
     QCOMPARE(launches().size(), std::size_t{1});
@@ -346,7 +353,7 @@ void UpdateDialogTest::stoppingMidDownloadCancelsAndTheLoginGoesOn() {
     protocol_->holdBlocksFrom(1);
     QVERIFY(reachOffer());
     prompter_->answers = {true};
-    CUpdateDialog dialog(*link_, *prompter_);
+    CUpdateDlg dialog(*context_);
     QSignalSpy finished(&dialog, &QDialog::finished);
     dialog.open();
     QTRY_COMPARE_WITH_TIMEOUT(dialog.progress()->value(), 1, kNetworkTimeoutMs);
@@ -371,7 +378,7 @@ void UpdateDialogTest::lostConnectionClosesTheView() {
     protocol_->holdBlocksFrom(1);
     QVERIFY(reachOffer());
     prompter_->answers = {true};
-    CUpdateDialog dialog(*link_, *prompter_);
+    CUpdateDlg dialog(*context_);
     QSignalSpy finished(&dialog, &QDialog::finished);
     dialog.open();
     QTRY_COMPARE_WITH_TIMEOUT(dialog.progress()->value(), 1, kNetworkTimeoutMs);

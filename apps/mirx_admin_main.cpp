@@ -2,16 +2,18 @@
 #include "commandfiles/answer_guard.h"
 #include "commandfiles/command_files.h"
 #include "core/debug_log.h"
+#include "editors/editor_views.h"
 #include "link/console_link.h"
 #include "link/console_version.h"
 #include "link/domain_login.h"
 #include "link/installer_launcher.h"
 #include "link/server_link.h"
 #include "model/mirror.h"
-#include "shell/commandfiles/command_files_dialog.h"
+#include "monitor/monitor_views.h"
 #include "shell/common/prompter.h"
 #include "shell/common/shell_context.h"
 #include "shell/main/application.h"
+#include "shell/main/shell_views.h"
 #include "shell/settings/command_line.h"
 #include "shell/settings/qsettings_store.h"
 
@@ -76,10 +78,9 @@ int main(int argc, char** argv) {
                                 &*commandFiles};
 
     shell::ViewRegistry views;
-    views.add(shell::ViewKey::CommandFiles,
-              [&commandFiles](shell::ShellContext& viewContext, QWidget* parent) -> QDialog* {
-                  return new shell::CCommandFilesDlg(viewContext, *commandFiles, parent);
-              });
+    shell::registerShellViews(views);
+    editors::registerEditorViews(views);
+    monitor::registerMonitorViews(views);
 
     int exitCode = 0;
     {

@@ -1,14 +1,17 @@
 // mirx-screenshots: the README's pictures of the console, taken against the
 // simulator's demo site. Run it under Xvfb (scripts/screenshots.sh).
-#include "link/mirror_dispatch.h"
+#include "editors/editor_views.h"
+#include "link/console_link.h"
 #include "link/server_link.h"
 #include "link/settings_store.h"
 #include "model/mirror.h"
+#include "monitor/monitor_views.h"
 #include "shell/common/prompter.h"
 #include "shell/common/shell_context.h"
 #include "shell/login/login_dialog.h"
 #include "shell/main/application.h"
 #include "shell/main/main_window.h"
+#include "shell/main/shell_views.h"
 #include "sim/demo_site.h"
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
@@ -61,19 +64,22 @@ bool shoot(std::uint8_t trunkingFlags, const QDir& folder, const QString& loginN
     store.set(link::kDataIpPort.name, std::uint32_t{server.port()});
     store.set(link::kUserName.name, std::string("admin"));
     store.set(link::kPassword.name, std::string("admin"));
-    model::Mirror mirror;
-    link::MirrorDispatch dispatch(mirror);
     link::LinkServices services;
     services.settings = &store;
-    services.model = &dispatch;
-    link::ServerLink serverLink(services);
+    link::ConsoleLink console(std::move(services));
+    model::Mirror& mirror = console.mirror();
+    link::ServerLink& serverLink = console.link();
     shell::MessageBoxPrompter prompter;
     shell::ShellContext context{store, serverLink, mirror, prompter, {},
                                 false, {},         {},     nullptr,  nullptr};
 
     bool ok = true;
     {
-        shell::CSystemAdministrationApp app(context, {});
+        shell::ViewRegistry views;
+        shell::registerShellViews(views);
+        editors::registerEditorViews(views);
+        monitor::registerMonitorViews(views);
+        shell::CSystemAdministrationApp app(context, std::move(views));
         app.start();
         ok = waitFor([&] { return app.loginView() != nullptr && app.loginView()->isVisible(); });
         if (ok && !loginName.isEmpty()) {

@@ -1,6 +1,7 @@
 #include "shell/common/view_dialog.h"
 
 #include "link/server_link.h"
+#include "shell/common/accessible_names.h"
 #include "shell/common/prompter.h"
 #include "shell/common/shell_context.h"
 #include "shell/common/window_position.h"
@@ -37,6 +38,14 @@ QTimer* ViewDialog::viewTimer(int intervalMs, std::function<void()> tick, bool s
         timer->start();
     }
     return timer;
+}
+
+void ViewDialog::showEvent(QShowEvent* event) {
+    if (!named_) {
+        named_ = true;
+        nameControls(*this);
+    }
+    QDialog::showEvent(event);
 }
 
 void ViewDialog::checkLoggedIn() {

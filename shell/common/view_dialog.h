@@ -47,6 +47,9 @@ protected:
     // it without sending anything.
     void giveUp(const QString& text);
 
+    // Names the view's controls for screen readers before it first shows.
+    void showEvent(QShowEvent* event) override;
+
     // Runs once as the view closes, after its timers stopped; `result` is
     // what the view ends with.
     virtual void closing(int result) { Q_UNUSED(result) }
@@ -58,6 +61,7 @@ private:
     const ViewKey key_;
     std::vector<QTimer*> timers_;
     bool closed_ = false;
+    bool named_ = false;
 };
 
 } // namespace mirx::shell

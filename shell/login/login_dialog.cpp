@@ -83,7 +83,7 @@ CLoginDlg::~CLoginDlg() {
 }
 
 void CLoginDlg::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
+    ViewDialog::showEvent(event);
     if (!openedOnce_) {
         openedOnce_ = true;
         // After the window is up, so a settings view opened now sits on top.

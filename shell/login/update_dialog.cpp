@@ -68,7 +68,7 @@ void CUpdateDlg::resetRefusalForTesting() {
 }
 
 void CUpdateDlg::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
+    ViewDialog::showEvent(event);
     if (!opened_) {
         opened_ = true;
         // Asked from the event loop, not from inside show(): the question is

@@ -6,7 +6,9 @@ namespace mirx::shell {
 
 QDialog* ViewRegistry::create(ViewKey key, ShellContext& context, QWidget* parent) const {
     if (const auto it = factories_.find(key); it != factories_.end() && it->second) {
-        return it->second(context, parent);
+        if (QDialog* view = it->second(context, parent)) {
+            return view;
+        }
     }
     return new PlaceholderView(context, key, parent);
 }

@@ -19,7 +19,8 @@ public:
 
     void add(ViewKey key, Factory factory) { factories_[key] = std::move(factory); }
     bool has(ViewKey key) const { return factories_.contains(key); }
-    // The registered view, or a placeholder with the view's caption.
+    // The registered view, or a placeholder with the view's caption when
+    // none is registered or the factory has none to give.
     QDialog* create(ViewKey key, ShellContext& context, QWidget* parent) const;
 
 private:

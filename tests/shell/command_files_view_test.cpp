@@ -6,6 +6,7 @@
 #include "shell/commandfiles/command_file_timers.h"
 #include "shell/commandfiles/command_files_dialog.h"
 #include "shell/main/main_window.h"
+#include "shell/main/shell_views.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/log_capture.h"
 
@@ -123,10 +124,7 @@ private slots:
         QVERIFY(login());
         mirx::test::LogCapture log;
         mirx::shell::ViewRegistry views;
-        views.add(ViewKey::CommandFiles,
-                  [this](mirx::shell::ShellContext& context, QWidget* parent) -> QDialog* {
-                      return new CCommandFilesDlg(context, *files_, parent);
-                  });
+        mirx::shell::registerShellViews(views);
         CSystemAdministrationDlg main(fixture_->context(), views,
                                       CSystemAdministrationDlg::Layout::Standard);
         main.show();

@@ -15,8 +15,11 @@
 #include <vector>
 
 #include <QAbstractItemModelTester>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -119,6 +122,7 @@ private slots:
     void closesSoonAfterTheLoginEnds();
     void timersStopAndClosingRunsOnce();
     void givingUpTellsWhyAndSendsNothing();
+    void controlsAreNamedForScreenReaders();
 
     void fetchRequestsDefaultThenRecord();
     void fetchTimesOutWhenNoAnswerComes();
@@ -275,6 +279,29 @@ void ViewKitTest::givingUpTellsWhyAndSendsNothing() {
     QCOMPARE(fixture_->prompter.told[0].caption, view.windowTitle());
     view.giveUp(QStringLiteral("again"));
     QCOMPARE(fixture_->prompter.told.size(), std::size_t{1});
+}
+
+void ViewKitTest::controlsAreNamedForScreenReaders() {
+    ProbeView view(fixture_->context(), ViewKey::Login);
+    auto* layout = new QVBoxLayout(&view);
+    auto* field = new QLineEdit(&view);
+    auto* label = new QLabel(QStringLiteral("&Login Name:"), &view);
+    label->setBuddy(field);
+    auto* button = new QPushButton(QStringLiteral("&Delete"), &view);
+    auto* ampersand = new QPushButton(QStringLiteral("Talk && Listen"), &view);
+    auto* named = new QPushButton(QStringLiteral("..."), &view);
+    named->setAccessibleName(QStringLiteral("Choose a file"));
+    auto* group = new QGroupBox(QStringLiteral("Network Settings"), &view);
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{label, field, button, ampersand, named, group}) {
+        layout->addWidget(widget);
+    }
+    view.show();
+    QCOMPARE(field->accessibleName(), QStringLiteral("Login Name"));
+    QCOMPARE(button->accessibleName(), QStringLiteral("Delete"));
+    QCOMPARE(ampersand->accessibleName(), QStringLiteral("Talk & Listen"));
+    QCOMPARE(named->accessibleName(), QStringLiteral("Choose a file"));
+    QCOMPARE(group->accessibleName(), QStringLiteral("Network Settings"));
 }
 
 namespace {

@@ -1,0 +1,12 @@
+#include "editors/editor_views.h"
+
+#include "shell/main/view_registry.h"
+
+namespace mirx::editors {
+
+void registerEditorViews(shell::ViewRegistry& views) {
+    // One line per view: views.add(shell::ViewKey::..., factory).
+    static_cast<void>(views);
+}
+
+} // namespace mirx::editors

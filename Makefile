@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 30
 FUZZ_TARGETS := frame_cutter
 
-.PHONY: all setup build run test test-fuzz bench fuzz format clean screenshots
+.PHONY: all setup build run test test-fuzz bench fuzz format lint clean screenshots
 
 all: build
 
@@ -24,7 +24,7 @@ build: build-debug
 run: build-debug
 	@bash scripts/run.sh build/debug
 
-test: test-debug test-asan test-tsan test-fuzz
+test: test-debug lint build-clang test-asan test-tsan test-fuzz
 	@bash scripts/summary.sh build/debug/ctest.log build/asan/ctest.log build/tsan/ctest.log
 
 test-%: build-%
@@ -45,6 +45,10 @@ fuzz: build-fuzz
 	@for t in $(FUZZ_TARGETS); do \
 	  bash scripts/fuzz.sh build/fuzz $$t $(FUZZ_SECONDS) || exit 1; \
 	done
+
+# Formatting and clang-tidy; needs the debug build's compile commands.
+lint: build-debug
+	@bash scripts/lint.sh build/debug
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

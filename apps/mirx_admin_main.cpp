@@ -85,9 +85,8 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     {
         shell::CSystemAdministrationApp app(context, std::move(views));
-        QObject::connect(
-            &app, &shell::CSystemAdministrationApp::finished, &application,
-            [&exitCode](shell::CSystemAdministrationApp::Outcome) { QApplication::exit(0); });
+        QObject::connect(&app, &shell::CSystemAdministrationApp::finished, &application,
+                         [](shell::CSystemAdministrationApp::Outcome) { QApplication::exit(0); });
         app.start();
         exitCode = QApplication::exec();
     }

@@ -6,8 +6,8 @@
 #include "sim/demo_site.h"
 #include "sim/fault_switches.h"
 #include "sim/protocol.h"
-#include "sim/scenario.h"
 #include "sim/sim_server.h"
+#include "site/scenario.h"
 
 #include <charconv>
 #include <csignal>
@@ -23,6 +23,7 @@ namespace {
 
 using namespace mirx;
 using namespace mirx::sim;
+using namespace mirx::site;
 
 constexpr int kBadOptions = 2;
 constexpr int kFailure = 1;

@@ -48,7 +48,7 @@ bool save(QWidget& window, const QDir& folder, const QString& name) {
 // first when `loginName` is given.
 bool shoot(std::uint8_t trunkingFlags, const QDir& folder, const QString& loginName,
            const QString& mainName) {
-    sim::Site site = sim::demoSite();
+    site::Site site = sim::demoSite();
     site.trunkingFlags = trunkingFlags;
     sim::SiteProtocol protocol(site, {});
     sim::SimServer server(protocol);

@@ -3,7 +3,7 @@
 #include "link/settings_store.h"
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
-#include "sim/site.h"
+#include "site/site.h"
 
 #include <cstdint>
 #include <string>
@@ -12,7 +12,7 @@
 // A simulated site served on 127.0.0.1 from a thread of this process, and a
 // settings store pointing the console at it.
 struct ServedSite {
-    explicit ServedSite(mirx::sim::Site served)
+    explicit ServedSite(mirx::site::Site served)
         : site(std::move(served))
         , protocol(site, {})
         , server(protocol) {
@@ -24,7 +24,7 @@ struct ServedSite {
         store.set(mirx::link::kDataIpPort.name, std::uint32_t{server.port()});
     }
 
-    mirx::sim::Site site;
+    mirx::site::Site site;
     mirx::sim::SiteProtocol protocol;
     mirx::sim::SimServer server;
     mirx::link::MemorySettingsStore store;

@@ -91,7 +91,7 @@ namespace mirx::msg {
 
 // Message IDs by name: msg::ADMIN_LOGIN_REQUEST.
 enum MessageId : std::uint16_t {
-#define MIRX_MESSAGE_ENUM(name, id, direction, second, maxPayload) name = id,
+#define MIRX_MESSAGE_ENUM(name, id, direction, second, maxPayload) name = (id),
     MIRX_MESSAGE_TABLE(MIRX_MESSAGE_ENUM)
 #undef MIRX_MESSAGE_ENUM
 };

@@ -29,7 +29,7 @@ static_assert(kSystemListBytes == 9600);
 
 // Lookup of a list position by system class x 255 + system number; valid for
 // classes 0..2 and numbers 0..254 (255 names no system).
-inline constexpr std::size_t kSystemLookupSize = 3 * 255;
+inline constexpr std::size_t kSystemLookupSize = std::size_t{3} * 255;
 
 constexpr std::size_t systemLookupPosition(std::uint8_t systemClass, std::uint8_t systemNumber) {
     return std::size_t{systemClass} * 255 + systemNumber;

@@ -2,7 +2,7 @@
 
 #include "model/client_types.h"
 #include "model/statistics.h"
-#include "sim/site_builder.h"
+#include "site/site_builder.h"
 
 #include <array>
 #include <cstdio>
@@ -10,6 +10,9 @@
 #include <string_view>
 
 namespace mirx::sim {
+
+using namespace mirx::site;
+
 namespace {
 
 using model::MembershipMode;

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "sim/site.h"
+#include "site/site.h"
 
 // Built-in sites: a believable venue for demos and tests, and the largest
 // configuration the console accepts for load tests.
 
 namespace mirx::sim {
 
-Site demoSite();
+site::Site demoSite();
 // 1000 clients, 200 party lines, 100 fixed groups, labels up to 20000.
-Site maxSite();
+site::Site maxSite();
 
 } // namespace mirx::sim

@@ -26,6 +26,9 @@
 #include <vector>
 
 namespace mirx::sim {
+
+using namespace mirx::site;
+
 namespace {
 
 using Payload = std::span<const std::uint8_t>;

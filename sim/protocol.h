@@ -2,7 +2,7 @@
 
 #include "link/password_cipher.h"
 #include "sim/sim_server.h"
-#include "sim/site.h"
+#include "site/site.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -20,7 +20,7 @@ struct ProtocolOptions {
     // set, every login is read as a domain login.
     std::optional<link::KeyBase> domainKey;
     // Called after every change a console made to the site (for --state).
-    std::function<void(const Site&)> onSiteChanged;
+    std::function<void(const site::Site&)> onSiteChanged;
     // Where uploaded sound and graphic files are written; empty = their names
     // are listed but their bytes are not kept.
     std::filesystem::path uploadFolder;
@@ -31,7 +31,7 @@ struct ProtocolOptions {
 
 class SiteProtocol final : public SimProtocol {
 public:
-    SiteProtocol(Site& site, ProtocolOptions options);
+    SiteProtocol(site::Site& site, ProtocolOptions options);
     ~SiteProtocol() override;
 
     void onConnect(SimConnection& connection) override;

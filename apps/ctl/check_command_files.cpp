@@ -3,7 +3,7 @@
 #include "commandfiles/calendar.h"
 #include "commandfiles/command_file.h"
 #include "model/mirror.h"
-#include "sim/scenario.h"
+#include "site/scenario.h"
 
 #include <filesystem>
 #include <fstream>
@@ -73,7 +73,7 @@ bool checkOne(const std::string& name, model::Mirror& mirror, std::ostream& out)
 
 } // namespace
 
-void loadSiteIntoMirror(const sim::Site& site, model::Mirror& mirror) {
+void loadSiteIntoMirror(const site::Site& site, model::Mirror& mirror) {
     mirror.edit([&](model::MirrorData& d) {
         for (const auto& [number, label] : site.labels) {
             d.labels.Store(static_cast<std::uint16_t>(number), label.view());
@@ -87,8 +87,8 @@ void loadSiteIntoMirror(const sim::Site& site, model::Mirror& mirror) {
 int checkCommandFiles(const CheckOptions& options, CtlStreams streams) {
     model::Mirror mirror;
     if (options.config) {
-        sim::ScenarioError error;
-        const auto site = sim::loadScenario(*options.config, error);
+        site::ScenarioError error;
+        const auto site = site::loadScenario(*options.config, error);
         if (!site) {
             streams.err << "mirx-ctl: " << error.message << "\n";
             return kExitUsage;

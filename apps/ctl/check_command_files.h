@@ -9,7 +9,7 @@
 namespace mirx::model {
 class Mirror;
 }
-namespace mirx::sim {
+namespace mirx::site {
 struct Site;
 }
 
@@ -27,7 +27,7 @@ struct CheckOptions {
 
 // The labels and credentials of `site`, stored as the link stores them when
 // the server sends them.
-void loadSiteIntoMirror(const sim::Site& site, model::Mirror& mirror);
+void loadSiteIntoMirror(const site::Site& site, model::Mirror& mirror);
 
 // Prints every problem as "FILE:LINE: message" and, for a valid file, its
 // description, processing time and commands. kExitOk when every file is

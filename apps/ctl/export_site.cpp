@@ -3,7 +3,7 @@
 #include "link/message_catalogue.h"
 #include "link/server_connection_handler.h"
 #include "model/label_info.h"
-#include "sim/scenario.h"
+#include "site/scenario.h"
 
 #include <chrono>
 #include <functional>
@@ -49,12 +49,12 @@ std::vector<ClientRef> localClients(const model::MirrorData& d) {
 
 } // namespace
 
-std::optional<sim::Site> fetchSite(link::ServerLink& link, model::Mirror& mirror,
-                                   const ExportOptions& options, const std::atomic<bool>& stop,
-                                   std::string& error) {
+std::optional<site::Site> fetchSite(link::ServerLink& link, model::Mirror& mirror,
+                                    const ExportOptions& options, const std::atomic<bool>& stop,
+                                    std::string& error) {
     const auto clients = mirror.read([](const model::MirrorData& d) { return localClients(d); });
 
-    sim::Site site;
+    site::Site site;
     model::ClientStore& flags = mirror.clientFlags();
     // One request in flight at a time: an answer is known by its ID alone.
     for (const ClientRef& client : clients) {
@@ -130,12 +130,12 @@ std::optional<sim::Site> fetchSite(link::ServerLink& link, model::Mirror& mirror
     return site;
 }
 
-void writeExport(const sim::Site& site, std::ostream& out) {
-    sim::ScenarioFilter filter;
+void writeExport(const site::Site& site, std::ostream& out) {
+    site::ScenarioFilter filter;
     filter.sections.assign(std::begin(kExportedSections), std::end(kExportedSections));
     // The console knows neither the server's accounts nor its identifier.
     filter.serverAccounts = false;
-    sim::writeScenario(site, out, filter);
+    site::writeScenario(site, out, filter);
 }
 
 } // namespace mirx::ctl

@@ -2,7 +2,7 @@
 
 #include "link/server_link.h"
 #include "model/mirror.h"
-#include "sim/site.h"
+#include "site/site.h"
 
 #include <atomic>
 #include <optional>
@@ -23,12 +23,12 @@ struct ExportOptions {
 // Fetches the per-client options and audio settings through `link` (one
 // request in flight at a time) and gathers the mirrored configuration.
 // Nothing, with `error` set, when an answer did not come.
-std::optional<sim::Site> fetchSite(link::ServerLink& link, model::Mirror& mirror,
-                                   const ExportOptions& options, const std::atomic<bool>& stop,
-                                   std::string& error);
+std::optional<site::Site> fetchSite(link::ServerLink& link, model::Mirror& mirror,
+                                    const ExportOptions& options, const std::atomic<bool>& stop,
+                                    std::string& error);
 
 // The document, written as it is made: the largest site never sits in
 // memory as text or as a JSON tree.
-void writeExport(const sim::Site& site, std::ostream& out);
+void writeExport(const site::Site& site, std::ostream& out);
 
 } // namespace mirx::ctl

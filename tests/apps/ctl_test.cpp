@@ -78,7 +78,7 @@ protected:
     }
     std::string server() const { return "127.0.0.1:" + std::to_string(server_->port()); }
 
-    sim::Site site_;
+    site::Site site_;
     std::unique_ptr<sim::SiteProtocol> protocol_;
     std::unique_ptr<sim::SimServer> server_;
     link::MemorySettingsStore store_;

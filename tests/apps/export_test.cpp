@@ -4,8 +4,8 @@
 #include "apps/ctl/ctl_options.h"
 #include "sim/demo_site.h"
 #include "sim/protocol.h"
-#include "sim/scenario.h"
 #include "sim/sim_server.h"
+#include "site/scenario.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -15,7 +15,7 @@ namespace {
 
 class ExportAgainstSim : public ::testing::Test {
 protected:
-    void serve(sim::Site site) {
+    void serve(site::Site site) {
         site_ = std::move(site);
         protocol_ = std::make_unique<sim::SiteProtocol>(site_, sim::ProtocolOptions{});
         server_ = std::make_unique<sim::SimServer>(*protocol_);
@@ -45,7 +45,7 @@ protected:
         return out.str();
     }
 
-    sim::Site site_;
+    site::Site site_;
     std::unique_ptr<sim::SiteProtocol> protocol_;
     std::unique_ptr<sim::SimServer> server_;
     std::atomic<bool> stop_{false};
@@ -54,8 +54,8 @@ protected:
 TEST_F(ExportAgainstSim, LargestSiteIsMirroredExactly) {
     serve(sim::maxSite());
     const std::string document = exportDocument({"--include-passwords"});
-    sim::ScenarioError error;
-    const auto mirrored = sim::parseScenario(document, error);
+    site::ScenarioError error;
+    const auto mirrored = site::parseScenario(document, error);
     ASSERT_TRUE(mirrored) << error.message;
 
     ASSERT_EQ(mirrored->labels.size(), site_.labels.size());

@@ -109,7 +109,7 @@ protected:
         return lines;
     }
 
-    sim::Site site_;
+    site::Site site_;
     std::unique_ptr<sim::SiteProtocol> protocol_;
     std::unique_ptr<sim::SimServer> server_;
     std::uint16_t port_ = 0;

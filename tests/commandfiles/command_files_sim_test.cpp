@@ -121,7 +121,7 @@ protected:
         return texts;
     }
 
-    sim::Site site_;
+    site::Site site_;
     test::CommandFileFolder folder_;
     link::MemorySettingsStore store_;
     model::Mirror mirror_;

@@ -41,7 +41,7 @@ bool waitUntil(Predicate done, std::chrono::milliseconds limit) {
 // The real site protocol, plus frames a test wants the server to push.
 class InjectingProtocol final : public sim::SimProtocol {
 public:
-    InjectingProtocol(sim::Site& site, sim::ProtocolOptions options)
+    InjectingProtocol(site::Site& site, sim::ProtocolOptions options)
         : inner_(site, options) {}
 
     void inject(std::uint16_t id, std::uint16_t second, std::vector<std::uint8_t> payload) {
@@ -140,7 +140,7 @@ protected:
         return *link_;
     }
 
-    sim::Site site_;
+    site::Site site_;
     std::unique_ptr<InjectingProtocol> protocol_;
     std::unique_ptr<sim::SimServer> server_;
     MemorySettingsStore store_;

@@ -34,7 +34,7 @@ constexpr int kLoginTimeoutMs = 10000;
 // A lost server is retried after the link's 5 s delay.
 constexpr int kReconnectTimeoutMs = 20000;
 
-int configuredClients(const mirx::sim::Site& site) {
+int configuredClients(const mirx::site::Site& site) {
     mirx::model::LabelTable table;
     for (const auto& [number, label] : site.labels) {
         table.Store(static_cast<std::uint16_t>(number), label.view());

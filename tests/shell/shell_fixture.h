@@ -7,7 +7,7 @@
 #include "shell/common/shell_context.h"
 #include "sim/fault_switches.h"
 #include "sim/protocol.h"
-#include "sim/site.h"
+#include "site/site.h"
 #include "tests/support/served_site.h"
 
 #include <deque>
@@ -64,7 +64,7 @@ public:
     std::size_t frameLogCount(const std::string& text) const { return served.frameLogCount(text); }
 
     ServedSite served;
-    sim::Site& site = served.site;
+    site::Site& site = served.site;
     link::MemorySettingsStore store;
     ScriptedPrompter prompter;
     // What the directory check finds for a domain login; nothing = it fails.

@@ -13,7 +13,7 @@
 #include "shell/login/update_dialog.h"
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
-#include "sim/site.h"
+#include "site/site.h"
 #include "tests/support/log_capture.h"
 
 #include <atomic>
@@ -90,7 +90,7 @@ private:
 // download stand still at a known point; and the offer can say "don't ask".
 class UpdateServer final : public sim::SimProtocol {
 public:
-    explicit UpdateServer(sim::Site& site)
+    explicit UpdateServer(site::Site& site)
         : inner_(site, {}) {}
 
     void holdBlocksFrom(std::uint16_t blockNumber) { holdFrom_.store(blockNumber); }
@@ -174,7 +174,7 @@ private:
 
     std::unique_ptr<test::LogCapture> log_;
     std::unique_ptr<QTemporaryDir> folder_;
-    sim::Site site_;
+    site::Site site_;
     std::unique_ptr<UpdateServer> protocol_;
     std::unique_ptr<sim::SimServer> server_;
     std::unique_ptr<link::MemorySettingsStore> store_;
@@ -205,7 +205,7 @@ void UpdateDialogTest::init() {
     const auto installer = root / "offer" / "install.sh";
     std::ofstream(installer) << "#!/bin/sh\n";
 
-    site_ = sim::Site{};
+    site_ = site::Site{};
     site_.admins = {{"admin", "secret", 0x11, 1}};
     sim::FaultSwitches faults;
     faults.offerUpdateFiles = {data.string(), installer.string()};

@@ -11,7 +11,7 @@
 #include "model/ui_settings.h"
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
-#include "sim/site_builder.h"
+#include "site/site_builder.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/test_client.h"
 
@@ -26,6 +26,9 @@
 #include <unistd.h>
 
 namespace mirx::sim {
+
+using namespace mirx::site;
+
 namespace {
 
 using test::TestClient;

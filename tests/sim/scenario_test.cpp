@@ -1,7 +1,7 @@
 #include "model/client_types.h"
 #include "sim/demo_site.h"
-#include "sim/scenario.h"
-#include "sim/site_builder.h"
+#include "site/scenario.h"
+#include "site/site_builder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -18,6 +18,9 @@
 #include <vector>
 
 namespace mirx::sim {
+
+using namespace mirx::site;
+
 namespace {
 
 using nlohmann::json;

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 namespace mirx::sim {
+
 namespace {
 
 using test::TestClient;

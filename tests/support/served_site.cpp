@@ -11,7 +11,7 @@ namespace mirx::test {
 ServedSite::ServedSite()
     : ServedSite(sim::demoSite()) {}
 
-ServedSite::ServedSite(sim::Site served)
+ServedSite::ServedSite(site::Site served)
     : site(std::move(served)) {}
 
 ServedSite::~ServedSite() {
@@ -21,7 +21,7 @@ ServedSite::~ServedSite() {
 void ServedSite::start(sim::FaultSwitches faults, std::uint16_t port,
                        sim::ProtocolOptions options) {
     start(
-        [&options](sim::Site& served) {
+        [&options](site::Site& served) {
             return std::make_unique<sim::SiteProtocol>(served, std::move(options));
         },
         std::move(faults), port);

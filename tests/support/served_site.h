@@ -4,7 +4,7 @@
 #include "sim/fault_switches.h"
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
-#include "sim/site.h"
+#include "site/site.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,11 +21,11 @@ namespace mirx::test {
 class ServedSite {
 public:
     // Makes the protocol the server speaks; the site protocol by default.
-    using ProtocolFactory = std::function<std::unique_ptr<sim::SimProtocol>(sim::Site&)>;
+    using ProtocolFactory = std::function<std::unique_ptr<sim::SimProtocol>(site::Site&)>;
 
     // Serves nothing until start(); the demo site by default.
     ServedSite();
-    explicit ServedSite(sim::Site site);
+    explicit ServedSite(site::Site site);
     ~ServedSite();
     ServedSite(const ServedSite&) = delete;
     ServedSite& operator=(const ServedSite&) = delete;
@@ -53,7 +53,7 @@ public:
     sim::SimServer& server() { return *server_; }
     sim::SimProtocol& protocol() { return *protocol_; }
 
-    sim::Site site;
+    site::Site site;
 
 private:
     std::unique_ptr<sim::SimProtocol> protocol_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/site.h"
+#include "site/site.h"
 
 #include <filesystem>
 #include <optional>
@@ -13,7 +13,7 @@
 // simulator loads one at start and, with --state, writes every change back
 // atomically (temporary file, then rename).
 
-namespace mirx::sim {
+namespace mirx::site {
 
 struct ScenarioError {
     std::string message; // "FILE: what is wrong"
@@ -37,4 +37,4 @@ void writeScenario(const Site& site, std::ostream& out, const ScenarioFilter& fi
 std::string toScenarioJson(const Site& site);
 bool saveScenario(const Site& site, const std::filesystem::path& path, ScenarioError& error);
 
-} // namespace mirx::sim
+} // namespace mirx::site

@@ -1,4 +1,4 @@
-#include "sim/scenario.h"
+#include "site/scenario.h"
 
 #include "core/hex.h"
 #include "link/app_version.h"
@@ -28,7 +28,7 @@
 // than the hex would. So a file always reloads to the same bytes, and a human
 // can still edit a field without touching the hex.
 
-namespace mirx::sim {
+namespace mirx::site {
 namespace {
 
 using nlohmann::json;
@@ -305,16 +305,19 @@ std::int64_t readTime(const json& v, const std::string& where) {
     int s = 0;
     char z = 0;
     int used = 0;
-    const bool scanned = std::sscanf(text.c_str(), "%d-%u-%uT%d:%d:%d%c%n", &y, &mo, &d, &h, &mi,
-                                     &s, &z, &used) == 7 &&
-                         z == 'Z' && static_cast<std::size_t>(used) == text.size();
+    // Every field and the whole length are checked below, so a conversion
+    // error cannot pass unnoticed.
+    const bool scanned =
+        std::sscanf(text.c_str(), // NOLINT(cert-err34-c)
+                    "%d-%u-%uT%d:%d:%d%c%n", &y, &mo, &d, &h, &mi, &s, &z, &used) == 7 &&
+        z == 'Z' && static_cast<std::size_t>(used) == text.size();
     using namespace std::chrono;
     const year_month_day date{year{y}, month{mo}, day{d}};
     if (!scanned || !date.ok() || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59) {
         fail(where, "expected a UTC time like \"2024-03-14T08:00:00Z\", found \"" + text + "\"");
     }
-    return duration_cast<seconds>(sys_days{date}.time_since_epoch()).count() + h * 3600 + mi * 60 +
-           s;
+    return duration_cast<seconds>(sys_days{date}.time_since_epoch()).count() +
+           std::int64_t{h} * 3600 + std::int64_t{mi} * 60 + s;
 }
 
 // --- record fields ---
@@ -1742,4 +1745,4 @@ bool saveScenario(const Site& site, const std::filesystem::path& path, ScenarioE
     return true;
 }
 
-} // namespace mirx::sim
+} // namespace mirx::site

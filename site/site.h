@@ -22,7 +22,7 @@
 // sent back the same way. Clients, party lines and fixed groups exist by
 // their labels (kind 0, 1, 2 of local system 0).
 
-namespace mirx::sim {
+namespace mirx::site {
 
 // Someone allowed to log in with the console.
 struct AdminAccount {
@@ -113,4 +113,4 @@ struct Site {
     std::map<int, int> clientLabels() const;
 };
 
-} // namespace mirx::sim
+} // namespace mirx::site

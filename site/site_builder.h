@@ -5,7 +5,7 @@
 #include "model/label_info.h"
 #include "model/membership_records.h"
 #include "model/selector_assignments.h"
-#include "sim/site.h"
+#include "site/site.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -14,7 +14,7 @@
 // Short hands for putting a site together: the built-in sites and the tests
 // describe labels and memberships in a line each instead of field by field.
 
-namespace mirx::sim {
+namespace mirx::site {
 
 struct LabelSpec {
     int number = model::kFirstLabelNumber;
@@ -59,4 +59,4 @@ model::SelectorEntry layoutMark(std::uint8_t code);
 model::SelectorAssignments selectorList(std::initializer_list<model::SelectorEntry> entries,
                                         int selectorsPerRow = 0);
 
-} // namespace mirx::sim
+} // namespace mirx::site

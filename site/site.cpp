@@ -1,10 +1,10 @@
-#include "sim/site.h"
+#include "site/site.h"
 
-#include "sim/site_builder.h"
+#include "site/site_builder.h"
 
 #include <vector>
 
-namespace mirx::sim {
+namespace mirx::site {
 
 std::map<int, int> Site::clientLabels() const {
     std::map<int, int> out;
@@ -125,4 +125,4 @@ model::SelectorAssignments selectorList(std::initializer_list<model::SelectorEnt
     return list;
 }
 
-} // namespace mirx::sim
+} // namespace mirx::site

@@ -15,7 +15,8 @@ class CMessageQueue;
 }
 namespace mirx::model {
 class Mirror;
-}
+class MembershipStore;
+} // namespace mirx::model
 
 // One command file: a description, a processing time and a list of party
 // line, blocked listen and forced listen commands. The scan pass checks the
@@ -116,6 +117,9 @@ public:
     bool processing() const { return processing_; }
     bool waiting() const { return waiting_; }
     CommandKind commandKind() const { return kind_; }
+    // Why the execute pass stopped for good (a refused or mismatched
+    // answer); the file is then failed and nothing more of it runs.
+    const std::optional<std::string>& failure() const { return failure_; }
 
     // Of the last scan pass (in line order: whatever left the file invalid),
     // followed by any the execute pass met since.
@@ -144,6 +148,8 @@ private:
     bool sendRequest(CommandEnvironment& environment, CommandKind kind, std::uint16_t id,
                      std::uint16_t second);
     void completeCommand(CommandEnvironment& environment);
+    // Empty when the party line answer is whole and for the requested line.
+    std::string partyLineAnswerProblem(const model::MembershipStore& store) const;
 
     void SetDescription(std::u16string_view text);
     void SetVersion(std::u16string_view text);
@@ -172,6 +178,7 @@ private:
     bool valid_ = true;
     std::vector<Problem> problems_;
     std::vector<PlannedCommand> plan_;
+    std::optional<std::string> failure_;
 
     // The bytes given at construction, until the text is made from them.
     std::vector<std::uint8_t> bytes_;

@@ -69,6 +69,7 @@ void serverFrames(const fs::path& corpus) {
     const sim::Site site = sim::demoSite();
     const auto download = fuzz::siteDownload(site);
     write(corpus / "server_frames", "download", records(download));
+    write(corpus / "server_frames", "small_download", records(fuzz::siteDownload(smallSite())));
 
     auto relabel = download;
     for (const auto& [number, index, kind] :

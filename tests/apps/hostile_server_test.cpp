@@ -109,6 +109,9 @@ INSTANTIATE_TEST_SUITE_P(
         RelabelCase{"ToIndex1000", {moved(kMoved, 1000)}, std::nullopt, true},
         RelabelCase{"FarOutAndBack", {moved(kMoved, 1500), moved(kMoved, 7)}, 7, true},
         RelabelCase{"OntoAnOccupiedIndex", {moved(kMoved, 4)}, 4, false},
+        // Below its first position: a walk resuming from the new position
+        // must not come back to the old one.
+        RelabelCase{"DownPastAnother", {moved(kMoved, 1)}, 1, true},
         RelabelCase{"ToAnotherKind", {moved(kMoved, 150, 1)}, 150, true}),
     [](const auto& p) { return std::string(p.param.name); });
 

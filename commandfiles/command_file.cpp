@@ -671,7 +671,7 @@ void CCommandFile::completeCommand(CommandEnvironment& environment) {
         }
         case CommandKind::PartyLineAdd:
         case CommandKind::PartyLineRemove:
-            refused = partyLineAnswerProblem(store);
+            refused = store.partyLineAnswerProblem(static_cast<std::uint16_t>(partyLineLabel_));
             break;
         case CommandKind::None:
             break;
@@ -727,18 +727,6 @@ void CCommandFile::completeCommand(CommandEnvironment& environment) {
         environment.requests->PostCopy(update->id, update->second, update->bytes.data(),
                                        update->bytes.size());
     }
-}
-
-std::string CCommandFile::partyLineAnswerProblem(const model::MembershipStore& store) const {
-    if (!store.partyLineRefusal().empty()) {
-        return store.partyLineRefusal();
-    }
-    const int answered = store.partyLine().get(model::PartyLineMembership::kPartyLine);
-    if (answered != static_cast<std::uint16_t>(partyLineLabel_)) {
-        return "the membership answer is for party line label " + std::to_string(answered) +
-               ", not the requested " + std::to_string(partyLineLabel_);
-    }
-    return {};
 }
 
 bool CCommandFile::ResendRequest(CommandEnvironment& environment) {

@@ -15,7 +15,6 @@ class CMessageQueue;
 }
 namespace mirx::model {
 class Mirror;
-class MembershipStore;
 } // namespace mirx::model
 
 // One command file: a description, a processing time and a list of party
@@ -148,8 +147,6 @@ private:
     bool sendRequest(CommandEnvironment& environment, CommandKind kind, std::uint16_t id,
                      std::uint16_t second);
     void completeCommand(CommandEnvironment& environment);
-    // Empty when the party line answer is whole and for the requested line.
-    std::string partyLineAnswerProblem(const model::MembershipStore& store) const;
 
     void SetDescription(std::u16string_view text);
     void SetVersion(std::u16string_view text);

@@ -92,6 +92,18 @@ const std::string& MembershipStore::setRefusal(MembershipSet which) const {
     return forcedListenRefusal_;
 }
 
+std::string MembershipStore::partyLineAnswerProblem(std::uint16_t requestedPartyLine) const {
+    if (!partyLineRefusal_.empty()) {
+        return partyLineRefusal_;
+    }
+    const std::uint16_t answered = partyLine_.get(PartyLineMembership::kPartyLine);
+    if (answered != requestedPartyLine) {
+        return "the membership answer is for party line label " + std::to_string(answered) +
+               ", not the requested " + std::to_string(requestedPartyLine);
+    }
+    return {};
+}
+
 std::string& MembershipStore::refusalOf(MembershipSet which) {
     return const_cast<std::string&>(std::as_const(*this).setRefusal(which));
 }

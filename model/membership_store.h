@@ -51,6 +51,10 @@ public:
     // stored (or none came yet).
     const std::string& partyLineRefusal() const { return partyLineRefusal_; }
     const std::string& setRefusal(MembershipSet which) const;
+    // Why the party line record must not be used for a cycle on
+    // `requestedPartyLine`: its refusal, or an answer for another party line.
+    // Empty when it may.
+    std::string partyLineAnswerProblem(std::uint16_t requestedPartyLine) const;
 
     // --- response flags: true once per arrival ---
 

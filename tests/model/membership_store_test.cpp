@@ -240,6 +240,29 @@ TEST(MembershipStore, AShorterPartyLineAnswerLeavesNothingOfTheLongerOneBefore) 
     EXPECT_EQ(store.PartyLineUpdate(kPartyLine).bytes, expected);
 }
 
+TEST(MembershipStore, APartyLineAnswerServesOnlyTheCycleItWasAskedFor) {
+    struct Case {
+        const char* name;
+        ByteList answer;
+        std::uint16_t requested;
+        std::string problem;
+    };
+    const std::vector<Case> cases = {
+        {"the requested party line", threeEntryRecord(), kPartyLine, ""},
+        {"another party line", threeEntryRecord(), kPartyLine + 1,
+         "the membership answer is for party line label 10010, not the requested 10011"},
+        {"a refused answer", partyLineRecord(3, 20, 0), kPartyLine,
+         "the party line membership answer holds 20 bytes where its 3 entries need 34"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MembershipStore store;
+        test::LogCapture log;
+        store.ReceivePartyLineMembership(c.answer);
+        EXPECT_EQ(store.partyLineAnswerProblem(c.requested), c.problem);
+    }
+}
+
 TEST(MembershipStore, RemovalMovesTheLastEntryIntoTheGap) {
     struct Case {
         const char* name;

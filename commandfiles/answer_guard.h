@@ -16,7 +16,8 @@ class MembershipStore;
 //
 //   if (!guard.tryAcquire(AwaitedAnswer::Membership, this)) -> try later
 //   post the request
-//   ... poll: if (guard.takeAnswer(this)) -> use the buffer, post the update
+//   ... poll: if (guard.takeAnswer(this)) -> check the store's refusal
+//       (setRefusal / partyLineAnswerProblem), use the buffer, post the update
 //   guard.release(this)
 //
 // Taking a free guard drops every raised flag: with nothing outstanding they

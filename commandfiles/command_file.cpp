@@ -109,6 +109,17 @@ bool isBlockedListen(CommandKind kind) {
     return kind == CommandKind::BlockedListenClear || kind == CommandKind::BlockedListenSet;
 }
 
+// "BLOCKED_LISTEN: SET", as the file writes it.
+std::string commandText(CommandKind kind) {
+    std::string keyword = "PARTY_LINE:";
+    if (isBlockedListen(kind)) {
+        keyword = "BLOCKED_LISTEN:";
+    } else if (kind == CommandKind::ForcedListenClear || kind == CommandKind::ForcedListenSet) {
+        keyword = "FORCED_LISTEN:";
+    }
+    return keyword + " " + operationName(kind);
+}
+
 bool isSet(CommandKind kind) {
     return kind == CommandKind::BlockedListenSet || kind == CommandKind::ForcedListenSet;
 }
@@ -353,7 +364,7 @@ bool CCommandFile::ParseCommandFile(CommandEnvironment& environment, bool execut
             completeCommand(environment);
         }
     }
-    if (waiting_) {
+    if (waiting_ || failure_) {
         return false;
     }
     if (!execute) {
@@ -606,9 +617,9 @@ bool CCommandFile::parsePartyLineCommand(CommandEnvironment& environment, Comman
                    target.partyLine.c_str(), text_->lineNumber());
         return false;
     }
+    partyLineLabel_ = static_cast<std::int16_t>(target.label);
     if (kind == CommandKind::PartyLineAdd) {
         log::print("CCommandFile::ParseCommandFile: Party Line Add");
-        partyLineLabel_ = static_cast<std::int16_t>(target.label);
         log::print("CCommandFile::ParseCommandFile: Add: send ADMIN_PARTY_LINE_MEMBERSHIP_REQUEST: "
                    "Id: %d",
                    target.label);
@@ -636,6 +647,7 @@ void CCommandFile::completeCommand(CommandEnvironment& environment) {
     const auto mode = static_cast<model::MembershipMode>(mode_);
     const auto modeCode = static_cast<int>(mode_);
     std::optional<model::OutgoingRecord> update;
+    std::string refused;
     environment.mirror.edit([&](MirrorData& d) {
         model::MembershipStore& store = d.membership;
         switch (kind_) {
@@ -645,6 +657,10 @@ void CCommandFile::completeCommand(CommandEnvironment& environment) {
         case CommandKind::ForcedListenSet: {
             const MembershipSet set =
                 isBlockedListen(kind_) ? MembershipSet::BlockedListen : MembershipSet::ForcedListen;
+            refused = store.setRefusal(set);
+            if (!refused.empty()) {
+                break;
+            }
             if (isSet(kind_)) {
                 store.bits(set).setBit(talkIndex_);
             } else {
@@ -653,6 +669,17 @@ void CCommandFile::completeCommand(CommandEnvironment& environment) {
             update = store.SetUpdate(set, static_cast<std::uint16_t>(listenIndex_));
             break;
         }
+        case CommandKind::PartyLineAdd:
+        case CommandKind::PartyLineRemove:
+            refused = store.partyLineAnswerProblem(static_cast<std::uint16_t>(partyLineLabel_));
+            break;
+        case CommandKind::None:
+            break;
+        }
+        if (!refused.empty()) {
+            return;
+        }
+        switch (kind_) {
         case CommandKind::PartyLineAdd: {
             const model::PartyLineMembership& record = store.partyLine();
             const int clientLabel = d.labels.ClientLabelNumber(listenIndex_);
@@ -676,15 +703,25 @@ void CCommandFile::completeCommand(CommandEnvironment& environment) {
         }
         case CommandKind::PartyLineRemove:
             if (store.RemovePartyLineMember(listenIndex_, mode)) {
-                update = store.PartyLineUpdate(
-                    store.partyLine().get(model::PartyLineMembership::kPartyLine));
+                update = store.PartyLineUpdate(static_cast<std::uint16_t>(partyLineLabel_));
             }
             break;
-        case CommandKind::None:
+        default:
             break;
         }
     });
     waiting_ = false;
+    if (!refused.empty()) {
+        // Sending back a record built on a broken answer would change other
+        // members than the file names: the file stops here.
+        failure_ = commandText(kind_) + " on line " + std::to_string(text_->lineNumber()) + ": " +
+                   refused + "; nothing was sent";
+        problems_.push_back({text_->lineNumber(), *failure_});
+        log::print("CCommandFile::ParseCommandFile: ERROR: '%s': %s", fileName_.c_str(),
+                   failure_->c_str());
+        kind_ = CommandKind::None;
+        return;
+    }
     kind_ = CommandKind::None;
     if (update && environment.requests != nullptr) {
         environment.requests->PostCopy(update->id, update->second, update->bytes.data(),

@@ -15,7 +15,7 @@ class CMessageQueue;
 }
 namespace mirx::model {
 class Mirror;
-}
+} // namespace mirx::model
 
 // One command file: a description, a processing time and a list of party
 // line, blocked listen and forced listen commands. The scan pass checks the
@@ -116,6 +116,9 @@ public:
     bool processing() const { return processing_; }
     bool waiting() const { return waiting_; }
     CommandKind commandKind() const { return kind_; }
+    // Why the execute pass stopped for good (a refused or mismatched
+    // answer); the file is then failed and nothing more of it runs.
+    const std::optional<std::string>& failure() const { return failure_; }
 
     // Of the last scan pass (in line order: whatever left the file invalid),
     // followed by any the execute pass met since.
@@ -172,6 +175,7 @@ private:
     bool valid_ = true;
     std::vector<Problem> problems_;
     std::vector<PlannedCommand> plan_;
+    std::optional<std::string> failure_;
 
     // The bytes given at construction, until the text is made from them.
     std::vector<std::uint8_t> bytes_;

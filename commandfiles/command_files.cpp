@@ -75,6 +75,8 @@ const char* statusText(FileStatus status) {
         return "Format or ID error";
     case FileStatus::Failed:
         return CCommandFiles::kFailedText;
+    case FileStatus::AnswerRefused:
+        return CCommandFiles::kAnswerRefusedText;
     }
     return "";
 }
@@ -346,6 +348,14 @@ CCommandFiles::Outcome CCommandFiles::execute(Iterator it) {
         }
         return Outcome::Waits;
     }
+    if (file.failure()) {
+        markFailed(entry, *file.failure());
+        if (active_ == &entry) {
+            active_ = nullptr;
+            answered_ = false;
+        }
+        return Outcome::Stopped;
+    }
     if (!finished) {
         return Outcome::Stopped;
     }
@@ -468,15 +478,17 @@ void CCommandFiles::askAgain(bool newConnection) {
 }
 
 void CCommandFiles::giveUp() {
-    Entry& entry = *active_;
+    markFailed(*active_, "no answer after " + std::to_string(tries_) + " tries; " + kFailedText);
+    endWait();
+}
+
+void CCommandFiles::markFailed(Entry& entry, const std::string& reason) {
     entry.failed = true;
     changed_ = true;
-    log::print("CCommandFiles: '%s': no answer after %d tries; %s", entry.file->fileName().c_str(),
-               tries_, kFailedText);
+    log::print("CCommandFiles: '%s': %s", entry.file->fileName().c_str(), reason.c_str());
     if (observer_ != nullptr) {
         observer_->fileFailed(*entry.file);
     }
-    endWait();
 }
 
 std::vector<FileRow> CCommandFiles::rows() const {
@@ -486,7 +498,7 @@ std::vector<FileRow> CCommandFiles::rows() const {
         const CCommandFile& file = *entry.file;
         FileStatus status = FileStatus::Pending;
         if (entry.failed) {
-            status = FileStatus::Failed;
+            status = file.failure() ? FileStatus::AnswerRefused : FileStatus::Failed;
         } else if (!file.valid()) {
             status = FileStatus::FormatError;
         } else if (file.processing()) {

@@ -62,7 +62,9 @@ using LinkProbe = std::function<LinkView()>;
 // Logged in = logged-in state with the connection still up.
 LinkProbe probeLink(link::ServerLink& link);
 
-enum class FileStatus { Pending, Processing, FormatError, Failed };
+// Failed: no answer after the last try. AnswerRefused: the server's answer
+// was broken or for another record, so the file stopped without sending.
+enum class FileStatus { Pending, Processing, FormatError, Failed, AnswerRefused };
 const char* statusText(FileStatus status);
 
 // "BLOCKED_LISTEN SET", "PARTY_LINE ADD"...; empty for None.
@@ -111,6 +113,8 @@ public:
     // TIMER_DOWNLOAD_REQUEST_HANDLE.
     static constexpr std::uint32_t kResponseTickMs = 10;
     static constexpr const char* kFailedText = "Failed: no answer from the server";
+    static constexpr const char* kAnswerRefusedText =
+        "Failed: the server's answer was refused, nothing was sent";
 
     // `environment.requests` is where requests go (the link's request
     // queue); `guard` is the console's one AnswerGuard over
@@ -178,6 +182,7 @@ private:
     void finish(Iterator it);
     void askAgain(bool newConnection);
     void giveUp();
+    void markFailed(Entry& entry, const std::string& reason);
     void endWait();
     Iterator find(const Entry* entry);
 

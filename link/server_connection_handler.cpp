@@ -204,6 +204,15 @@ void CServerConnectionLoginSubHandler::Dispatch(std::uint16_t id, std::uint16_t 
         return;
     }
     case msg::ADMIN_SYSTEM_STATUS_RESPONSE: {
+        // Merging a short record with the last one would show fields of two
+        // different moments as one status.
+        if (payload.size() < model::SystemStatus::kSize) {
+            log::print("{%s}: WARNING: ADMIN_SYSTEM_STATUS_RESPONSE of %d bytes ignored, the "
+                       "status needs %d",
+                       peer, static_cast<int>(payload.size()),
+                       static_cast<int>(model::SystemStatus::kSize));
+            return;
+        }
         {
             std::lock_guard lock(link_.recordLock_);
             link_.status_.assignPrefix(payload);

@@ -232,19 +232,45 @@ void LabelTable::noteFreeSlot(int slot) {
     freeSlotHint_ = std::min(freeSlotHint_, static_cast<std::size_t>(slot));
 }
 
-void LabelTable::registerLabel(int systemClass, int systemNumber, int kind, int index,
-                               int labelNumber) {
+void LabelTable::registerLabel(const LabelInfo& label) {
     // A record naming a system or index we have no room for stays findable
-    // by number; it just takes no part in enumeration.
-    const KindMap map = kindMap(systemClass, systemNumber, kind);
+    // by number; it just takes no part in enumeration. A label already at
+    // that position gives it up to the newer one (it too stays findable).
+    const KindMap map =
+        kindMap(label.get(LabelInfo::kSystemClass), label.get(LabelInfo::kSystemNumber),
+                label.get(LabelInfo::kLabelKind));
+    const int index = label.get(LabelInfo::kIndex);
     if (!map.holds(index)) {
         return;
     }
     *map.present = true;
-    map.entries[index] = static_cast<std::int16_t>(labelNumber);
+    map.entries[index] = label.get(LabelInfo::kLabelNumber);
     if (index > *map.highest) {
         *map.highest = static_cast<std::int16_t>(index);
     }
+}
+
+void LabelTable::unregisterLabel(const LabelInfo& label) {
+    const KindMap map =
+        kindMap(label.get(LabelInfo::kSystemClass), label.get(LabelInfo::kSystemNumber),
+                label.get(LabelInfo::kLabelKind));
+    const int index = label.get(LabelInfo::kIndex);
+    // The position may have been taken over by another label since.
+    if (map.holds(index) && map.entries[index] == label.get(LabelInfo::kLabelNumber)) {
+        map.entries[index] = kNoLabel;
+    }
+}
+
+bool LabelTable::registeredAt(int labelNumber, int systemClass, int systemNumber, int kind,
+                              int index) const {
+    const int slot = slotOfNumber(labelNumber);
+    if (slot < 0 || !slotInUse(slot)) {
+        return false;
+    }
+    const LabelInfo& label = data_->slots[static_cast<std::size_t>(slot)];
+    return label.get(LabelInfo::kSystemClass) == systemClass &&
+           label.get(LabelInfo::kSystemNumber) == systemNumber &&
+           label.get(LabelInfo::kLabelKind) == kind && label.get(LabelInfo::kIndex) == index;
 }
 
 void LabelTable::countLabel(const LabelInfo& label, int delta) {
@@ -289,12 +315,21 @@ bool LabelTable::Store(std::uint16_t secondValue, std::span<const std::uint8_t> 
         return false;
     }
 
+    // The table owns the label number: a payload naming another one (or -1,
+    // the free-slot mark) must not leave the number map pointing at a slot
+    // that holds a different label.
     int slot = slotOfNumber(number);
     if (slot >= 0 && slotInUse(slot)) {
-        data_->slots[static_cast<std::size_t>(slot)].assignPrefix(payload);
-        if (!slotInUse(slot)) {
-            noteFreeSlot(slot);
-        }
+        LabelInfo& label = data_->slots[static_cast<std::size_t>(slot)];
+        const LabelInfo before = label;
+        label.assignPrefix(payload);
+        label.set(LabelInfo::kLabelNumber, number);
+        // Received again at another system, kind or index: the old position
+        // lets go of it and the counters follow the kind.
+        unregisterLabel(before);
+        countLabel(before, -1);
+        countLabel(label, +1);
+        registerLabel(label);
         return true;
     }
 
@@ -303,22 +338,16 @@ bool LabelTable::Store(std::uint16_t secondValue, std::span<const std::uint8_t> 
         log::print("%s", kTableFullMessage);
         return false;
     }
-    // A payload too short to carry a label number still leaves the slot in
-    // use under the number it was sent for.
     LabelInfo& label = data_->slots[static_cast<std::size_t>(slot)];
     label = LabelInfo{};
-    label.set(LabelInfo::kLabelNumber, number);
     label.assignPrefix(payload);
-    if (!slotInUse(slot)) {
-        noteFreeSlot(slot);
-    }
+    label.set(LabelInfo::kLabelNumber, number);
     countLabel(label, +1);
     data_->numberMap[numberMapPosition(number)] = static_cast<std::int16_t>(slot);
     if (number >= nextLabelNumber_) {
         nextLabelNumber_ = nextLabelNumberAfter(number);
     }
-    registerLabel(label.get(LabelInfo::kSystemClass), label.get(LabelInfo::kSystemNumber),
-                  label.get(LabelInfo::kLabelKind), label.get(LabelInfo::kIndex), number);
+    registerLabel(label);
     return true;
 }
 
@@ -376,7 +405,7 @@ int LabelTable::Create(int kind) {
         label.set(LabelInfo::kRtsFunctionNumber, LabelInfo::kNoRtsFunctionNumber);
         label.set(LabelInfo::kRtsFunctionType, LabelInfo::kNoRtsFunctionType);
     }
-    registerLabel(kLocal, 0, kind, index, number);
+    registerLabel(label);
     countLabel(label, +1);
     return number;
 }
@@ -393,13 +422,7 @@ bool LabelTable::Delete(int reference) {
         log::print("# of Clients: %d, # of PLs: %d, # of Fixed Groups: %d", int{clients_},
                    int{partyLines_}, int{fixedGroups_});
     }
-    const KindMap map =
-        kindMap(label.get(LabelInfo::kSystemClass), label.get(LabelInfo::kSystemNumber),
-                label.get(LabelInfo::kLabelKind));
-    const int index = label.get(LabelInfo::kIndex);
-    if (map.holds(index)) {
-        map.entries[index] = kNoLabel;
-    }
+    unregisterLabel(label);
     label = LabelInfo{};
     label.set(LabelInfo::kLabelNumber, LabelInfo::kFreeSlot);
     data_->numberMap[numberMapPosition(number)] = -1;
@@ -480,7 +503,11 @@ int LabelTable::Next(int& reference, int kind, bool all) const {
         if (map.valid()) {
             for (; index <= *map.highest; ++index) {
                 const int entry = map.entries[index];
-                if (holdsLabel(entry)) {
+                // Only a label whose record names this very position is
+                // returned: the walk resumes from the record's position, so
+                // each step moves strictly forward and every walk ends.
+                if (holdsLabel(entry) &&
+                    registeredAt(entry, systemClass, systemNumber, kind, index)) {
                     reference = entry;
                     return entry;
                 }

@@ -70,7 +70,9 @@ public:
     // Slot holding the label; -1 when it does not resolve.
     int SlotIndex(int reference) const;
 
-    // Enumeration in canonical order, skipping map entries -1 and 0.
+    // Enumeration in canonical order, skipping map entries -1 and 0 and any
+    // label whose record does not sit at the entry's position (each label is
+    // visited once, at its own position, so every walk ends).
     // `reference` -1 starts at local system 0 with `kind`; otherwise the walk
     // resumes after that label, in its own kind. With `all` cleared the walk
     // ends with the kind it is in. Returns the label found (also left in
@@ -80,8 +82,13 @@ public:
     // Calls f(const LabelInfo&) for every label in canonical order.
     template <typename F>
     void ForEachLabel(F&& f) const {
+        // Each label sits at one position, so no walk visits more labels
+        // than the table holds; the bound guards against a broken map.
         int reference = kNoLabel;
-        while (Next(reference, static_cast<int>(LabelKind::Client), true) != kNoLabel) {
+        for (std::size_t visited = 0;
+             visited < kLabelSlots &&
+             Next(reference, static_cast<int>(LabelKind::Client), true) != kNoLabel;
+             ++visited) {
             if (const LabelInfo* label = Find(reference)) {
                 f(*label);
             }
@@ -170,7 +177,10 @@ private:
     bool slotInUse(int slot) const;
     int takeFreeSlot();
     void noteFreeSlot(int slot);
-    void registerLabel(int systemClass, int systemNumber, int kind, int index, int labelNumber);
+    void registerLabel(const LabelInfo& label);
+    void unregisterLabel(const LabelInfo& label);
+    bool registeredAt(int labelNumber, int systemClass, int systemNumber, int kind,
+                      int index) const;
     void countLabel(const LabelInfo& label, int delta);
     template <typename T>
     bool setField(int reference, rec::Scalar<T> field, T value);

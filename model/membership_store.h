@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 // The single buffers behind every read-modify-write of group membership and
 // listen rules: post a request, wait for its response flag, change the
@@ -36,12 +37,24 @@ public:
 
     // --- receiving (connection thread); true when the record was stored ---
 
-    // A record longer than the buffer is refused and raises no flag.
+    // An answer is stored whole or not at all: a party line record must be
+    // exactly 4 + 10 x its count bytes (count at most 1000), a set exactly
+    // its 125 bytes. A refused answer still raises its flag, so the waiter
+    // learns at once; the buffer is then emptied and the refusal says why.
+    // Bytes of an earlier answer never survive into a later one.
     bool ReceivePartyLineMembership(std::span<const std::uint8_t> payload);
-    // The sets take at most their own size; a longer payload is cut.
     bool ReceiveFixedGroupMembership(std::span<const std::uint8_t> payload);
     bool ReceiveBlockedListen(std::span<const std::uint8_t> payload);
     bool ReceiveForcedListen(std::span<const std::uint8_t> payload);
+
+    // Why the last answer into that buffer was refused; empty when it was
+    // stored (or none came yet).
+    const std::string& partyLineRefusal() const { return partyLineRefusal_; }
+    const std::string& setRefusal(MembershipSet which) const;
+    // Why the party line record must not be used for a cycle on
+    // `requestedPartyLine`: its refusal, or an answer for another party line.
+    // Empty when it may.
+    std::string partyLineAnswerProblem(std::uint16_t requestedPartyLine) const;
 
     // --- response flags: true once per arrival ---
 
@@ -85,10 +98,17 @@ private:
     }
     static void raise(std::atomic<bool>& flag) { flag.store(true, std::memory_order_release); }
 
+    bool receiveSet(MembershipSet which, const char* name, std::span<const std::uint8_t> payload);
+    std::string& refusalOf(MembershipSet which);
+
     PartyLineMembership partyLine_;
     ClientBitSet fixedGroup_;
     ClientBitSet blockedListen_;
     ClientBitSet forcedListen_;
+    std::string partyLineRefusal_;
+    std::string fixedGroupRefusal_;
+    std::string blockedListenRefusal_;
+    std::string forcedListenRefusal_;
 
     std::atomic<bool> membershipResponse_{false};
     std::atomic<bool> blockedListenResponse_{false};

@@ -8,5 +8,6 @@ seed="$(cd "$(dirname "$0")/.." && pwd)/fuzz/corpus/$target"
 dirs=("$corpus")
 [ -d "$seed" ] && dirs+=("$seed")
 echo "fuzz: $target for ${seconds}s"
-"$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
+# An input that takes 10 s is a hang (an endless walk), reported as a failure.
+"$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$build/artifacts/" "${dirs[@]}" 2>&1 | tail -n 12

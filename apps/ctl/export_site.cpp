@@ -31,23 +31,64 @@ bool waitFor(const std::function<bool()>& take, const link::ServerLink& link, in
     return true;
 }
 
-struct ClientRef {
-    int index;
-    int labelNumber;
-};
+} // namespace
 
 std::vector<ClientRef> localClients(const model::MirrorData& d) {
     std::vector<ClientRef> clients;
     int reference = -1;
     while (d.labels.Next(reference, static_cast<int>(model::LabelKind::Client), false) != -1) {
-        if (const model::LabelInfo* label = d.labels.Find(reference)) {
-            clients.push_back({label->get(model::LabelInfo::kIndex), reference});
+        const model::LabelInfo* label = d.labels.Find(reference);
+        if (label == nullptr) {
+            continue;
+        }
+        const int index = label->get(model::LabelInfo::kIndex);
+        if (index >= 0 && static_cast<std::size_t>(index) < model::kClientsPerSystem) {
+            clients.push_back({index, reference});
         }
     }
     return clients;
 }
 
-} // namespace
+site::Site mirroredSite(const model::MirrorData& d, const std::vector<ClientRef>& clients,
+                       bool includePasswords) {
+    site::Site site;
+    d.labels.ForEachLabel([&](const model::LabelInfo& label) {
+        site.labels[label.get(model::LabelInfo::kLabelNumber)] = label;
+    });
+    const auto count = static_cast<int>(d.clients.credentialsCount());
+    for (int i = 0; i < count; ++i) {
+        auto record = d.clients.credentials(i);
+        if (record && !record->get(model::ClientCredentials::kLoginName).empty()) {
+            if (!includePasswords) {
+                record->set(model::ClientCredentials::kPassword, "");
+            }
+            site.credentials[i] = *record;
+        }
+    }
+    if (auto master = d.clients.credentials(-1)) {
+        if (!includePasswords) {
+            master->set(model::ClientCredentials::kPassword, "");
+        }
+        site.masterAdministrator = *master;
+    }
+    site.defaultOptions = d.clients.options(-1).value_or(site.defaultOptions);
+    site.sipDefaultOptions = d.clients.options(-2).value_or(site.sipDefaultOptions);
+    site.defaultAudio = d.clients.audio(-1).value_or(site.defaultAudio);
+    for (const ClientRef& client : clients) {
+        if (auto o = d.clients.options(client.index)) {
+            site.options[client.index] = *o;
+        }
+        if (auto a = d.clients.audio(client.index)) {
+            site.audio[client.index] = *a;
+        }
+    }
+    for (std::size_t i = 0; i < d.labels.SystemCount(); ++i) {
+        site.systems.push_back(d.labels.System(i));
+    }
+    site.systemSettings = d.systemSettings;
+    site.userInterfaceSettings = d.userInterfaceSettings;
+    return site;
+}
 
 std::optional<site::Site> fetchSite(link::ServerLink& link, model::Mirror& mirror,
                                     const ExportOptions& options, const std::atomic<bool>& stop,
@@ -75,45 +116,8 @@ std::optional<site::Site> fetchSite(link::ServerLink& link, model::Mirror& mirro
         }
     }
 
-    mirror.read([&](const model::MirrorData& d) {
-        int reference = -1;
-        while (d.labels.Next(reference, static_cast<int>(model::LabelKind::Client), true) != -1) {
-            if (const model::LabelInfo* label = d.labels.Find(reference)) {
-                site.labels[reference] = *label;
-            }
-        }
-        const auto count = static_cast<int>(d.clients.credentialsCount());
-        for (int i = 0; i < count; ++i) {
-            auto record = d.clients.credentials(i);
-            if (record && !record->get(model::ClientCredentials::kLoginName).empty()) {
-                if (!options.includePasswords) {
-                    record->set(model::ClientCredentials::kPassword, "");
-                }
-                site.credentials[i] = *record;
-            }
-        }
-        if (auto master = d.clients.credentials(-1)) {
-            if (!options.includePasswords) {
-                master->set(model::ClientCredentials::kPassword, "");
-            }
-            site.masterAdministrator = *master;
-        }
-        site.defaultOptions = d.clients.options(-1).value_or(site.defaultOptions);
-        site.sipDefaultOptions = d.clients.options(-2).value_or(site.sipDefaultOptions);
-        site.defaultAudio = d.clients.audio(-1).value_or(site.defaultAudio);
-        for (const ClientRef& client : clients) {
-            if (auto o = d.clients.options(client.index)) {
-                site.options[client.index] = *o;
-            }
-            if (auto a = d.clients.audio(client.index)) {
-                site.audio[client.index] = *a;
-            }
-        }
-        for (std::size_t i = 0; i < d.labels.SystemCount(); ++i) {
-            site.systems.push_back(d.labels.System(i));
-        }
-        site.systemSettings = d.systemSettings;
-        site.userInterfaceSettings = d.userInterfaceSettings;
+    site = mirror.read([&](const model::MirrorData& d) {
+        return mirroredSite(d, clients, options.includePasswords);
     });
     switch (link.trunkingMode()) {
     case link::TrunkingMode::Rts:

@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 // mirx-ctl export: the mirrored configuration as a stable JSON document
 // (docs/export.md).
@@ -19,6 +20,23 @@ struct ExportOptions {
     // Per-record answer time before the export gives up.
     int answerTimeoutMs = 5000;
 };
+
+// A client of local system 0 as the label walk found it.
+struct ClientRef {
+    int index;
+    int labelNumber;
+};
+
+// The enumerated clients of local system 0, in label order. A label the
+// walk does not reach (its index is outside the client map) is not among
+// them, so no request ever names a client index the server cannot hold.
+std::vector<ClientRef> localClients(const model::MirrorData& d);
+
+// The configuration part of the mirror as a site: the enumerated labels,
+// credentials, defaults, the records of `clients` held, systems and
+// settings. Link-level facts (trunking mode, server version) are not set.
+site::Site mirroredSite(const model::MirrorData& d, const std::vector<ClientRef>& clients,
+                       bool includePasswords);
 
 // Fetches the per-client options and audio settings through `link` (one
 // request in flight at a time) and gathers the mirrored configuration.

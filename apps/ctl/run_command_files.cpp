@@ -63,7 +63,8 @@ public:
     }
     void fileFailed(const CCommandFile& file) override {
         failed_ = true;
-        line() << "failed '" << file.fileName() << "': " << CCommandFiles::kFailedText << "\n";
+        line() << "failed '" << file.fileName()
+               << "': " << file.failure().value_or(CCommandFiles::kFailedText) << "\n";
         out_.flush();
     }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <optional>
@@ -652,6 +653,60 @@ TEST_F(CommandFileTest, PartyLineCommandsChangeTheMembershipRecord) {
         EXPECT_EQ(sent[0].id, msg::ADMIN_PARTY_LINE_MEMBERSHIP_UPDATE);
         EXPECT_EQ(sent[0].second, 10103);
         EXPECT_EQ(entriesOf(sent[0].payload), *c.after);
+    }
+}
+
+// A broken or mismatched answer stops the file: nothing is sent, the later
+// lines never run, and the failure names the line and why.
+TEST_F(CommandFileTest, ABrokenAnswerFailsTheFileAndSendsNothing) {
+    struct Case {
+        const char* name;
+        std::string line;
+        std::function<void(MirrorData&)> answer;
+        std::string why;
+    };
+    const Bytes otherLine = membershipBytes(10104, {{7, 1}, {8, 2}});
+    Bytes cut = membershipBytes(10103, {{1, 2}, {5, 3}});
+    cut.resize(cut.size() - 10);
+    const std::vector<Case> cases = {
+        {"party line answer one entry short", "PARTY_LINE: ADD TALK to _client.12_ on _pl.3_",
+         [&](MirrorData& d) { d.membership.ReceivePartyLineMembership(cut); },
+         "PARTY_LINE: ADD on line 2: the party line membership answer holds 14 bytes where its 2 "
+         "entries need 24; nothing was sent"},
+        {"party line answer for another party line",
+         "PARTY_LINE: REMOVE TALK to _client.7_ on _pl.3_",
+         [&](MirrorData& d) { d.membership.ReceivePartyLineMembership(otherLine); },
+         "PARTY_LINE: REMOVE on line 2: the membership answer is for party line label 10104, "
+         "not the requested 10103; nothing was sent"},
+        {"blocked listen answer one byte short", "BLOCKED_LISTEN: SET _client.1_ from _client.2_",
+         [](MirrorData& d) { d.membership.ReceiveBlockedListen(Bytes(124, 0)); },
+         "BLOCKED_LISTEN: SET on line 2: the blocked listen answer holds 124 bytes, not the 125 "
+         "of a set; nothing was sent"},
+        {"forced listen answer one byte long", "FORCED_LISTEN: CLEAR _client.1_ to _client.2_",
+         [](MirrorData& d) { d.membership.ReceiveForcedListen(Bytes(126, 0)); },
+         "FORCED_LISTEN: CLEAR on line 2: the forced listen answer holds 126 bytes, not the 125 "
+         "of a set; nothing was sent"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CCommandFile file =
+            scanned(crlf({kTime, c.line, "BLOCKED_LISTEN: SET _client.3_ from _client.4_"}));
+        ASSERT_TRUE(file.valid()) << problemText(file);
+        bool finished = false;
+        ASSERT_TRUE(execute(file, finished));
+        drain();
+        mirror_.edit(c.answer);
+
+        EXPECT_FALSE(execute(file, finished));
+        EXPECT_FALSE(finished);
+        EXPECT_TRUE(drain().empty()) << "no update, and the next line did not run";
+        ASSERT_TRUE(file.failure().has_value());
+        EXPECT_EQ(*file.failure(), c.why);
+        EXPECT_EQ(file.problems().back(), (Problem{2, c.why}));
+        EXPECT_FALSE(file.waiting());
+
+        EXPECT_FALSE(execute(file, finished)) << "a failed file runs no further";
+        EXPECT_TRUE(drain().empty());
     }
 }
 

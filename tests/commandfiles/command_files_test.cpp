@@ -133,6 +133,24 @@ TEST_F(SchedulerRules, NoAnswerIsAskedAgainTwiceThenTheFileFailsAndTheNextRuns) 
     EXPECT_EQ(statuses(), (std::vector<std::string>{"a.txt: Failed: no answer from the server"}));
 }
 
+TEST_F(SchedulerRules, ARefusedAnswerFailsTheFileAtOnceAndTheNextRuns) {
+    folder_.write("a.txt", {kDueAt11, "BLOCKED_LISTEN: SET _client.1_ from _client.2_",
+                            "BLOCKED_LISTEN: SET _client.1_ from _client.5_"});
+    folder_.write("b.txt", {kDueAt1130, "FORCED_LISTEN: SET _client.3_ to _client.4_"});
+    ASSERT_TRUE(files_->SecondTick());
+    EXPECT_EQ(sent(), (std::vector<Sent>{{kBlockedRequest, 1}}));
+
+    mirror_.edit([](model::MirrorData& d) {
+        d.membership.ReceiveBlockedListen(std::vector<std::uint8_t>(60, 0xFF));
+    });
+    EXPECT_TRUE(files_->ResponseTick()); // b.txt now waits
+    EXPECT_EQ(sent(), (std::vector<Sent>{{kForcedRequest, 3}})) << "no update for a.txt";
+    EXPECT_EQ(statuses(), (std::vector<std::string>{
+                              "a.txt: Failed: the server's answer was refused, nothing was sent",
+                              "b.txt: Processing"}));
+    EXPECT_TRUE(folder_.has("a.txt"));
+}
+
 TEST_F(SchedulerRules, AFailedFileThatChangesOnDiskIsReadAfresh) {
     files_ = std::make_unique<CCommandFiles>(
         folder_.path(), CommandEnvironment{mirror_, &queue_}, guard_, [this] { return link_; },

@@ -568,6 +568,211 @@ TEST_F(LabelTableTest, EnumerationPassesAbsentSystemsToTheNextClients) {
     EXPECT_EQ(walk(1, true), (std::vector<int>{10001, 10000, 10002}));
 }
 
+// --- labels received again elsewhere ---
+
+struct RelabelStep {
+    enum class Op { Store, Delete, Clear } op = Op::Store;
+    Label label = {};
+    // Second value of the store when not the label number (a client index).
+    int second = -1;
+};
+
+struct RelabelCase {
+    const char* name;
+    std::vector<RelabelStep> steps;
+    std::vector<int> walked;   // the full walk, in order
+    std::vector<int> findable; // resolve by number, walked or not
+    int clients = 0;
+    int partyLines = 0;
+    int fixedGroups = 0;
+};
+
+RelabelStep put(Label l, int second = -1) {
+    return {RelabelStep::Op::Store, std::move(l), second};
+}
+RelabelStep erase(int number) {
+    return {RelabelStep::Op::Delete, {.number = number}};
+}
+RelabelStep clear() {
+    return {RelabelStep::Op::Clear};
+}
+
+class RelabelTest : public ::testing::TestWithParam<RelabelCase> {
+protected:
+    // A walk that does not end within twice the labels stored is a failure,
+    // not a hang.
+    std::vector<int> boundedWalk() const {
+        std::vector<int> found;
+        int reference = kNoLabel;
+        while (table.Next(reference, 0, true) != kNoLabel) {
+            found.push_back(reference);
+            if (found.size() > 100) {
+                ADD_FAILURE() << "the walk does not end";
+                break;
+            }
+        }
+        return found;
+    }
+
+    test::LogCapture log;
+    LabelTable table;
+};
+
+TEST_P(RelabelTest, WalkVisitsEachLabelOnceAtItsNewPosition) {
+    const RelabelCase& c = GetParam();
+    for (const RelabelStep& step : c.steps) {
+        switch (step.op) {
+        case RelabelStep::Op::Store: {
+            const int second = step.second >= 0 ? step.second : step.label.number;
+            ASSERT_TRUE(table.Store(static_cast<std::uint16_t>(second), make(step.label).view()));
+            break;
+        }
+        case RelabelStep::Op::Delete:
+            ASSERT_TRUE(table.Delete(step.label.number));
+            break;
+        case RelabelStep::Op::Clear:
+            ASSERT_TRUE(table.Store(LabelTable::kClearTable, {}));
+            break;
+        }
+    }
+    EXPECT_EQ(boundedWalk(), c.walked);
+    std::vector<int> visited;
+    table.ForEachLabel(
+        [&](const LabelInfo& l) { visited.push_back(l.get(LabelInfo::kLabelNumber)); });
+    EXPECT_EQ(visited, c.walked);
+    for (const int number : c.findable) {
+        const LabelInfo* label = table.Find(number);
+        ASSERT_NE(label, nullptr) << number;
+        EXPECT_EQ(label->get(LabelInfo::kLabelNumber), number);
+    }
+    EXPECT_EQ(table.ClientCount(), c.clients);
+    EXPECT_EQ(table.PartyLineCount(), c.partyLines);
+    EXPECT_EQ(table.FixedGroupCount(), c.fixedGroups);
+}
+
+// 10000 starts at client index 5 and 10001 at client index 7.
+const Label kAt5{.number = 10000, .index = 5};
+const Label kOther{.number = 10001, .index = 7};
+
+Label at(Label l, int index) {
+    l.index = index;
+    return l;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, RelabelTest,
+    ::testing::Values(
+        RelabelCase{"MoveIndexDown",
+                    {put(kAt5), put(kOther), put(at(kAt5, 2))},
+                    {10000, 10001},
+                    {10000, 10001},
+                    2},
+        RelabelCase{"MoveIndexUpPastAnother",
+                    {put(kAt5), put(kOther), put(at(kAt5, 9))},
+                    {10001, 10000},
+                    {10000, 10001},
+                    2},
+        RelabelCase{"MoveByClientIndex",
+                    {put(kAt5), put(kOther), put(at(kAt5, 2), 5)},
+                    {10000, 10001},
+                    {10000},
+                    2},
+        RelabelCase{"MoveKindToPartyLine",
+                    {put(kAt5), put(kOther), put({.number = 10000, .kind = 1, .index = 3})},
+                    {10001, 10000},
+                    {10000},
+                    1,
+                    1},
+        RelabelCase{"MoveKindToFixedGroupAndBack",
+                    {put(kAt5), put({.number = 10000, .kind = 2, .index = 3}), put(kAt5)},
+                    {10000},
+                    {10000},
+                    1},
+        RelabelCase{"MoveSystem",
+                    {put(kAt5), put(kOther), put({.number = 10000, .system = 2, .index = 5})},
+                    {10001, 10000},
+                    {10000},
+                    1},
+        RelabelCase{"MoveToRts",
+                    {put(kAt5), put(kOther), put({.number = 10000, .systemClass = 1, .index = 5})},
+                    {10001, 10000},
+                    {10000},
+                    1},
+        RelabelCase{"MoveOutOfRange",
+                    {put(kAt5), put(kOther), put(at(kAt5, 1500))},
+                    {10001},
+                    {10000, 10001},
+                    2},
+        RelabelCase{"MoveToNegativeIndex",
+                    {put(kAt5), put(kOther), put(at(kAt5, -3))},
+                    {10001},
+                    {10000},
+                    2},
+        RelabelCase{"MoveOutOfRangeAndBack",
+                    {put(kAt5), put(kOther), put(at(kAt5, 1500)), put(at(kAt5, 4))},
+                    {10000, 10001},
+                    {10000},
+                    2},
+        RelabelCase{"MoveToAnUnknownSystemClass",
+                    {put(kAt5), put(kOther), put({.number = 10000, .systemClass = 9})},
+                    {10001},
+                    {10000},
+                    1},
+        // The newer label takes the position; the one it displaced stays
+        // findable, and deleting it leaves the newer one in place.
+        RelabelCase{"MoveOntoAnOccupiedIndex",
+                    {put(kAt5), put(kOther), put(at(kAt5, 7))},
+                    {10000},
+                    {10000, 10001},
+                    2},
+        RelabelCase{"DeleteTheDisplacedLabel",
+                    {put(kAt5), put(kOther), put(at(kAt5, 7)), erase(10001)},
+                    {10000},
+                    {10000},
+                    1},
+        RelabelCase{"DisplacedLabelSentAgainTakesItBack",
+                    {put(kAt5), put(kOther), put(at(kAt5, 7)), put(kOther)},
+                    {10001},
+                    {10000, 10001},
+                    2},
+        RelabelCase{"DeleteAfterMove",
+                    {put(kAt5), put(kOther), put(at(kAt5, 2)), erase(10000)},
+                    {10001},
+                    {10001},
+                    1},
+        RelabelCase{"ClearAfterMoves",
+                    {put(kAt5), put(kOther), put(at(kAt5, 2)), put(at(kOther, 1500)), clear(),
+                     put(at(kAt5, 1))},
+                    {10000},
+                    {10000},
+                    1},
+        RelabelCase{"RepeatedMovesBetweenTwoIndexes",
+                    {put(kAt5), put(kOther), put(at(kAt5, 2)), put(at(kAt5, 5)), put(at(kAt5, 2)),
+                     put(at(kOther, 5)), put(at(kOther, 7))},
+                    {10000, 10001},
+                    {10000, 10001},
+                    2}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(LabelTableTest, ThePayloadCannotRenumberOrFreeItsLabel) {
+    store({.number = 10000, .index = 5});
+    for (const int inPayload : {-1, 10009}) {
+        SCOPED_TRACE(inPayload);
+        ASSERT_TRUE(
+            table.Store(10000, make({.number = inPayload, .index = 5, .talk = "Kept"}).view()));
+        const LabelInfo* label = table.Find(10000);
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->get(LabelInfo::kLabelNumber), 10000);
+        EXPECT_EQ(table.Find(10009), nullptr);
+        EXPECT_EQ(walk(0, true), std::vector<int>{10000});
+    }
+    // A new label whose payload carries -1 is still stored under its number.
+    ASSERT_TRUE(table.Store(10003, make({.number = -1, .index = 6}).view()));
+    EXPECT_EQ(walk(0, true), (std::vector<int>{10000, 10003}));
+    store({.number = 10004, .index = 8});
+    EXPECT_EQ(table.SlotIndex(10004), 2) << "slot of 10003 is not handed out again";
+}
+
 // --- edits ---
 
 TEST_F(LabelTableTest, TextSettersCutToTheirFields) {

@@ -22,88 +22,6 @@ ByteList setBytes(const ClientBitSet& set) {
     return {set.bytes().begin(), set.bytes().end()};
 }
 
-// Each response: its log line, the bytes it may fill, what a longer payload
-// does, and which flag it raises.
-struct ResponseCase {
-    const char* name;
-    std::function<bool(MembershipStore&, const ByteList&)> receive;
-    std::function<ByteList(const MembershipStore&)> buffer;
-    std::size_t limit;
-    bool longerIsCut; // else refused whole
-    std::string logLine;
-    enum Flag { Membership, Blocked, Forced } flag;
-};
-
-std::vector<ResponseCase> responseCases() {
-    const auto setOf = [](MembershipSet which) {
-        return [which](const MembershipStore& s) {
-            return setBytes(s.bits(which));
-        };
-    };
-    return {
-        {"party line",
-         [](MembershipStore& s, const ByteList& p) { return s.ReceivePartyLineMembership(p); },
-         [](const MembershipStore& s) {
-             return ByteList(s.partyLine().bytes.begin(), s.partyLine().bytes.end());
-         },
-         10004, false, "{-}: Processing ADMIN_PARTY_LINE_MEMBERSHIP_RESPONSE",
-         ResponseCase::Membership},
-        {"fixed group",
-         [](MembershipStore& s, const ByteList& p) { return s.ReceiveFixedGroupMembership(p); },
-         setOf(MembershipSet::FixedGroup), 125, true,
-         "{-}: Processing ADMIN_FIXED_GROUP_MEMBERSHIP_RESPONSE", ResponseCase::Membership},
-        {"blocked listen",
-         [](MembershipStore& s, const ByteList& p) { return s.ReceiveBlockedListen(p); },
-         setOf(MembershipSet::BlockedListen), 125, true,
-         "{-}: Processing ADMIN_BLOCKED_LISTEN_RESPONSE", ResponseCase::Blocked},
-        {"forced listen",
-         [](MembershipStore& s, const ByteList& p) { return s.ReceiveForcedListen(p); },
-         setOf(MembershipSet::ForcedListen), 125, true,
-         "{-}: Processing ADMIN_FORCED_LISTEN_RESPONSE", ResponseCase::Forced},
-    };
-}
-
-std::array<bool, 3> takeFlags(MembershipStore& s) {
-    return {s.TakeMembershipResponse(), s.TakeBlockedListenResponse(),
-            s.TakeForcedListenResponse()};
-}
-
-TEST(MembershipStore, ResponsesFillTheirBufferAndRaiseTheirFlag) {
-    for (const auto& c : responseCases()) {
-        SCOPED_TRACE(c.name);
-        std::array<bool, 3> onlyMine{};
-        onlyMine[c.flag] = true;
-
-        MembershipStore store;
-        test::LogCapture log;
-        EXPECT_TRUE(c.receive(store, filled(c.limit, 0x5A)));
-        EXPECT_EQ(c.buffer(store), filled(c.limit, 0x5A));
-        EXPECT_EQ(takeFlags(store), onlyMine);
-        EXPECT_EQ(takeFlags(store), (std::array<bool, 3>{}));
-
-        // One byte more: a set takes its own size, the party line refuses it.
-        ByteList longer = filled(c.limit, 0x33);
-        longer.push_back(0x33);
-        EXPECT_EQ(c.receive(store, longer), c.longerIsCut);
-        EXPECT_EQ(c.buffer(store), filled(c.limit, c.longerIsCut ? 0x33 : 0x5A));
-        EXPECT_EQ(takeFlags(store), (c.longerIsCut ? onlyMine : std::array<bool, 3>{}));
-
-        EXPECT_EQ(log.lines(), std::vector<std::string>(2, c.logLine));
-    }
-}
-
-TEST(MembershipStore, ShortSetResponseLeavesTheRestOfTheSet) {
-    MembershipStore store;
-    store.bits(MembershipSet::BlockedListen).setBit(999);
-    ASSERT_TRUE(store.ReceiveBlockedListen(ByteList{0x08, 0x02}));
-    std::vector<int> bits;
-    for (int b = store.bits(MembershipSet::BlockedListen).nextSetBit(-1); b != -1;
-         b = store.bits(MembershipSet::BlockedListen).nextSetBit(b)) {
-        bits.push_back(b);
-    }
-    EXPECT_EQ(bits, (std::vector<int>{3, 9, 999}));
-}
-
 TEST(MembershipStore, NextSetBitWalkOverAReceivedSet) {
     MembershipStore store;
     ByteList payload(125, 0);
@@ -168,6 +86,181 @@ ByteList threeEntryRecord() {
         bytes.insert(bytes.end(), e.begin(), e.end());
     }
     return bytes;
+}
+
+// Each response: its log line, its buffer, a whole answer and broken ones,
+// and which flag it raises.
+struct ResponseCase {
+    const char* name;
+    std::function<bool(MembershipStore&, const ByteList&)> receive;
+    std::function<ByteList(const MembershipStore&)> buffer;
+    std::function<std::string(const MembershipStore&)> refusal;
+    ByteList whole;
+    std::size_t bufferSize;
+    std::string logLine;
+    enum Flag { Membership, Blocked, Forced } flag;
+};
+
+ByteList partyLineRecord(std::uint16_t count, std::size_t size, std::uint8_t fill) {
+    ByteList bytes(size, fill);
+    if (size >= 4) {
+        bytes[0] = kPartyLine & 0xFF;
+        bytes[1] = kPartyLine >> 8;
+        bytes[2] = static_cast<std::uint8_t>(count & 0xFF);
+        bytes[3] = static_cast<std::uint8_t>(count >> 8);
+    }
+    return bytes;
+}
+
+std::vector<ResponseCase> responseCases() {
+    const auto setOf = [](MembershipSet which) {
+        return [which](const MembershipStore& s) {
+            return setBytes(s.bits(which));
+        };
+    };
+    const auto refusalOf = [](MembershipSet which) {
+        return [which](const MembershipStore& s) {
+            return s.setRefusal(which);
+        };
+    };
+    return {
+        {"party line",
+         [](MembershipStore& s, const ByteList& p) { return s.ReceivePartyLineMembership(p); },
+         [](const MembershipStore& s) {
+             return ByteList(s.partyLine().bytes.begin(), s.partyLine().bytes.end());
+         },
+         [](const MembershipStore& s) { return s.partyLineRefusal(); }, threeEntryRecord(), 10004,
+         "{-}: Processing ADMIN_PARTY_LINE_MEMBERSHIP_RESPONSE", ResponseCase::Membership},
+        {"fixed group",
+         [](MembershipStore& s, const ByteList& p) { return s.ReceiveFixedGroupMembership(p); },
+         setOf(MembershipSet::FixedGroup), refusalOf(MembershipSet::FixedGroup), filled(125, 0x5A),
+         125, "{-}: Processing ADMIN_FIXED_GROUP_MEMBERSHIP_RESPONSE", ResponseCase::Membership},
+        {"blocked listen",
+         [](MembershipStore& s, const ByteList& p) { return s.ReceiveBlockedListen(p); },
+         setOf(MembershipSet::BlockedListen), refusalOf(MembershipSet::BlockedListen),
+         filled(125, 0x5A), 125, "{-}: Processing ADMIN_BLOCKED_LISTEN_RESPONSE",
+         ResponseCase::Blocked},
+        {"forced listen",
+         [](MembershipStore& s, const ByteList& p) { return s.ReceiveForcedListen(p); },
+         setOf(MembershipSet::ForcedListen), refusalOf(MembershipSet::ForcedListen),
+         filled(125, 0x5A), 125, "{-}: Processing ADMIN_FORCED_LISTEN_RESPONSE",
+         ResponseCase::Forced},
+    };
+}
+
+std::array<bool, 3> takeFlags(MembershipStore& s) {
+    return {s.TakeMembershipResponse(), s.TakeBlockedListenResponse(),
+            s.TakeForcedListenResponse()};
+}
+
+ByteList padded(ByteList bytes, std::size_t size) {
+    bytes.resize(size, 0);
+    return bytes;
+}
+
+TEST(MembershipStore, AWholeAnswerFillsItsBufferAndRaisesItsFlag) {
+    for (const auto& c : responseCases()) {
+        SCOPED_TRACE(c.name);
+        std::array<bool, 3> onlyMine{};
+        onlyMine[c.flag] = true;
+
+        MembershipStore store;
+        test::LogCapture log;
+        EXPECT_TRUE(c.receive(store, c.whole));
+        EXPECT_EQ(c.buffer(store), padded(c.whole, c.bufferSize));
+        EXPECT_EQ(c.refusal(store), "");
+        EXPECT_EQ(takeFlags(store), onlyMine);
+        EXPECT_EQ(takeFlags(store), (std::array<bool, 3>{}));
+        EXPECT_EQ(log.lines(), std::vector<std::string>{c.logLine});
+    }
+}
+
+// A broken answer is refused whole: the buffer keeps nothing of it nor of the
+// answer before, the refusal says why, and the flag still tells the waiter.
+TEST(MembershipStore, ABrokenAnswerEmptiesTheBufferAndSaysWhy) {
+    struct Broken {
+        const char* name;
+        bool partyLine; // else a set
+        ByteList payload;
+        std::string why;
+    };
+    const std::vector<Broken> broken = {
+        {"set one byte short", false, filled(124, 0x33), "holds 124 bytes, not the 125"},
+        {"set one byte long", false, filled(126, 0x33), "holds 126 bytes, not the 125"},
+        {"empty set", false, {}, "holds 0 bytes, not the 125"},
+        {"party line one entry short", true, partyLineRecord(3, 24, 0x33),
+         "holds 24 bytes where its 3 entries need 34"},
+        {"party line one byte short", true, partyLineRecord(3, 33, 0x33),
+         "holds 33 bytes where its 3 entries need 34"},
+        {"party line one byte long", true, partyLineRecord(3, 35, 0x33),
+         "holds 35 bytes where its 3 entries need 34"},
+        {"party line head cut", true, ByteList{0x1A, 0x27}, "holds 2 bytes, too few for its head"},
+        {"party line count above the record", true, partyLineRecord(1001, 10014, 0x33),
+         "counts 1001 entries, more than 1000"},
+        {"party line filling the buffer with a wrong count", true,
+         partyLineRecord(0x5A5A, 10004, 0x33), "counts 23130 entries"},
+    };
+    for (const auto& c : responseCases()) {
+        for (const Broken& b : broken) {
+            if (b.partyLine != (c.bufferSize == 10004)) {
+                continue;
+            }
+            SCOPED_TRACE(std::string(c.name) + ": " + b.name);
+            std::array<bool, 3> onlyMine{};
+            onlyMine[c.flag] = true;
+            MembershipStore store;
+            test::LogCapture log;
+            ASSERT_TRUE(c.receive(store, c.whole));
+            takeFlags(store);
+
+            EXPECT_FALSE(c.receive(store, b.payload));
+            EXPECT_EQ(c.buffer(store), ByteList(c.bufferSize, 0));
+            EXPECT_NE(c.refusal(store).find(b.why), std::string::npos) << c.refusal(store);
+            EXPECT_EQ(takeFlags(store), onlyMine);
+            ASSERT_EQ(log.lines().size(), 3u);
+            EXPECT_NE(log.lines()[2].find("ERROR: "), std::string::npos) << log.lines()[2];
+
+            // The next whole answer is taken again and clears the refusal.
+            EXPECT_TRUE(c.receive(store, c.whole));
+            EXPECT_EQ(c.refusal(store), "");
+        }
+    }
+}
+
+TEST(MembershipStore, AShorterPartyLineAnswerLeavesNothingOfTheLongerOneBefore) {
+    MembershipStore store;
+    ASSERT_TRUE(store.ReceivePartyLineMembership(threeEntryRecord()));
+    ByteList one = partyLineRecord(1, 14, 0);
+    ASSERT_TRUE(store.ReceivePartyLineMembership(one));
+    // The slot a new entry takes holds no bytes of the earlier answer.
+    ASSERT_TRUE(store.AddPartyLineMember(9, MembershipMode::Talk));
+    ByteList expected = partyLineRecord(2, 24, 0);
+    expected[14] = 9;
+    expected[16] = 1;
+    EXPECT_EQ(store.PartyLineUpdate(kPartyLine).bytes, expected);
+}
+
+TEST(MembershipStore, APartyLineAnswerServesOnlyTheCycleItWasAskedFor) {
+    struct Case {
+        const char* name;
+        ByteList answer;
+        std::uint16_t requested;
+        std::string problem;
+    };
+    const std::vector<Case> cases = {
+        {"the requested party line", threeEntryRecord(), kPartyLine, ""},
+        {"another party line", threeEntryRecord(), kPartyLine + 1,
+         "the membership answer is for party line label 10010, not the requested 10011"},
+        {"a refused answer", partyLineRecord(3, 20, 0), kPartyLine,
+         "the party line membership answer holds 20 bytes where its 3 entries need 34"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MembershipStore store;
+        test::LogCapture log;
+        store.ReceivePartyLineMembership(c.answer);
+        EXPECT_EQ(store.partyLineAnswerProblem(c.requested), c.problem);
+    }
 }
 
 TEST(MembershipStore, RemovalMovesTheLastEntryIntoTheGap) {

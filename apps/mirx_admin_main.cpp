@@ -46,7 +46,9 @@ int main(int argc, char** argv) {
     shell::QSettingsStore settings(options.profile);
     const shell::Locks locks = shell::applyStartupOptions(options, settings);
     if (options.debugLog) {
-        log::openLogFile(options.programDirectory);
+        if (const auto folder = log::logFolder(options.programDirectory)) {
+            log::openLogFile(*folder);
+        }
     }
 
     model::Mirror mirror;

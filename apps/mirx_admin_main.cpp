@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
     std::optional<commandfiles::CCommandFiles> commandFiles;
     commandFiles.emplace(commandfiles::commandFilesFolder(options.programDirectory),
                          commandfiles::CommandEnvironment{mirror, &serverLink.requestQueue()},
-                         answerGuard, commandfiles::probeLink(serverLink));
+                         answerGuard, commandfiles::probeLink(serverLink),
+                         commandfiles::SchedulerTiming{}, commandfiles::RanFiles::forCurrentUser());
     shell::ShellContext context{settings,
                                 serverLink,
                                 mirror,

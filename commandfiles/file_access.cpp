@@ -55,18 +55,18 @@ CommandFileBytes readCommandFileBytes(const std::filesystem::path& path, std::si
     CommandFileBytes result;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        result.problem = errno == ELOOP ? "it is a symbolic link, not a regular file"
-                                        : "it cannot be opened for reading: " + systemText(errno);
+        result.problem = errno == ELOOP ? "a symbolic link, not a regular file"
+                                        : "cannot be opened for reading: " + systemText(errno);
         return result;
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        result.problem = "its state cannot be read: " + systemText(errno);
+        result.problem = "cannot be examined: " + systemText(errno);
         ::close(fd);
         return result;
     }
     if (!S_ISREG(info.st_mode)) {
-        result.problem = "it is not a regular file";
+        result.problem = "not a regular file";
         ::close(fd);
         return result;
     }
@@ -79,7 +79,7 @@ CommandFileBytes readCommandFileBytes(const std::filesystem::path& path, std::si
             continue;
         }
         if (got < 0) {
-            result.problem = "it cannot be read: " + systemText(errno);
+            result.problem = "cannot be read: " + systemText(errno);
             result.head.clear();
             break;
         }

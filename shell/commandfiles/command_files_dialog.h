@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QTimer>
 
+class QLabel;
 class QPushButton;
 class QSortFilterProxyModel;
 class QTableView;
@@ -55,6 +56,9 @@ public:
     QTableView* list() const { return list_; }
     CommandFilesModel* model() const { return model_; }
     QPushButton* closeButton() const { return close_; }
+    // Why the files are not run here (another runner holds the folder);
+    // hidden while this console runs them.
+    QLabel* notice() const { return notice_; }
 
     void done(int result) override;
 
@@ -67,6 +71,7 @@ private:
     CommandFilesModel* model_ = nullptr;
     QSortFilterProxyModel* sorted_ = nullptr;
     QTableView* list_ = nullptr;
+    QLabel* notice_ = nullptr;
     QPushButton* close_ = nullptr;
     QTimer refresh_;
     bool closed_ = false;

@@ -227,6 +227,10 @@ void CCommandFiles::scanEntry(const std::string& name) {
     }
     if (const auto kept = ranBefore_.find(name); kept != ranBefore_.end()) {
         if (kept->second == *stamp) {
+            // The folder may have become writable since.
+            if (!remover_(path)) {
+                ranBefore_.erase(kept);
+            }
             return;
         }
         ranBefore_.erase(kept);

@@ -169,7 +169,9 @@ public:
     explicit UpdateLock(const fs::path& file) {
         const fs::path path = file.string() + ".lock";
         fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        error_ = fd_ < 0 ? errno : 0;
         if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
+            error_ = errno;
             ::close(fd_);
             fd_ = -1;
         }
@@ -182,9 +184,11 @@ public:
     UpdateLock(const UpdateLock&) = delete;
     UpdateLock& operator=(const UpdateLock&) = delete;
     bool held() const { return fd_ >= 0; }
+    int error() const { return error_; }
 
 private:
     int fd_ = -1;
+    int error_ = 0;
 };
 
 } // namespace
@@ -251,7 +255,10 @@ bool RanFiles::save(const std::set<RanFile>& add, const std::string& dropFolder,
     const UpdateLock lock(*file_);
     const fs::path temporary = file_->string() + ".new";
     bool saved = false;
-    int error = 0;
+    int error = made ? made.value() : 0;
+    if (!made && !lock.held()) {
+        error = lock.error();
+    }
     if (!made && lock.held()) {
         std::set<RanFile> merged = load(*file_);
         std::erase_if(merged, [&](const RanFile& f) {
@@ -261,21 +268,24 @@ bool RanFiles::save(const std::set<RanFile>& add, const std::string& dropFolder,
         merged.insert(add.begin(), add.end());
         const int fd =
             ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-        saved = fd >= 0 && writeAll(fd, format(merged)) && ::fsync(fd) == 0;
-        error = errno;
-        if (fd >= 0) {
+        if (fd < 0) {
+            error = errno;
+        } else {
+            saved = writeAll(fd, format(merged)) && ::fsync(fd) == 0;
+            error = saved ? 0 : errno;
             ::close(fd);
+            if (saved && ::rename(temporary.c_str(), file_->c_str()) != 0) {
+                saved = false;
+                error = errno;
+            }
+            if (!saved) {
+                ::unlink(temporary.c_str());
+            }
         }
-        saved = saved && ::rename(temporary.c_str(), file_->c_str()) == 0;
-        error = saved ? 0 : (error != 0 ? error : errno);
         if (saved) {
             merged.insert(files_.begin(), files_.end());
             files_ = std::move(merged);
-        } else {
-            ::unlink(temporary.c_str());
         }
-    } else {
-        error = made ? made.value() : errno;
     }
     saveError_ =
         saved ? std::string() : "cannot write " + file_->string() + ": " + std::strerror(error);

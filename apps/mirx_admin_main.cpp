@@ -48,7 +48,9 @@ int main(int argc, char** argv) {
     shell::QSettingsStore settings(options.profile);
     const shell::Locks locks = shell::applyStartupOptions(options, settings);
     if (options.debugLog) {
-        log::openLogFile(options.programDirectory);
+        if (const auto folder = log::logFolder(options.programDirectory)) {
+            log::openLogFile(*folder);
+        }
     }
 
     link::LinkServices services = link::programServices(settings, link::ownCommandLine(argc, argv));
@@ -65,7 +67,8 @@ int main(int argc, char** argv) {
     std::optional<commandfiles::CCommandFiles> commandFiles;
     commandFiles.emplace(commandfiles::commandFilesFolder(options.programDirectory),
                          commandfiles::CommandEnvironment{mirror, &serverLink.requestQueue()},
-                         answerGuard, commandfiles::probeLink(serverLink));
+                         answerGuard, commandfiles::probeLink(serverLink),
+                         commandfiles::SchedulerTiming{}, commandfiles::RanFiles::forCurrentUser());
     shell::ShellContext context{settings,
                                 serverLink,
                                 mirror,

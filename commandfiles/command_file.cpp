@@ -1,6 +1,7 @@
 #include "commandfiles/command_file.h"
 
 #include "commandfiles/calendar.h"
+#include "commandfiles/file_access.h"
 #include "core/debug_log.h"
 #include "core/message_ids.h"
 #include "core/message_queue.h"
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <fstream>
 #include <utility>
 
 namespace mirx::commandfiles {
@@ -332,20 +332,13 @@ bool CCommandFile::readText() {
         bytes_ = {};
         return true;
     }
-    std::ifstream file(folder_ / fileName_, std::ios::binary);
-    if (!file) {
+    const CommandFileBytes file = readCommandFileBytes(folder_ / fileName_, kMaxFileBytes);
+    if (!file.problem.empty()) {
         log::print("CCommandFile::GetNextLine: ERROR: Unable to open command file for reading: %s",
                    fileName_.c_str());
         return false;
     }
-    // One byte more than is used tells whether the file was longer.
-    std::vector<std::uint8_t> head(kMaxFileBytes + 1);
-    file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    if (file.bad()) {
-        return false;
-    }
-    head.resize(static_cast<std::size_t>(file.gcount()));
-    text_ = CommandText::decode(head, head.size(), kMaxFileBytes, kTextUnits);
+    text_ = CommandText::decode(file.head, file.head.size(), kMaxFileBytes, kTextUnits);
     return true;
 }
 

@@ -13,6 +13,10 @@ bool isDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
 
+bool isLineEnd(char16_t c) {
+    return c == CommandText::kCarriageReturn || c == CommandText::kLineFeed || c == 0;
+}
+
 } // namespace
 
 CommandText CommandText::decode(std::span<const std::uint8_t> bytes, std::size_t fileBytes,
@@ -40,11 +44,10 @@ CommandText CommandText::decode(std::span<const std::uint8_t> bytes, std::size_t
     if (cut) {
         // A line cut in the middle could still parse, as another command
         // (a shorter login name, a date without its year): drop it whole.
-        const auto lastEnd =
-            std::find(text.units_.rbegin(), text.units_.rend() - 1, kCarriageReturn);
+        const auto lastEnd = std::find_if(text.units_.rbegin(), text.units_.rend() - 1,
+                                          [](char16_t c) { return isLineEnd(c); });
         if (lastEnd != text.units_.rend() - 1) {
-            const auto keep = static_cast<std::size_t>(text.units_.rend() - lastEnd) + 1;
-            text.units_.resize(std::min(keep, text.units_.size()));
+            text.units_.resize(static_cast<std::size_t>(text.units_.rend() - lastEnd));
         }
     }
     text.truncated_ = cut;
@@ -61,11 +64,14 @@ std::optional<std::u16string_view> CommandText::nextLine() {
         const std::size_t start = readPosition_;
         std::size_t end = start;
         // The end mark stops this at endPosition_ at the latest.
-        while (units_[end] != 0 && units_[end] != kCarriageReturn) {
+        while (!isLineEnd(units_[end])) {
             ++end;
         }
-        units_[end] = 0;
-        readPosition_ = end + 2;
+        std::size_t next = end + 1;
+        if (units_[end] != kLineFeed && next < endPosition_ && units_[next] == kLineFeed) {
+            ++next;
+        }
+        readPosition_ = next;
         ++lineNumber_;
         if (end > start && units_[start] == u';') {
             continue;

@@ -15,12 +15,14 @@
 namespace mirx::commandfiles {
 
 // The file's text as 16-bit units: the byte-order mark, the text, and one
-// carriage return as end mark. Lines are cut in place: each line end becomes
-// a NUL, so a second pass over the same text finds the same lines.
+// carriage return as end mark. A line ends at CR LF, at LF alone (files
+// written on Linux), at a lone CR or at a NUL; the text is never changed, so
+// a second pass finds the same lines.
 class CommandText {
 public:
     static constexpr char16_t kByteOrderMark = 0xFEFF;
     static constexpr char16_t kCarriageReturn = 0x000D;
+    static constexpr char16_t kLineFeed = 0x000A;
 
     // `bytes`: the first bytes of the file (at most `maxBytes` are used);
     // `fileBytes`: the file's full size, which tells whether it was cut.
@@ -31,8 +33,8 @@ public:
                               std::size_t maxBytes, std::size_t maxUnits);
 
     // The next line that is not a comment (first unit ';'), or nothing at
-    // the end. A line runs to the first NUL or carriage return; the unit
-    // after that end is skipped unread (the LF of CR LF).
+    // the end. A line runs to the first CR, LF or NUL; a CR or NUL with an LF
+    // right after it is one line end.
     std::optional<std::u16string_view> nextLine();
     // Back to the first line.
     void rewind();

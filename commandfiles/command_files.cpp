@@ -8,31 +8,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace mirx::commandfiles {
 namespace {
 
 namespace fs = std::filesystem;
-
-// 100 ns units from 1601-01-01 to 1970-01-01.
-constexpr std::int64_t kUnixEpochInFileTime = 116444736000000000LL;
-
-std::int64_t fileTimeOf(const timespec& time) {
-    return kUnixEpochInFileTime + static_cast<std::int64_t>(time.tv_sec) * 10000000 +
-           time.tv_nsec / 100;
-}
-
-std::optional<std::int64_t> lastWriteTimeOf(const fs::path& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return std::nullopt;
-    }
-    return fileTimeOf(info.st_mtim);
-}
 
 // The "*.txt" pattern, in any letter case as the pattern matched where the
 // format comes from.
@@ -45,6 +25,8 @@ bool isCommandFileName(const std::string& name) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return end == ".txt";
 }
+
+constexpr int kMaxRereads = 8;
 
 unsigned long low32(std::int64_t value) {
     return static_cast<unsigned long>(static_cast<std::uint64_t>(value) & 0xFFFFFFFFu);
@@ -102,7 +84,7 @@ std::string commandKindWords(CommandKind kind) {
 }
 
 CCommandFiles::CCommandFiles(fs::path folder, CommandEnvironment environment, AnswerGuard& guard,
-                             LinkProbe link, SchedulerTiming timing)
+                             LinkProbe link, SchedulerTiming timing, RanFiles ranFiles)
     : folder_(std::move(folder))
     , environment_(environment)
     , guard_(guard)
@@ -112,7 +94,9 @@ CCommandFiles::CCommandFiles(fs::path folder, CommandEnvironment environment, An
         std::error_code error;
         fs::remove(path, error);
         return error;
-    }) {}
+    })
+    , lock_(folder_)
+    , ranFiles_(std::move(ranFiles)) {}
 
 CCommandFiles::~CCommandFiles() {
     for (const Entry& entry : files_) {
@@ -131,7 +115,49 @@ bool CCommandFiles::TakeChanged() {
 
 // --- the folder ---
 
+// False while another runner holds the folder (or it has none to lock).
+bool CCommandFiles::takeFolder() {
+    const bool wasHeld = lock_.held();
+    const FolderLock::State state = lock_.tryTake();
+    if (state == FolderLock::State::Held) {
+        if (!wasHeld) {
+            // Another runner may have remembered files meanwhile.
+            ranFiles_.reload();
+            if (!folderNotice_.empty()) {
+                log::print("CCommandFiles: '%s': taken over from the other runner",
+                           folder_.c_str());
+                folderNotice_.clear();
+                changed_ = true;
+                if (observer_ != nullptr) {
+                    observer_->folderTaken();
+                }
+            }
+        }
+        return true;
+    }
+    std::error_code error;
+    if (state == FolderLock::State::Unavailable && !fs::is_directory(folder_, error)) {
+        return false; // no folder: nothing to run, silently
+    }
+    const std::string notice = state == FolderLock::State::Busy
+                                   ? "The command files folder is " + lock_.reason() +
+                                         "; its files are left to that runner."
+                                   : "The command files are not run: " + lock_.reason() + ".";
+    if (notice != folderNotice_) {
+        folderNotice_ = notice;
+        log::print("CCommandFiles: WARNING: %s", notice.c_str());
+        changed_ = true;
+        if (observer_ != nullptr) {
+            observer_->folderBusy(notice);
+        }
+    }
+    return false;
+}
+
 void CCommandFiles::CheckFileUpdates() {
+    if (!takeFolder()) {
+        return;
+    }
     std::error_code error;
     fs::directory_iterator it(folder_, error);
     if (error) {
@@ -140,7 +166,8 @@ void CCommandFiles::CheckFileUpdates() {
     std::vector<std::string> names;
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
         std::error_code typeError;
-        if (!it->is_regular_file(typeError)) {
+        // The entry itself: a link to a folder is passed over as a link.
+        if (it->is_directory(typeError) && !it->is_symlink(typeError)) {
             continue;
         }
         std::string name = it->path().filename().string();
@@ -154,97 +181,164 @@ void CCommandFiles::CheckFileUpdates() {
     // Directory order is arbitrary; by name, discovery order is repeatable.
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
-        if (!scanEntry(name)) {
-            return;
-        }
+        scanEntry(name);
     }
-    if (!error) {
-        std::erase_if(undeleted_, [&names](const auto& kept) {
-            return !std::binary_search(names.begin(), names.end(), kept.first);
-        });
+    if (error) {
+        return;
+    }
+    const auto gone = [&names](const std::string& name) {
+        return !std::binary_search(names.begin(), names.end(), name);
+    };
+    for (Iterator entry = files_.begin(); entry != files_.end();) {
+        const Iterator next = std::next(entry);
+        if (!entry->file->processing() && gone(entry->file->fileName())) {
+            withdraw(entry);
+        }
+        entry = next;
+    }
+    std::erase_if(ranBefore_, [&gone](const auto& kept) { return gone(kept.first); });
+    std::erase_if(passedOver_, [&gone](const auto& kept) { return gone(kept.first); });
+    ranFiles_.forgetMissing(ranFilesFolderKey(folder_), names);
+}
+
+CCommandFiles::Iterator CCommandFiles::findByName(const std::string& name) {
+    return std::find_if(files_.begin(), files_.end(),
+                        [&name](const Entry& entry) { return entry.file->fileName() == name; });
+}
+
+void CCommandFiles::withdraw(Iterator it) {
+    const std::string name = it->file->fileName();
+    log::print("CCommandFiles: '%s' was removed from the folder before it ran; it does not run",
+               name.c_str());
+    files_.erase(it);
+    changed_ = true;
+    if (observer_ != nullptr) {
+        observer_->fileWithdrawn(name);
     }
 }
 
-// False ends the scan: the file could not be opened.
-bool CCommandFiles::scanEntry(const std::string& name) {
+void CCommandFiles::scanEntry(const std::string& name) {
     const fs::path path = folder_ / name;
-    // Non-blocking, so a FIFO swapped in after the listing cannot hang us.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        log::print("CCommandFile::CreateFile: ERROR: Unable to open command file for reading: %s",
-                   name.c_str());
-        return false;
+    const std::optional<FileStamp> stamp = stampOf(path);
+    if (!stamp) {
+        return; // gone since the listing; the next scan withdraws it
     }
-    std::int64_t lastWrite = 0;
-    long size = 0;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0) {
-        lastWrite = fileTimeOf(info.st_mtim);
-        size = static_cast<long>(info.st_size);
-    } else {
-        log::print("GetFileTime failed with %d\n", errno);
+    const Iterator known = findByName(name);
+    if (known != files_.end() && known->stamp == *stamp) {
+        return;
     }
-    ::close(fd);
-
-    const auto known = std::find_if(files_.begin(), files_.end(), [&name](const Entry& entry) {
-        return entry.file->fileName() == name;
-    });
-    if (known == files_.end()) {
-        if (const auto kept = undeleted_.find(name); kept != undeleted_.end()) {
-            if (kept->second == lastWrite) {
-                if (!remover_(path)) {
-                    undeleted_.erase(kept);
-                }
-                return true;
+    if (const auto kept = ranBefore_.find(name); kept != ranBefore_.end()) {
+        if (kept->second == *stamp) {
+            // The folder may have become writable since.
+            if (!remover_(path)) {
+                ranBefore_.erase(kept);
             }
-            undeleted_.erase(kept); // rewritten since it ran: a new file
+            return;
         }
-        addFile(name, lastWrite, size);
-        return true;
+        ranBefore_.erase(kept);
+    }
+    if (const auto kept = passedOver_.find(name); kept != passedOver_.end()) {
+        if (kept->second == *stamp) {
+            return;
+        }
+        passedOver_.erase(kept);
+    }
+    if (known != files_.end() && known->file->processing() && !known->failed) {
+        // Never re-scanned half-way; finish() keeps it on disk for a new run.
+        known->changedOnDisk = true;
+        return;
     }
 
-    Entry& entry = *known;
-    if (entry.file->lastWriteTime() == lastWrite) {
-        return true;
+    CommandFileBytes bytes = readCommandFileBytes(path, CCommandFile::kMaxFileBytes);
+    if (!bytes.problem.empty()) {
+        passedOver_[name] = *stamp;
+        log::print("CCommandFile::CreateFile: WARNING: command file '%s' passed over: %s",
+                   name.c_str(), bytes.problem.c_str());
+        if (known != files_.end()) {
+            files_.erase(known);
+            changed_ = true;
+        }
+        if (observer_ != nullptr) {
+            observer_->filePassedOver(name, bytes.problem);
+        }
+        return;
     }
-    if (entry.file->processing() && !entry.failed) {
-        // Never re-scanned half-way; finish() keeps it on disk for a new run.
-        entry.changedOnDisk = true;
-        return true;
+    const RanFile ran{ranFilesFolderKey(folder_), name, bytes.stamp.size, bytes.stamp.modifiedNs,
+                      bytes.hash};
+    if (ranFiles_.contains(ran)) {
+        ranBefore_[name] = bytes.stamp;
+        if (known != files_.end()) {
+            files_.erase(known);
+            changed_ = true;
+        }
+        const std::string where = ranFiles_.where();
+        log::print("CCommandFiles: '%s' ran before and could not be deleted then; it does not "
+                   "run again (remembered %s)",
+                   name.c_str(), where.c_str());
+        if (!remover_(path)) {
+            ranBefore_.erase(name);
+        }
+        if (observer_ != nullptr) {
+            observer_->fileRanBefore(name, where);
+        }
+        return;
+    }
+    if (known == files_.end()) {
+        addFile(name, std::move(bytes));
+        return;
     }
     // In place, but from the new text: the old text was replaced on disk.
-    entry.file = readFile(name, lastWrite);
-    entry.readAt = lastWrite;
+    Entry& entry = *known;
+    entry.stamp = bytes.stamp;
+    entry.hash = bytes.hash;
+    entry.file = makeFile(name, bytes);
     entry.failed = false;
     entry.changedOnDisk = false;
     changed_ = true;
     if (observer_ != nullptr) {
         observer_->fileRescanned(*entry.file);
     }
-    return true;
 }
 
-std::unique_ptr<CCommandFile> CCommandFiles::readFile(const std::string& name,
-                                                      std::int64_t lastWrite) {
-    auto file = std::make_unique<CCommandFile>(folder_, name, lastWrite);
+std::unique_ptr<CCommandFile> CCommandFiles::makeFile(const std::string& name,
+                                                      CommandFileBytes& bytes) {
+    auto file = std::make_unique<CCommandFile>(name, std::move(bytes.head));
+    file->setLastWriteTime(fileTimeOfNs(bytes.stamp.modifiedNs));
     bool finished = false;
     file->ParseCommandFile(environment_, false, finished);
     return file;
 }
 
-void CCommandFiles::addFile(const std::string& name, std::int64_t lastWrite, long size) {
-    std::unique_ptr<CCommandFile> file = readFile(name, lastWrite);
+void CCommandFiles::addFile(const std::string& name, CommandFileBytes bytes) {
+    const long size = static_cast<long>(bytes.stamp.size);
+    const FileStamp stamp = bytes.stamp;
+    const std::uint64_t hash = bytes.hash;
+    std::unique_ptr<CCommandFile> file = makeFile(name, bytes);
     const Iterator position = FindFilePositionByTime(*file);
     if (position == files_.end()) {
         log::print("Add '%s' %ld bytes\n", name.c_str(), size);
     } else {
         log::print("Insert '%s' %ld bytes\n", name.c_str(), size);
     }
-    const Iterator added = files_.insert(position, Entry{std::move(file), lastWrite});
+    const Iterator added = files_.insert(position, Entry{std::move(file), stamp, hash});
     changed_ = true;
     if (observer_ != nullptr) {
         observer_->fileFound(*added->file);
     }
+}
+
+bool CCommandFiles::unchangedOnDisk(Iterator it) {
+    const std::string name = it->file->fileName();
+    const std::optional<FileStamp> stamp = stampOf(folder_ / name);
+    if (!stamp) {
+        withdraw(it);
+        return false;
+    }
+    if (*stamp == it->stamp) {
+        return true;
+    }
+    scanEntry(name);
+    return false;
 }
 
 // Before the first file whose time is later, so equal times keep the order of
@@ -295,6 +389,9 @@ bool CCommandFiles::CheckFileProcessing() {
             return true;
         }
     }
+    // A file that keeps changing under us is looked at again a few times,
+    // then left for the next tick.
+    int rereads = 0;
     for (Iterator it = files_.begin(); it != files_.end();) {
         if (!runnable(*it)) {
             ++it;
@@ -306,6 +403,15 @@ bool CCommandFiles::CheckFileProcessing() {
                    file.fileName().c_str(), low32(due), low32(*now));
         if (due > *now) {
             break;
+        }
+        if (!file.processing() && !unchangedOnDisk(it)) {
+            // Withdrawn or read afresh (perhaps with another time or
+            // place): the list is walked again from its head.
+            if (++rereads > kMaxRereads) {
+                break;
+            }
+            it = files_.begin();
+            continue;
         }
         const Iterator next = std::next(it);
         const Outcome outcome = execute(it);
@@ -368,18 +474,21 @@ void CCommandFiles::finish(Iterator it) {
     const CCommandFile& file = *entry.file;
     const fs::path path = folder_ / file.fileName();
     auto how = SchedulerObserver::Finish::Deleted;
-    const std::optional<std::int64_t> onDisk = lastWriteTimeOf(path);
+    const std::optional<FileStamp> onDisk = stampOf(path);
     std::error_code error;
-    if (entry.changedOnDisk || (onDisk && *onDisk != entry.readAt)) {
+    if (entry.changedOnDisk || (onDisk && *onDisk != entry.stamp)) {
         // What is on disk now never ran: the next scan finds it as new.
         how = SchedulerObserver::Finish::ChangedOnDisk;
         log::print("CCommandFiles: '%s' changed on disk while it ran; kept to be read again",
                    file.fileName().c_str());
     } else if (onDisk && (error = remover_(path))) {
         how = SchedulerObserver::Finish::NotDeleted;
-        undeleted_[file.fileName()] = entry.readAt;
-        log::print("CCommandFiles: ERROR: Unable to delete finished command file '%s': %s",
-                   file.fileName().c_str(), error.message().c_str());
+        ranBefore_[file.fileName()] = entry.stamp;
+        ranFiles_.remember({ranFilesFolderKey(folder_), file.fileName(), entry.stamp.size,
+                            entry.stamp.modifiedNs, entry.hash});
+        log::print("CCommandFiles: ERROR: Unable to delete finished command file '%s': %s; it "
+                   "does not run again: remembered %s",
+                   file.fileName().c_str(), error.message().c_str(), ranFiles_.where().c_str());
     }
     if (observer_ != nullptr) {
         observer_->fileFinished(file, how);

@@ -2,6 +2,9 @@
 
 #include "commandfiles/answer_guard.h"
 #include "commandfiles/command_file.h"
+#include "commandfiles/file_access.h"
+#include "commandfiles/folder_lock.h"
+#include "commandfiles/ran_files.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -24,12 +27,19 @@ class ServerLink;
 // through its timers, mirx-ctl run-command-files from a plain loop).
 //
 // Rules beyond running files in order (docs/command-files.md):
-// - Listing: regular files whose names end in ".txt" in any letter case,
-//   taken in byte order of their names, so files found in the same scan are
-//   discovered, and so ordered among equal times, by name.
+// - One runner per folder: the scheduler works on the folder only while it
+//   holds the folder's lock (FolderLock); otherwise it says who holds it and
+//   tries again on every tick, taking over when the holder ends.
+// - Listing: files whose names end in ".txt" in any letter case, taken in
+//   byte order of their names, so files found in the same scan are
+//   discovered, and so ordered among equal times, by name. Only regular
+//   files are read, never through a link; anything else, or a file that
+//   cannot be read, is passed over with a warning and the other files go on.
+// - A file removed from the folder before it began is withdrawn; one that
+//   changed is read afresh. Both are checked again just before a file runs.
 // - A file whose processing has begun is never re-scanned half-way; if it
 //   changed on disk meanwhile it is not deleted when it finishes but found
-//   again as a new file. A re-scan of a pending file reads its text afresh.
+//   again as a new file.
 // - Answers: one membership or listen request is outstanding at a time
 //   across the console (AnswerGuard); a waiting command completes only with
 //   the answer of its own kind, and an answered file completes before any
@@ -39,8 +49,9 @@ class ServerLink;
 // - No answer within answerTimeoutMs: asked again; after maxTries requests
 //   the file is marked failed, left on disk and passed over, and the files
 //   behind it go on. A failed file that changes on disk is read afresh.
-// - A finished file that cannot be deleted is remembered by name and
-//   last-write time and not run again until it changes or disappears.
+// - A finished file that cannot be deleted is remembered (RanFiles: by
+//   folder, name, size, last-write time and content hash) and never run
+//   again by any runner of this user while it stays as it is.
 // - A valid file without a usable processing time never runs and never
 //   holds back the files behind it; it is shown as a format error.
 //
@@ -105,6 +116,15 @@ public:
     virtual void answerReceived(const CCommandFile&, CommandKind) {}
     virtual void fileFinished(const CCommandFile&, Finish) {}
     virtual void fileFailed(const CCommandFile&) {}
+    // The folder's lock is held by another runner (or cannot be taken), or
+    // was taken again.
+    virtual void folderBusy(const std::string& /*notice*/) {}
+    virtual void folderTaken() {}
+    virtual void filePassedOver(const std::string& /*name*/, const std::string& /*why*/) {}
+    // Removed from the folder before it began: it does not run.
+    virtual void fileWithdrawn(const std::string& /*name*/) {}
+    // Ran before and could not be deleted then: it does not run again.
+    virtual void fileRanBefore(const std::string& /*name*/, const std::string& /*where*/) {}
 };
 
 class CCommandFiles {
@@ -118,15 +138,17 @@ public:
 
     // `environment.requests` is where requests go (the link's request
     // queue); `guard` is the console's one AnswerGuard over
-    // environment.mirror's flags.
+    // environment.mirror's flags; `ranFiles` remembers the files that ran
+    // but could not be deleted (RanFiles::forCurrentUser() for a runner).
     CCommandFiles(std::filesystem::path folder, CommandEnvironment environment, AnswerGuard& guard,
-                  LinkProbe link, SchedulerTiming timing = {});
+                  LinkProbe link, SchedulerTiming timing = {}, RanFiles ranFiles = {});
     ~CCommandFiles();
     CCommandFiles(const CCommandFiles&) = delete;
     CCommandFiles& operator=(const CCommandFiles&) = delete;
 
-    // Scans the folder: new files are read, scanned and placed by time,
-    // changed ones re-scanned in place.
+    // Takes the folder's lock if it can, then scans the folder: new files
+    // are read, scanned and placed by time, changed ones read afresh in
+    // place, removed ones withdrawn.
     void CheckFileUpdates();
     // Runs the due files from the head of the list; true when a command now
     // waits for its answer. While one waits nothing else runs.
@@ -154,6 +176,11 @@ public:
     bool TakeChanged();
 
     std::vector<FileRow> rows() const;
+    // Why this scheduler leaves the folder alone (another runner holds it);
+    // empty while it holds the folder.
+    const std::string& folderNotice() const { return folderNotice_; }
+    bool holdsFolder() const { return lock_.held(); }
+    const RanFiles& ranFiles() const { return ranFiles_; }
     const std::filesystem::path& folder() const { return folder_; }
     AnswerGuard& guard() { return guard_; }
     void setObserver(SchedulerObserver* observer) { observer_ = observer; }
@@ -165,17 +192,24 @@ public:
 private:
     struct Entry {
         std::unique_ptr<CCommandFile> file;
-        // Last-write time when its text was read.
-        std::int64_t readAt = 0;
+        // The file on disk when its text was read.
+        FileStamp stamp;
+        std::uint64_t hash = 0;
         bool failed = false;
         bool changedOnDisk = false;
     };
     using Iterator = std::list<Entry>::iterator;
     enum class Outcome { Waits, Finished, Stopped, Busy };
 
-    bool scanEntry(const std::string& name);
-    std::unique_ptr<CCommandFile> readFile(const std::string& name, std::int64_t lastWrite);
-    void addFile(const std::string& name, std::int64_t lastWrite, long size);
+    bool takeFolder();
+    void scanEntry(const std::string& name);
+    void addFile(const std::string& name, CommandFileBytes bytes);
+    std::unique_ptr<CCommandFile> makeFile(const std::string& name, CommandFileBytes& bytes);
+    Iterator findByName(const std::string& name);
+    void withdraw(Iterator it);
+    // False when the file is gone or changed since it was read (it was
+    // withdrawn or read afresh).
+    bool unchangedOnDisk(Iterator it);
     Iterator FindFilePositionByTime(const CCommandFile& file);
     static bool runnable(const Entry& entry);
     Outcome execute(Iterator it);
@@ -194,10 +228,16 @@ private:
     SchedulerObserver* observer_ = nullptr;
     Remover remover_;
 
+    FolderLock lock_;
+    std::string folderNotice_;
+    RanFiles ranFiles_;
+
     std::list<Entry> files_;
     bool changed_ = false;
-    // Finished but still on disk: name -> last-write time.
-    std::map<std::string, std::int64_t> undeleted_;
+    // Names not run as they stand on disk, until they change: files that
+    // ran before, and files passed over (a warning each).
+    std::map<std::string, FileStamp> ranBefore_;
+    std::map<std::string, FileStamp> passedOver_;
 
     // The file whose request is out (answered_ false) or whose answer has
     // arrived but not yet been used (answered_ true).

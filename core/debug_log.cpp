@@ -1,6 +1,7 @@
 #include "core/debug_log.h"
 
 #include "core/clock.h"
+#include "core/state_folder.h"
 #include "core/utf16.h"
 
 #include <atomic>
@@ -193,18 +194,49 @@ void setDebuggerSink(LineSink* sink) {
 }
 
 std::filesystem::path logFileName(const std::filesystem::path& folder, int year, int month, int day,
-                                  int hour, int minute) {
-    char name[64];
-    std::snprintf(name, sizeof name, "%s_%02d-%02d-%02d_%02d-%02d.txt", "Debug_Log", year, month,
-                  day, hour, minute);
+                                  int hour, int minute, int copy) {
+    char name[80];
+    if (copy > 1) {
+        std::snprintf(name, sizeof name, "%s_%02d-%02d-%02d_%02d-%02d_%d.txt", "Debug_Log", year,
+                      month, day, hour, minute, copy);
+    } else {
+        std::snprintf(name, sizeof name, "%s_%02d-%02d-%02d_%02d-%02d.txt", "Debug_Log", year,
+                      month, day, hour, minute);
+    }
     return folder / name;
+}
+
+std::optional<std::filesystem::path> logFolder(const std::filesystem::path& programDirectory) {
+    if (::access(programDirectory.c_str(), W_OK | X_OK) == 0) {
+        return programDirectory;
+    }
+    const std::optional<std::filesystem::path> state = userStateFolder();
+    if (!state) {
+        print("ERROR:  Unable to create Activity Log file: %s is not writable and %s",
+              programDirectory.c_str(), kNoStateFolderText);
+        return std::nullopt;
+    }
+    if (const std::error_code error = makeStateFolder(*state)) {
+        print("ERROR:  Unable to create Activity Log file: %s (0x%x)", state->c_str(),
+              static_cast<unsigned>(error.value()));
+        return std::nullopt;
+    }
+    return state;
 }
 
 bool openLogFile(const std::filesystem::path& folder) {
     const LocalTime t = clock().localTime();
-    const std::filesystem::path path =
-        logFileName(folder, t.year, t.month, t.day, t.hour, t.minute);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::filesystem::path path;
+    int fd = -1;
+    for (int copy = 1; copy <= kMaxLogFileNames; ++copy) {
+        path = logFileName(folder, t.year, t.month, t.day, t.hour, t.minute, copy);
+        // Exclusive: an existing file, or a link planted under this name,
+        // is never written through.
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) {
+            break;
+        }
+    }
     if (fd < 0) {
         print("ERROR:  Unable to create Activity Log file: %s (0x%x)", path.c_str(),
               static_cast<unsigned>(errno));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -89,15 +90,26 @@ public:
 void setDebuggerSink(LineSink* sink);
 
 // Creates "<folder>/Debug_Log_YYYY-MM-DD_hh-mm.txt" (UTF-16LE with BOM) from
-// the start minute and sends every later message there too. False, with a
-// message on the debugger channel, when the file cannot be created.
+// the start minute and sends every later message there too. The file is
+// new, mode 0600, and never reached through a link: when that name exists
+// (a file or a planted link), "_2", "_3"... are tried before ".txt". False,
+// with a message on the debugger channel, when no file can be created.
 bool openLogFile(const std::filesystem::path& folder);
 void closeLogFile();
 // Path of the open log file; empty when the file channel is off.
 std::filesystem::path logFilePath();
 
-// File name for a log started at `time` in `folder`.
+// How many names openLogFile tries in one folder.
+inline constexpr int kMaxLogFileNames = 100;
+
+// File name for a log started at `time` in `folder`; `copy` above 1 gives
+// the name used when the earlier ones exist.
 std::filesystem::path logFileName(const std::filesystem::path& folder, int year, int month, int day,
-                                  int hour, int minute);
+                                  int hour, int minute, int copy = 1);
+
+// The folder of the log file: `programDirectory` when this user may write
+// there, else the user's state folder (created with mode 0700); nullopt,
+// with an error line, when there is neither.
+std::optional<std::filesystem::path> logFolder(const std::filesystem::path& programDirectory);
 
 } // namespace mirx::log

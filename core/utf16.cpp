@@ -1,6 +1,7 @@
 #include "core/utf16.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace mirx::text {
 namespace {
@@ -141,6 +142,24 @@ void appendUtf16le(std::string& out, std::string_view utf8) {
         out += static_cast<char>(unit & 0xFF);
         out += static_cast<char>(unit >> 8);
     });
+}
+
+std::string visibleText(std::string_view utf8) {
+    std::u16string shown;
+    for (const char16_t c : toUtf16(utf8)) {
+        const bool c0 = c < 0x20 || c == 0x7F;
+        const bool c1 = c >= 0x80 && c <= 0x9F;
+        if (!c0 && !c1) {
+            shown += c;
+            continue;
+        }
+        char escape[8];
+        std::snprintf(escape, sizeof escape, c0 ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(c));
+        for (const char* p = escape; *p != 0; ++p) {
+            shown += static_cast<char16_t>(*p);
+        }
+    }
+    return toUtf8(shown);
 }
 
 } // namespace mirx::text

@@ -22,6 +22,10 @@ std::size_t utf16Length(std::string_view utf8);
 // splitting a character.
 std::string_view prefixWithinUtf16Units(std::string_view utf8, std::size_t maxUnits);
 
+// `utf8` fit for a terminal: control characters shown as escapes (C0 and
+// DEL as \xHH, C1 as \u00HH), invalid UTF-8 as U+FFFD, all else as is.
+std::string visibleText(std::string_view utf8);
+
 // Appends the UTF-16LE bytes of `utf8`, no terminator.
 void appendUtf16le(std::string& out, std::string_view utf8);
 

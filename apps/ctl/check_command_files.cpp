@@ -2,30 +2,16 @@
 
 #include "commandfiles/calendar.h"
 #include "commandfiles/command_file.h"
+#include "commandfiles/file_access.h"
+#include "core/utf16.h"
 #include "model/mirror.h"
 #include "site/scenario.h"
 
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 
 namespace mirx::ctl {
 namespace {
-
-// One byte more than the console reads tells that a file is longer.
-std::optional<std::vector<std::uint8_t>> readHead(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes(commandfiles::CCommandFile::kMaxFileBytes + 1);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
-}
 
 bool isDue(const commandfiles::CCommandFile& file) {
     const auto now = commandfiles::calendarToFileTime(commandfiles::localTimeNow());
@@ -33,13 +19,18 @@ bool isDue(const commandfiles::CCommandFile& file) {
 }
 
 // True when the file is valid.
-bool checkOne(const std::string& name, model::Mirror& mirror, std::ostream& out) {
-    const auto bytes = readHead(name);
-    if (!bytes) {
-        out << name << ": the file cannot be opened for reading\n";
+// What comes from a file, or names it, may hold control characters that a
+// terminal would act on: they are shown as escapes.
+bool checkOne(const std::string& rawName, model::Mirror& mirror, std::ostream& out) {
+    const std::string name = text::visibleText(rawName);
+    commandfiles::CommandFileBytes bytes =
+        commandfiles::readCommandFileBytes(rawName, commandfiles::CCommandFile::kMaxFileBytes);
+    if (!bytes.problem.empty()) {
+        out << name << ": " << bytes.problem << "\n";
         return false;
     }
-    commandfiles::CCommandFile file(std::filesystem::path(name).filename().string(), *bytes);
+    commandfiles::CCommandFile file(std::filesystem::path(rawName).filename().string(),
+                                    std::move(bytes.head));
     commandfiles::CommandEnvironment environment{mirror, nullptr};
     bool finished = false;
     file.ParseCommandFile(environment, false, finished);
@@ -49,7 +40,7 @@ bool checkOne(const std::string& name, model::Mirror& mirror, std::ostream& out)
         if (problem.line > 0) {
             out << ":" << problem.line;
         }
-        out << ": " << problem.message << "\n";
+        out << ": " << text::visibleText(problem.message) << "\n";
     }
     if (file.truncated()) {
         out << name << ": note: longer than the console reads ("
@@ -62,11 +53,11 @@ bool checkOne(const std::string& name, model::Mirror& mirror, std::ostream& out)
         return false;
     }
     out << name << ": valid\n"
-        << "  description:     " << file.description() << "\n"
+        << "  description:     " << text::visibleText(file.description()) << "\n"
         << "  processing time: " << commandfiles::formatCalendarTime(file.processingTime())
         << (isDue(file) ? " (due now)" : "") << "\n";
     for (const commandfiles::PlannedCommand& command : file.plan()) {
-        out << "  line " << command.line << ": " << command.text << "\n";
+        out << "  line " << command.line << ": " << text::visibleText(command.text) << "\n";
     }
     return true;
 }

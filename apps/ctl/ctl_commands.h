@@ -31,6 +31,7 @@ enum ExitCode : int {
     kExitNoPassword = 16,
     kExitCommandFileFailed = 17,
     kExitCommandFileInvalid = 18,
+    kExitFolderInUse = 19,
 };
 
 // The exit status for a failed attempt's error text.

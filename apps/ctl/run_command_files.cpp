@@ -2,6 +2,7 @@
 
 #include "commandfiles/calendar.h"
 #include "core/clock.h"
+#include "core/utf16.h"
 #include "link/server_link.h"
 #include "model/mirror.h"
 
@@ -18,17 +19,24 @@ using commandfiles::CCommandFile;
 using commandfiles::CommandKind;
 using SteadyClock = std::chrono::steady_clock;
 
+// What came from a file or names one goes out with its control
+// characters escaped.
+std::string shown(const std::string& text) {
+    return text::visibleText(text);
+}
+
 // One line per step, stamped with the local time.
 class Reporter final : public commandfiles::SchedulerObserver {
 public:
-    explicit Reporter(std::ostream& out)
-        : out_(out) {}
+    Reporter(std::ostream& out, const commandfiles::CCommandFiles& files)
+        : out_(out)
+        , files_(files) {}
 
     void fileFound(const CCommandFile& file) override { describe("found", file); }
     void fileRescanned(const CCommandFile& file) override { describe("re-read", file); }
     void fileStarted(const CCommandFile& file) override {
         commands_[file.fileName()] = 0;
-        line() << "start '" << file.fileName() << "'\n";
+        line() << "start '" << shown(file.fileName()) << "'\n";
         out_.flush();
     }
     void requestSent(const CCommandFile& file, CommandKind kind) override {
@@ -52,23 +60,49 @@ public:
     }
     void fileFinished(const CCommandFile& file, Finish how) override {
         commands_.erase(file.fileName());
-        const char* outcome = "deleted";
+        std::string outcome = "deleted";
         if (how == Finish::NotDeleted) {
-            outcome = "could not be deleted; it will not run again while it stays unchanged";
+            outcome = "could not be deleted; it does not run again while it stays unchanged "
+                      "(remembered " +
+                      files_.ranFiles().where() + ")";
         } else if (how == Finish::ChangedOnDisk) {
             outcome = "changed on disk while it ran; kept, to run again as a new file";
         }
-        line() << "finished '" << file.fileName() << "': " << outcome << "\n";
+        line() << "finished '" << shown(file.fileName()) << "': " << outcome << "\n";
         out_.flush();
     }
     void fileFailed(const CCommandFile& file) override {
         failed_ = true;
-        line() << "failed '" << file.fileName()
-               << "': " << file.failure().value_or(CCommandFiles::kFailedText) << "\n";
+        line() << "failed '" << shown(file.fileName())
+               << "': " << shown(file.failure().value_or(CCommandFiles::kFailedText)) << "\n";
+        out_.flush();
+    }
+    void folderBusy(const std::string& notice) override {
+        busy_ = true;
+        line() << shown(notice) << "\n";
+        out_.flush();
+    }
+    void folderTaken() override {
+        busy_ = false;
+        line() << "the other runner ended; this one runs the folder now\n";
+        out_.flush();
+    }
+    void filePassedOver(const std::string& name, const std::string& why) override {
+        line() << "passed over '" << shown(name) << "': " << why << "\n";
+        out_.flush();
+    }
+    void fileWithdrawn(const std::string& name) override {
+        line() << "withdrawn '" << shown(name) << "': removed from the folder before it ran\n";
+        out_.flush();
+    }
+    void fileRanBefore(const std::string& name, const std::string& where) override {
+        line() << "not run '" << shown(name)
+               << "': it ran before and could not be deleted (remembered " << where << ")\n";
         out_.flush();
     }
 
     bool anyFailed() const { return failed_; }
+    bool folderBusy() const { return busy_; }
 
 private:
     using CCommandFiles = commandfiles::CCommandFiles;
@@ -86,19 +120,19 @@ private:
     }
 
     std::ostream& command(const CCommandFile& file, int number, CommandKind kind) {
-        return line() << "'" << file.fileName() << "' command " << number << ": "
+        return line() << "'" << shown(file.fileName()) << "' command " << number << ": "
                       << commandfiles::commandKindWords(kind) << ": ";
     }
 
     void describe(const char* what, const CCommandFile& file) {
-        std::ostream& out = line() << what << " '" << file.fileName() << "'";
+        std::ostream& out = line() << what << " '" << shown(file.fileName()) << "'";
         if (!file.description().empty()) {
-            out << " \"" << file.description() << "\"";
+            out << " \"" << shown(file.description()) << "\"";
         }
         if (!file.valid() || !file.processingFileTime()) {
             out << ": Format or ID error\n";
             for (const commandfiles::Problem& problem : file.problems()) {
-                out_ << "    line " << problem.line << ": " << problem.message << "\n";
+                out_ << "    line " << problem.line << ": " << shown(problem.message) << "\n";
             }
         } else {
             out << ": due " << commandfiles::formatCalendarTime(file.processingTime()) << "\n";
@@ -107,8 +141,10 @@ private:
     }
 
     std::ostream& out_;
+    const commandfiles::CCommandFiles& files_;
     std::map<std::string, int> commands_;
     bool failed_ = false;
+    bool busy_ = false;
 };
 
 // Sleeps `span` in slices short enough to notice `stop`.
@@ -137,10 +173,14 @@ int runCommandFiles(link::ServerLink& link, model::Mirror& mirror,
     }
     commandfiles::AnswerGuard guard(mirror.membershipFlags());
     commandfiles::CCommandFiles files(options.folder, {mirror, &link.requestQueue()}, guard,
-                                      commandfiles::probeLink(link), options.timing);
-    Reporter reporter(streams.out);
+                                      commandfiles::probeLink(link), options.timing,
+                                      commandfiles::RanFiles::forCurrentUser());
+    Reporter reporter(streams.out, files);
     files.setObserver(&reporter);
     const auto outcome = [&reporter] {
+        if (reporter.folderBusy()) {
+            return kExitFolderInUse;
+        }
         return reporter.anyFailed() ? kExitCommandFileFailed : kExitOk;
     };
 

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -99,7 +100,12 @@ CCommandFilesDlg::CCommandFilesDlg(ShellContext& context, commandfiles::CCommand
         list_->horizontalHeader()->resizeSection(static_cast<int>(i), kColumns[i].width);
         width += kColumns[i].width;
     }
+    notice_ = new QLabel(group);
+    notice_->setWordWrap(true);
+    notice_->setAccessibleName(tr("Command files folder notice"));
+    notice_->hide();
     auto* groupLayout = new QVBoxLayout(group);
+    groupLayout->addWidget(notice_);
     groupLayout->addWidget(list_);
 
     close_ = new QPushButton(tr("Close"), this);
@@ -123,6 +129,8 @@ CCommandFilesDlg::~CCommandFilesDlg() = default;
 void CCommandFilesDlg::rebuild() {
     files_.TakeChanged();
     model_->setRows(files_.rows());
+    notice_->setText(fromUtf8(files_.folderNotice()));
+    notice_->setVisible(!files_.folderNotice().empty());
 }
 
 void CCommandFilesDlg::refreshTick() {

@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 
+class QLabel;
 class QPushButton;
 class QSortFilterProxyModel;
 class QTableView;
@@ -50,6 +51,9 @@ public:
     QTableView* list() const { return list_; }
     CommandFilesModel* model() const { return model_; }
     QPushButton* closeButton() const { return close_; }
+    // Why the files are not run here (another runner holds the folder);
+    // hidden while this console runs them.
+    QLabel* notice() const { return notice_; }
 
 private:
     void rebuild();
@@ -59,6 +63,7 @@ private:
     CommandFilesModel* model_ = nullptr;
     QSortFilterProxyModel* sorted_ = nullptr;
     QTableView* list_ = nullptr;
+    QLabel* notice_ = nullptr;
     QPushButton* close_ = nullptr;
 };
 

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -68,6 +69,14 @@ protected:
                          "BLOCKED_LISTEN: SET _client.1 from _client.2_\r\n"
                          "FILE_VERSION: 2\r\n");
         write("notime.txt", "DESCRIPTION: someday\r\n");
+        // Terminal controls: a title change, a bell, colour, and C1 CSI as
+        // one 8-bit byte; the file name carries one too.
+        write("ctl\x1b[2J.txt", "DESCRIPTION: \x1b]0;owned\x07 red \x1b[31m \x9b"
+                                "2J\r\n"
+                                "TIME_ABSOLUTE: 14:30:00\r\n"
+                                "NOTE\x1b[1m: x\r\n");
+        std::filesystem::create_symlink(folder_ / "show.txt", folder_ / "link.txt");
+        ::mkfifo((folder_ / "fifo.txt").c_str(), 0600);
         std::ofstream site(folder_ / "site.json");
         writeExport(sim::demoSite(), site);
     }
@@ -148,10 +157,23 @@ TEST_F(CheckCommand, ReportsProblemsOrWhatTheFileWouldDo) {
           "@bad.txt: Format or ID error",
           "@notime.txt: no TIME_ABSOLUTE: or TIME_RELATIVE: line, so the file has no processing "
           "time",
-          "@notime.txt: Format or ID error", "@gone.txt: the file cannot be opened for reading",
-          "@show.txt: valid", "  description:     Evening show",
-          "  processing time: 2024-03-14 14:30:00",
+          "@notime.txt: Format or ID error",
+          "@gone.txt: cannot be opened for reading: No such file or directory", "@show.txt: valid",
+          "  description:     Evening show", "  processing time: 2024-03-14 14:30:00",
           "  line 4: add N016 (Camera 1) to PL02 (Camera) for talk"}},
+        {"control characters are shown as escapes",
+         {"check", "ctl\x1b[2J.txt"},
+         kExitOk,
+         {"@ctl\\x1b[2J.txt: valid",
+          "  description:     \\x1b]0;owned\\x07 red \\x1b[31m \\u009b2J",
+          "  processing time: 2024-03-14 14:30:00",
+          "  line 3: ignored: unknown keyword 'NOTE\\x1b[1m:'"},
+         "no --config given"},
+        {"only regular files are read: no link, no FIFO",
+         {"check", "link.txt", "fifo.txt"},
+         kExitCommandFileInvalid,
+         {"@link.txt: a symbolic link, not a regular file", "@fifo.txt: not a regular file"},
+         "no --config given"},
         {"an unreadable site document",
          {"check", "--config", "missing.json", "show.txt"},
          kExitUsage,
@@ -168,6 +190,9 @@ TEST_F(CheckCommand, ReportsProblemsOrWhatTheFileWouldDo) {
                 (line.starts_with("@") ? (folder_ / "").string() + line.substr(1) : line) + "\n";
         }
         EXPECT_EQ(result.out, expected);
+        for (const char byte : result.out) {
+            EXPECT_TRUE(byte == '\n' || static_cast<unsigned char>(byte) >= 0x20) << int(byte);
+        }
         if (c.err.empty()) {
             EXPECT_EQ(result.err, "");
         } else {

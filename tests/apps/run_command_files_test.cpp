@@ -3,6 +3,7 @@
 #include "apps/ctl/ctl_commands.h"
 #include "apps/ctl/ctl_options.h"
 #include "apps/ctl/run_command_files.h"
+#include "commandfiles/folder_lock.h"
 #include "core/message_ids.h"
 #include "link/mirror_dispatch.h"
 #include "link/server_link.h"
@@ -150,6 +151,23 @@ TEST_F(RunCommandFilesAgainstSim, OnceRunsWhatIsDueAndEnds) {
     stopServer();
     EXPECT_TRUE(site_.blockedListens[8].test(9));
     EXPECT_TRUE(site_.forcedListens[12].test(13));
+}
+
+TEST_F(RunCommandFilesAgainstSim, AFolderHeldByAnotherRunnerIsLeftAloneWithItsOwnStatus) {
+    folder_.write("now.txt", {kLongAgo, "BLOCKED_LISTEN: SET _client.1_ from _client.2_"});
+    commandfiles::FolderLock console(folder_.path());
+    ASSERT_EQ(console.tryTake(), commandfiles::FolderLock::State::Held);
+
+    EXPECT_EQ(run({"run-command-files", "--folder", folder_.path().string(), "--once"}),
+              kExitFolderInUse)
+        << out_.str() << err_.str();
+    EXPECT_EQ(outputLines(),
+              std::vector<std::string>{"The command files folder is in use by process " +
+                                       std::to_string(::getpid()) + " (lock file " +
+                                       console.path().string() +
+                                       "); its files are left to that runner."});
+    EXPECT_EQ(received("ADMIN_BLOCKED_LISTEN_REQUEST"), 0u);
+    EXPECT_TRUE(folder_.has("now.txt"));
 }
 
 TEST_F(RunCommandFilesAgainstSim, AMissingFolderIsAUsageError) {

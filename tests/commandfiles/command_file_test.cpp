@@ -235,11 +235,10 @@ TEST_F(CommandFileTest, ScanPassChecksAndResolvesEveryLine) {
                "party_line: add talk to _client.12_ on _pl.3_"}),
          true,
          {"3: add N013 (Floor) to PL04 (Lighting) for talk"}},
-        {"LF-only line ends make one line",
+        {"LF-only line ends make lines too",
          "DESCRIPTION: one\nTIME_RELATIVE: 0:0:30\nPARTY_LINE: ADD TALK to _client.12_ on _pl.3_\n",
-         false,
-         {},
-         {0}},
+         true,
+         {"3: add N013 (Floor) to PL04 (Lighting) for talk"}},
         {"comment lines, the last one without a line end, are skipped",
          crlf({";BLOCKED_LISTEN: SET nobody from nobody", kTime,
                "BLOCKED_LISTEN: SET _client.1_ from _client.2_"}) +
@@ -455,6 +454,56 @@ TEST_F(CommandFileTest, ProcessingTimeFromTheTimeLine) {
         EXPECT_EQ(file.processingTime(), c.expected);
         EXPECT_EQ(file.processingFileTime(), calendarToFileTime(c.expected));
     }
+}
+
+struct LineEndCase {
+    std::string name;
+    std::string text;
+    std::vector<std::u16string> lines;
+};
+
+// Every line end a file may carry, in 8-bit and UTF-16 text alike.
+TEST(CommandTextLines, CrLfLfAndLoneCrEndALine) {
+    const std::vector<LineEndCase> cases = {
+        {"CR LF", "a b\r\nc\r\n", {u"a b", u"c"}},
+        {"LF alone", "a b\nc\n", {u"a b", u"c"}},
+        {"mixed", "a\r\nb\nc", {u"a", u"b", u"c"}},
+        {"lone CR", "a\rb\r", {u"a", u"b"}},
+        {"CR CR LF leaves one empty line", "a\r\r\nb", {u"a", u"", u"b"}},
+        {"LF CR is two ends", "a\n\rb", {u"a", u"", u"b"}},
+        {"empty lines stay", "\n\na\n", {u"", u"", u"a"}},
+        {"comments skipped under LF", ";x\na\n;y", {u"a"}},
+        {"NUL ends a line like CR", std::string("a\0\nb", 4), {u"a", u"b"}},
+        {"last line without an end", "a\nb", {u"a", u"b"}},
+    };
+    for (const LineEndCase& c : cases) {
+        for (const bool wide : {false, true}) {
+            SCOPED_TRACE(c.name + (wide ? " (UTF-16)" : " (8-bit)"));
+            std::u16string units(c.text.begin(), c.text.end());
+            const Bytes bytes = wide ? utf16WithMark(units) : latin1(c.text);
+            CommandText text = CommandText::decode(bytes, bytes.size(), 20000, 10000);
+            for (int pass = 0; pass < 2; ++pass) {
+                std::vector<std::u16string> lines;
+                while (const auto line = text.nextLine()) {
+                    lines.emplace_back(*line);
+                }
+                EXPECT_EQ(lines, c.lines) << "pass " << pass;
+                text.rewind();
+            }
+        }
+    }
+}
+
+TEST(CommandTextLines, ACutFileEndsAfterItsLastLfToo) {
+    const std::string text = "a\nbb\ncc";
+    const Bytes bytes = latin1(text);
+    CommandText cut = CommandText::decode(bytes, bytes.size() + 1, 20000, 10000);
+    std::vector<std::u16string> lines;
+    while (const auto line = cut.nextLine()) {
+        lines.emplace_back(*line);
+    }
+    EXPECT_TRUE(cut.truncated());
+    EXPECT_EQ(lines, (std::vector<std::u16string>{u"a", u"bb"}));
 }
 
 TEST(Calendar, FileTimeCountsFrom1601AndRejectsImpossibleFields) {

@@ -1,11 +1,15 @@
 #include "core/clock.h"
 #include "core/debug_log.h"
+#include "core/state_folder.h"
+#include "tests/support/env_override.h"
 #include "tests/support/log_capture.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace mirx::log {
 namespace {
@@ -218,6 +222,117 @@ TEST_F(LogFile, MissingFolderIsReportedAndLeavesTheChannelOff) {
     EXPECT_TRUE(capture_.contains(expected)) << capture_.lines().at(0);
     print("still reaches the debugger channel");
     EXPECT_TRUE(capture_.contains("still reaches the debugger channel"));
+}
+
+struct PlantedCase {
+    std::string name;
+    // Names present before the log opens: "link" is a symbolic link to a
+    // file outside, anything else a file of that text.
+    std::vector<std::pair<std::string, std::string>> planted;
+    std::string expectedName;
+};
+
+// Whatever stands under the log's name is neither followed nor replaced.
+TEST_F(LogFile, ANameInUseIsNeverWrittenThrough) {
+    const std::vector<PlantedCase> cases = {
+        {"nothing there", {}, "Debug_Log_2026-12-06_12-50.txt"},
+        {"an earlier log of the same minute",
+         {{"Debug_Log_2026-12-06_12-50.txt", "old log"}},
+         "Debug_Log_2026-12-06_12-50_2.txt"},
+        {"a planted link",
+         {{"Debug_Log_2026-12-06_12-50.txt", "link"}},
+         "Debug_Log_2026-12-06_12-50_2.txt"},
+        {"a file, then a link",
+         {{"Debug_Log_2026-12-06_12-50.txt", "old log"},
+          {"Debug_Log_2026-12-06_12-50_2.txt", "link"}},
+         "Debug_Log_2026-12-06_12-50_3.txt"},
+    };
+    const auto victim = folder_ / "victim";
+    for (const PlantedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto dir = folder_ / "logs";
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        std::ofstream(victim, std::ios::binary) << "victim";
+        for (const auto& [name, what] : c.planted) {
+            if (what == "link") {
+                std::filesystem::create_symlink(victim, dir / name);
+            } else {
+                std::ofstream(dir / name, std::ios::binary) << what;
+            }
+        }
+        ASSERT_TRUE(openLogFile(dir));
+        print("a line");
+        closeLogFile();
+        EXPECT_EQ(readAll(victim), "victim");
+        for (const auto& [name, what] : c.planted) {
+            if (what != "link") {
+                EXPECT_EQ(readAll(dir / name), what);
+            }
+        }
+        const auto log = dir / c.expectedName;
+        EXPECT_NE(readAll(log).find(utf16le("a line")), std::string::npos);
+        struct stat info {};
+        ASSERT_EQ(::lstat(log.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+    }
+}
+
+TEST_F(LogFile, EveryNameTakenIsReported) {
+    for (int copy = 1; copy <= kMaxLogFileNames; ++copy) {
+        std::ofstream(logFileName(folder_, 2026, 12, 6, 12, 50, copy));
+    }
+    EXPECT_FALSE(openLogFile(folder_));
+    EXPECT_TRUE(capture_.contains("ERROR:  Unable to create Activity Log file: " +
+                                  (folder_ / "Debug_Log_2026-12-06_12-50_100.txt").string() +
+                                  " (0x11)"));
+}
+
+struct FolderCase {
+    std::string name;
+    bool programWritable;
+    std::optional<std::string> xdgState; // relative to the test folder
+    std::optional<std::string> home;     // relative to the test folder
+    std::optional<std::string> expected; // relative to the test folder
+};
+
+// Beside the program when it may be written there, else the state folder.
+TEST_F(LogFile, FolderBesideTheProgramElseTheStateFolder) {
+    const std::vector<FolderCase> cases = {
+        {"writable program folder", true, "state", "home", "program"},
+        {"program folder not writable: XDG_STATE_HOME", false, "state", "home", "state/Talbrook"},
+        {"program folder not writable: HOME", false, std::nullopt, "home",
+         "home/.local/state/Talbrook"},
+        {"a relative XDG_STATE_HOME is ignored", false, "", "home", "home/.local/state/Talbrook"},
+        {"neither: no guess", false, std::nullopt, std::nullopt, std::nullopt},
+    };
+    std::filesystem::create_directories(folder_ / "program");
+    for (const FolderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto at = [this](const std::optional<std::string>& relative) {
+            return relative ? std::optional<std::string>(
+                                  relative->empty() ? "state" : (folder_ / *relative).string())
+                            : std::nullopt;
+        };
+        const test::EnvOverride xdg("XDG_STATE_HOME", at(c.xdgState));
+        const test::EnvOverride home("HOME", at(c.home));
+        // A folder that does not exist is not writable, for root too.
+        const auto program = folder_ / (c.programWritable ? "program" : "no-such-program-folder");
+        const auto chosen = logFolder(program);
+        if (!c.expected) {
+            EXPECT_FALSE(chosen);
+            EXPECT_TRUE(capture_.contains(kNoStateFolderText));
+            continue;
+        }
+        ASSERT_TRUE(chosen);
+        EXPECT_EQ(*chosen, folder_ / *c.expected);
+        struct stat info {};
+        ASSERT_EQ(::stat(chosen->c_str(), &info), 0);
+        if (!c.programWritable) {
+            EXPECT_EQ(info.st_mode & 0777, 0700u);
+        }
+    }
 }
 
 TEST_F(LogFile, NothingIsWrittenUntilOpened) {

@@ -15,6 +15,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -115,6 +116,30 @@ private slots:
         }
         QCOMPARE(view.list()->selectionBehavior(), QAbstractItemView::SelectRows);
         QVERIFY(view.list()->showGrid());
+    }
+
+    void aFolderHeldByAnotherRunnerIsNamedUntilItIsTakenOver() {
+        writeFile("rehearsal.txt", kTwoCommands);
+        AnswerGuard otherGuard(fixture_->mirror.membershipFlags());
+        auto other = std::make_unique<CCommandFiles>(
+            files_->folder(), mirx::commandfiles::CommandEnvironment{fixture_->mirror, nullptr},
+            otherGuard, [] { return mirx::commandfiles::LinkView{}; });
+        other->CheckFileUpdates();
+        QVERIFY(!files_->SecondTick());
+
+        CCommandFilesDlg view(fixture_->context(), *files_);
+        view.show();
+        QVERIFY(view.notice()->isVisible());
+        QVERIFY2(
+            view.notice()->text().contains(
+                QStringLiteral("in use by process %1").arg(QCoreApplication::applicationPid())),
+            qPrintable(view.notice()->text()));
+        QCOMPARE(view.list()->model()->rowCount(), 0);
+
+        other.reset();
+        QVERIFY(!files_->SecondTick());
+        QTRY_VERIFY(!view.notice()->isVisible());
+        QCOMPARE(view.list()->model()->rowCount(), 1);
     }
 
     void theMainWindowRunsADueFileToTheEndAndTheOpenViewFollows() {

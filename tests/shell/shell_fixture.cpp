@@ -13,7 +13,7 @@ ShellFixture::ShellFixture()
     services.settings = &store;
     services.model = &dispatch;
     services.domainAccount = [this] {
-        return domainAccount;
+        return link::DomainCheck{domainAccount, domainAccount ? "" : kDomainRefusal};
     };
     link_ = std::make_unique<link::ServerLink>(services);
     context_ = std::make_unique<shell::ShellContext>(

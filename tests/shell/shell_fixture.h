@@ -70,8 +70,10 @@ public:
     model::Mirror mirror;
     link::MirrorDispatch dispatch{mirror};
     ScriptedPrompter prompter;
-    // What the directory check finds for a domain login; nothing = it fails.
+    // What the directory check finds for a domain login; nothing = it fails
+    // with kDomainRefusal.
     std::optional<std::string> domainAccount;
+    static constexpr const char* kDomainRefusal = "The directory check was refused";
     link::ServerLink& link() { return *link_; }
     shell::ShellContext& context() { return *context_; }
 

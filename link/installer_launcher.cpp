@@ -1,5 +1,6 @@
 #include "link/installer_launcher.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -44,6 +45,21 @@ namespace {
 
     ::execv(program, argv);
     failChild(reportFd, errno);
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -126,6 +142,29 @@ std::filesystem::path temporaryRoot() {
         return dir;
     }
     return "/tmp";
+}
+
+std::vector<std::string> withoutPasswordArguments(std::vector<std::string> commandLine) {
+    std::vector<std::string> kept;
+    kept.reserve(commandLine.size());
+    for (std::size_t i = 0; i < commandLine.size(); ++i) {
+        std::string& argument = commandLine[i];
+        if (i > 0) {
+            if (equalsIgnoringCase(argument, kLoginPasswordOption) ||
+                equalsIgnoringCase(argument, kLoginPasswordLongOption)) {
+                ++i; // its value goes too
+                continue;
+            }
+            const std::string_view name =
+                std::string_view(argument).substr(0, std::min(argument.size(), argument.find('=')));
+            if (name.size() < argument.size() &&
+                equalsIgnoringCase(name, kLoginPasswordLongOption)) {
+                continue;
+            }
+        }
+        kept.push_back(std::move(argument));
+    }
+    return kept;
 }
 
 std::vector<std::string> ownCommandLine(int argc, const char* const argv[]) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Starting a downloaded installer so that it outlives the console, which ends
@@ -26,5 +27,15 @@ std::filesystem::path temporaryRoot();
 // running executable (from /proc/self/exe, argv[0] when that is unreadable)
 // followed by argv[1] on.
 std::vector<std::string> ownCommandLine(int argc, const char* const argv[]);
+
+// The console's options whose value is a password.
+inline constexpr std::string_view kLoginPasswordOption = "/login_password";
+inline constexpr std::string_view kLoginPasswordLongOption = "--login-password";
+
+// `commandLine` (program path first) without the password options and their
+// values, "--login-password=VALUE" included; names compared without regard
+// to ASCII case. What an installer is given to restart the console with:
+// it never needs the password, and its own command line is public.
+std::vector<std::string> withoutPasswordArguments(std::vector<std::string> commandLine);
 
 } // namespace mirx::link

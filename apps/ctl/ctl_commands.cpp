@@ -177,6 +177,10 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
     } else {
         password = link::readPassword(store);
     }
+    if ((options.passwordFile || options.passwordStdin) && !options.savePassword) {
+        // The login stores the password it used; this one stays in the run.
+        store.override(std::string(link::kPassword.name), password);
+    }
 
     if (link::readDomainAuthentication(store)) {
         const auto check = link::CheckDomainAccount(link::readDomainSettings(store));

@@ -1,11 +1,15 @@
 #include "shell/settings/command_line.h"
 
 #include "core/utf16.h"
+#include "link/installer_launcher.h"
 #include "link/settings_store.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <istream>
 #include <limits>
 
 namespace mirx::shell {
@@ -20,6 +24,8 @@ enum class Option {
     IpPort,
     LoginName,
     LoginPassword,
+    LoginPasswordFile,
+    LoginPasswordStdin,
     Help,
     Version,
 };
@@ -43,8 +49,14 @@ constexpr std::array kOptions{
     OptionSpelling{"--ip-port", Option::IpPort, true},
     OptionSpelling{"/login_name", Option::LoginName, true},
     OptionSpelling{"--login-name", Option::LoginName, true},
-    OptionSpelling{"/login_password", Option::LoginPassword, true},
-    OptionSpelling{"--login-password", Option::LoginPassword, true},
+    OptionSpelling{link::kLoginPasswordOption, Option::LoginPassword, true},
+    OptionSpelling{link::kLoginPasswordLongOption, Option::LoginPassword, true},
+    OptionSpelling{"/login_password_file", Option::LoginPasswordFile, true},
+    OptionSpelling{"--login-password-file", Option::LoginPasswordFile, true},
+    OptionSpelling{"--password-file", Option::LoginPasswordFile, true},
+    OptionSpelling{"/login_password_stdin", Option::LoginPasswordStdin, false},
+    OptionSpelling{"--login-password-stdin", Option::LoginPasswordStdin, false},
+    OptionSpelling{"--password-stdin", Option::LoginPasswordStdin, false},
     OptionSpelling{"--help", Option::Help, false},
     OptionSpelling{"-h", Option::Help, false},
     OptionSpelling{"--version", Option::Version, false},
@@ -121,6 +133,12 @@ void apply(StartupOptions& options, Option option, std::string_view value) {
     case Option::LoginPassword:
         options.loginPassword = cut(value, kLoginFieldMaxChars);
         break;
+    case Option::LoginPasswordFile:
+        options.loginPasswordFile = std::string(value);
+        break;
+    case Option::LoginPasswordStdin:
+        options.loginPasswordStdin = true;
+        break;
     case Option::Debug:
         options.debug = true;
         break;
@@ -149,9 +167,11 @@ StartupOptions parseCommandLine(std::span<const std::string_view> arguments) {
         options.programDirectory = options.programPath.substr(0, slash);
     }
     std::string relaunch = "\"" + options.programPath + "\"";
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::vector<std::string> relaunched =
+        link::withoutPasswordArguments({arguments.begin(), arguments.end()});
+    for (std::size_t i = 1; i < relaunched.size(); ++i) {
         relaunch += ' ';
-        relaunch += arguments[i];
+        relaunch += relaunched[i];
     }
     options.relaunchCommandLine = cut(relaunch, kRelaunchCommandLineMaxChars);
 
@@ -168,12 +188,19 @@ StartupOptions parseCommandLine(std::span<const std::string_view> arguments) {
         if (spelling == nullptr || (inlineValue && !spelling->takesValue)) {
             continue;
         }
+        const bool secret = spelling->option == Option::LoginPassword;
         if (!spelling->takesValue) {
             apply(options, spelling->option, {});
         } else if (inlineValue) {
             apply(options, spelling->option, *inlineValue);
+            if (secret) {
+                options.secretArguments.emplace_back(i, name.size() + 1);
+            }
         } else if (i + 1 < arguments.size()) {
             apply(options, spelling->option, arguments[++i]);
+            if (secret) {
+                options.secretArguments.emplace_back(i, 0);
+            }
         } else {
             options.warnings.push_back("WARNING: Option " + std::string(name) +
                                        " needs a value; ignored.");
@@ -189,6 +216,51 @@ StartupOptions parseCommandLine(int argc, const char* const* argv) {
         arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
     }
     return parseCommandLine(arguments);
+}
+
+std::string readStartupPassword(StartupOptions& options, std::istream& standardInput) {
+    if (options.loginPasswordFile && options.loginPasswordStdin) {
+        return "the password file and standard input exclude each other";
+    }
+    std::ifstream file;
+    std::istream* in = &standardInput;
+    std::string source = "standard input";
+    if (options.loginPasswordFile) {
+        source = "the password file " + *options.loginPasswordFile;
+        file.open(*options.loginPasswordFile, std::ios::binary);
+        if (!file) {
+            return "cannot read " + source;
+        }
+        in = &file;
+    } else if (!options.loginPasswordStdin) {
+        return {};
+    }
+    std::string line;
+    if (!std::getline(*in, line) && line.empty()) {
+        return "no password in " + source;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    options.loginPassword = cut(line, kLoginFieldMaxChars);
+    return {};
+}
+
+void eraseSecretArguments(const StartupOptions& options, int argc, char** argv) {
+    for (const auto& [index, offset] : options.secretArguments) {
+        if (index >= static_cast<std::size_t>(argc) || argv[index] == nullptr) {
+            continue;
+        }
+        char* text = argv[index];
+        const std::size_t length = std::strlen(text);
+        if (offset < length) {
+            // Through a volatile pointer, so the stores are not elided.
+            volatile char* p = text + offset;
+            for (std::size_t k = offset; k < length; ++k) {
+                *p++ = '\0';
+            }
+        }
+    }
 }
 
 Locks applyStartupOptions(const StartupOptions& options, link::SettingsStore& store) {
@@ -230,7 +302,12 @@ std::string helpText(std::string_view programName) {
             "      and lock both for this run.\n"
             "  /login_password PASSWORD, --login-password PASSWORD\n"
             "      Password stored with /login_name. Other users can see command\n"
-            "      lines; prefer typing it in the login view.\n"
+            "      lines until the program has read it; prefer the two below.\n"
+            "  /login_password_file FILE, --login-password-file FILE,\n"
+            "  --password-file FILE\n"
+            "      Take that password from the first line of FILE.\n"
+            "  /login_password_stdin, --login-password-stdin, --password-stdin\n"
+            "      Take that password from the first line of standard input.\n"
             "  --help, -h\n"
             "      Show this text and exit.\n"
             "  --version\n"
@@ -238,7 +315,8 @@ std::string helpText(std::string_view programName) {
             "\n"
             "Option names are not case-sensitive. The -- forms also accept\n"
             "--option=VALUE. Settings are kept per user in\n"
-            "$XDG_CONFIG_HOME/Talbrook/SystemAdministration.conf.\n";
+            "$XDG_CONFIG_HOME/Talbrook/SystemAdministration.conf (~/.config when\n"
+            "XDG_CONFIG_HOME is not set); without either the program does not start.\n";
     return text;
 }
 

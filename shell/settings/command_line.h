@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <span>
 #include <string>
@@ -29,8 +30,9 @@ struct StartupOptions {
     std::string programPath;
     // The program path up to, not including, its last '/'; empty without one.
     std::string programDirectory;
-    // "\"<program path>\"" and " <argument>" for each further argument, at
-    // most 259 characters: what an update relaunches.
+    // "\"<program path>\"" and " <argument>" for each further argument but
+    // the password options and their values, at most 259 characters: what an
+    // update relaunches.
     std::string relaunchCommandLine;
 
     // Empty values count as not given: an empty address or login name would
@@ -43,6 +45,12 @@ struct StartupOptions {
     std::uint16_t ipPort = 0;
     std::optional<std::string> loginName;
     std::optional<std::string> loginPassword;
+    // Where readStartupPassword() takes the password from instead.
+    std::optional<std::string> loginPasswordFile;
+    bool loginPasswordStdin = false;
+    // Where a password given on the command line sits in argv: argument
+    // index and the offset of the value in it (after "=" in --opt=value).
+    std::vector<std::pair<std::size_t, std::size_t>> secretArguments;
 
     bool help = false;
     bool version = false;
@@ -53,6 +61,17 @@ struct StartupOptions {
 // `arguments` is argv as given, the program path first.
 StartupOptions parseCommandLine(std::span<const std::string_view> arguments);
 StartupOptions parseCommandLine(int argc, const char* const* argv);
+
+// Reads the password named by loginPasswordFile or loginPasswordStdin (its
+// first line, without CR LF or LF, at most 20 characters) into
+// loginPassword. Empty on success or when neither was given, else what went
+// wrong.
+std::string readStartupPassword(StartupOptions& options, std::istream& standardInput);
+
+// Overwrites with NUL bytes the password values recorded in
+// options.secretArguments, in argv itself: /proc/<pid>/cmdline, and so ps,
+// no longer shows them. Call once the values have been copied.
+void eraseSecretArguments(const StartupOptions& options, int argc, char** argv);
 
 // Which fields of the connection settings and login views the command line
 // has fixed for this run.

@@ -36,7 +36,12 @@ constexpr std::uint32_t kServerId = 0x364D4602;
 const std::uint32_t kServer561 = AppVersion{5, 6, 1, 0, kPlatformLinux, 0}.pack();
 const std::uint32_t kConsoleVersion = AppVersion{1, 2, 3, 45, kConsolePlatform, 0}.pack();
 const std::uint32_t kNewVersion = AppVersion{6, 1, 0, 0, kConsolePlatform, 0}.pack();
-const std::vector<std::string> kRelaunch{"/opt/mirx/mirx-admin", "/Profile", "Site A"};
+// The console's command line, and what of it an installer receives.
+const std::vector<std::string> kRelaunch{
+    "/opt/mirx/mirx-admin", "/Profile", "Site A",  "/login_name",       "ops",
+    "/login_password",      "s3cret",   "--debug", "--login-password=x"};
+const std::vector<std::string> kRelaunchPassedOn{"/opt/mirx/mirx-admin", "/Profile", "Site A",
+                                                 "/login_name",          "ops",      "--debug"};
 constexpr const char* kPeer = "10.0.0.7:4001";
 
 template <typename Record>
@@ -398,9 +403,11 @@ struct LaunchCase {
 
 TEST(UpdateExchange, DownloadsEveryComponentAndStartsTheInstaller) {
     const LaunchCase cases[] = {
-        {"mode 2 gets our command line", kLaunchInstallerWithCommandLine, true, kRelaunch},
+        {"mode 2 gets our command line but the password", kLaunchInstallerWithCommandLine, true,
+         kRelaunchPassedOn},
         {"mode 1 gets no arguments", kLaunchInstaller, true, {}},
-        {"failed start still ends the console", kLaunchInstallerWithCommandLine, false, kRelaunch},
+        {"failed start still ends the console", kLaunchInstallerWithCommandLine, false,
+         kRelaunchPassedOn},
     };
     for (const LaunchCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -773,6 +780,49 @@ TEST(DownloadFolderName, ShowsVersionAndTickInHex) {
     EXPECT_EQ(downloadFolderName(0x61000050, 0x1234), "MSA_Update_0x61000050_(00001234)");
     EXPECT_EQ(downloadFolderName(0, 0xFFFFFFFF), "MSA_Update_0x00000000_(ffffffff)");
 }
+
+// ------------------------------------------------------------------ passwords
+
+struct PasswordArgumentsCase {
+    const char* what;
+    std::vector<std::string> line;
+    std::vector<std::string> passedOn;
+};
+
+class PasswordArguments : public ::testing::TestWithParam<PasswordArgumentsCase> {};
+
+TEST_P(PasswordArguments, NeverReachTheInstaller) {
+    EXPECT_EQ(withoutPasswordArguments(GetParam().line), GetParam().passedOn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PasswordArguments,
+    ::testing::Values(
+        PasswordArgumentsCase{
+            "SlashForm", {"/p", "/login_password", "pw", "/Debug"}, {"/p", "/Debug"}},
+        PasswordArgumentsCase{"DashForm", {"/p", "--login-password", "pw"}, {"/p"}},
+        PasswordArgumentsCase{"InlineValue", {"/p", "--login-password=pw", "x"}, {"/p", "x"}},
+        PasswordArgumentsCase{"InlineEmptyValue", {"/p", "--login-password=", "x"}, {"/p", "x"}},
+        PasswordArgumentsCase{
+            "AnyCase", {"/p", "/LOGIN_Password", "pw", "--Login-Password=pw"}, {"/p"}},
+        PasswordArgumentsCase{"LastWithoutValue", {"/p", "x", "/login_password"}, {"/p", "x"}},
+        PasswordArgumentsCase{
+            "ValueLooksLikeAnOption", {"/p", "/login_password", "/Debug", "y"}, {"/p", "y"}},
+        PasswordArgumentsCase{
+            "TwoPasswords",
+            {"/p", "/login_password", "a", "/Profile", "S", "--login-password", "b"},
+            {"/p", "/Profile", "S"}},
+        PasswordArgumentsCase{
+            "SimilarNamesPass",
+            {"/p", "/login_password_file", "f", "/login_name", "n", "--login-passwords", "z"},
+            {"/p", "/login_password_file", "f", "/login_name", "n", "--login-passwords", "z"}},
+        PasswordArgumentsCase{"SlashFormTakesNoInlineValue",
+                              {"/p", "/login_password=pw"},
+                              {"/p", "/login_password=pw"}},
+        PasswordArgumentsCase{
+            "ProgramPathIsKept", {"/login_password", "a"}, {"/login_password", "a"}},
+        PasswordArgumentsCase{"Empty", {}, {}}),
+    [](const auto& tc) { return std::string(tc.param.what); });
 
 } // namespace
 } // namespace mirx::link

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <sstream>
 
 namespace mirx::ctl {
@@ -150,6 +151,10 @@ struct StoredPasswordCase {
     // stays byte for byte as it was.
     std::optional<std::string> stored;
 };
+
+void PrintTo(const StoredPasswordCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class CtlStoredPassword : public CtlAgainstSim,
                           public ::testing::WithParamInterface<StoredPasswordCase> {};

@@ -10,6 +10,7 @@
 #include <ldap.h>
 #include <map>
 #include <netinet/in.h>
+#include <ostream>
 #include <pwd.h>
 #include <sasl/sasl.h>
 #include <sstream>
@@ -229,6 +230,10 @@ struct RefusalCase {
     const char* literalUri = "";
 };
 
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
 class DomainRefusalTest : public DomainLoginTest,
                           public ::testing::WithParamInterface<RefusalCase> {};
 
@@ -342,6 +347,10 @@ struct AuthzCase {
     std::string account;
     bool names;
 };
+
+void PrintTo(const AuthzCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class AuthzIdTest : public ::testing::TestWithParam<AuthzCase> {};
 

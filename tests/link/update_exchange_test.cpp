@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -788,6 +789,10 @@ struct PasswordArgumentsCase {
     std::vector<std::string> line;
     std::vector<std::string> passedOn;
 };
+
+void PrintTo(const PasswordArgumentsCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class PasswordArguments : public ::testing::TestWithParam<PasswordArgumentsCase> {};
 

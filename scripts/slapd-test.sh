@@ -12,6 +12,10 @@
 #       with openssl; StartTLS on the ldap port and an ldaps port):
 #         SLAPD_LDAPS_URI=ldaps://127.0.0.1:<port + 1>
 #         SLAPD_CA_FILE=<the certificate, to trust it>
+#         SLAPD_CLIENT_CERT=<a client certificate for cn=<current user>>
+#         SLAPD_CLIENT_KEY=<its key>
+#       A SASL EXTERNAL bind over TLS with that client certificate maps to DN
+#       as the peer credentials do.
 #       A server already running in DIR is reused. With --owner, the server is
 #       stopped (and DIR removed) once process PID has gone, so a test that is
 #       killed leaves nothing behind. --allow-anonymous lets SASL ANONYMOUS
@@ -87,9 +91,18 @@ EOF
         echo "sasl-secprops none" >>"$dir/slapd.conf"
     fi
     if [ -n "$tls" ]; then
-        make_certificate "$dir"
-        printf 'TLSCertificateFile %s\nTLSCertificateKeyFile %s\n' "$dir/cert.pem" \
-            "$dir/key.pem" >>"$dir/slapd.conf"
+        make_certificate "$dir" "127.0.0.1" "subjectAltName=IP:127.0.0.1" cert.pem key.pem
+        make_certificate "$dir" "$(id -un)" "basicConstraints=critical,CA:FALSE" client-cert.pem \
+            client-key.pem
+        # The self-signed client certificate is its own trust anchor.
+        cat >>"$dir/slapd.conf" <<EOF
+TLSCertificateFile $dir/cert.pem
+TLSCertificateKeyFile $dir/key.pem
+TLSCACertificateFile $dir/client-cert.pem
+TLSVerifyClient allow
+authz-regexp "^cn=$(id -un)\$"
+  "$map_to"
+EOF
     fi
     cat >>"$dir/slapd.conf" <<EOF
 database mdb
@@ -100,12 +113,13 @@ directory $dir/db
 EOF
 }
 
+# make_certificate DIR CN EXTENSION CERT KEY: a self-signed EC certificate.
 make_certificate() {
-    local dir=$1
+    local dir=$1 cn=$2 extension=$3 cert=$4 key=$5
     command -v openssl >/dev/null || die "openssl not found (install the openssl package)"
     openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
-        -subj "/CN=127.0.0.1" -addext "subjectAltName=IP:127.0.0.1" \
-        -keyout "$dir/key.pem" -out "$dir/cert.pem" >/dev/null 2>&1 ||
+        -subj "/CN=$cn" -addext "$extension" \
+        -keyout "$dir/$key" -out "$dir/$cert" >/dev/null 2>&1 ||
         die "openssl could not make a certificate"
 }
 
@@ -176,6 +190,8 @@ start() {
             if [ -n "$tls" ]; then
                 printf 'SLAPD_LDAPS_URI=%s\nSLAPD_CA_FILE=%s\n' "$ldaps" "$dir/cert.pem" \
                     >>"$dir/uris"
+                printf 'SLAPD_CLIENT_CERT=%s\nSLAPD_CLIENT_KEY=%s\n' "$dir/client-cert.pem" \
+                    "$dir/client-key.pem" >>"$dir/uris"
             fi
             [ -z "$owner" ] || watch_owner "$dir" "$owner"
             cat "$dir/uris"

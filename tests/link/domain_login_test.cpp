@@ -91,6 +91,8 @@ public:
     std::string tcpUri() const { return value("SLAPD_LDAP_URI"); }
     std::string ldapsUri() const { return value("SLAPD_LDAPS_URI"); }
     std::string caFile() const { return value("SLAPD_CA_FILE"); }
+    std::string clientCert() const { return value("SLAPD_CLIENT_CERT"); }
+    std::string clientKey() const { return value("SLAPD_CLIENT_KEY"); }
     const std::string& error() const { return error_; }
 
 private:
@@ -128,9 +130,10 @@ private:
     std::uint16_t port_ = 0;
 };
 
-// Two directories: a proper one (TLS with a certificate this process trusts,
-// the current user's peer credentials mapped to uid=<user>) and a lax one
-// (no TLS, SASL ANONYMOUS allowed, the current user mapped to somebody else).
+// Two directories: a proper one (TLS with a certificate this process trusts;
+// the current user's peer credentials, and the client certificate this
+// process presents, mapped to uid=<user>) and a lax one (no TLS, SASL
+// ANONYMOUS allowed, the current user mapped to somebody else).
 class DomainLoginTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -142,7 +145,7 @@ protected:
         started_ = proper_->start("--tls") &&
                    lax_->start("--allow-anonymous --map-to "
                                "uid=someone-else,ou=people,dc=mirx,dc=test") &&
-                   trust(proper_->caFile());
+                   useTls(*proper_);
     }
 
     static void TearDownTestSuite() {
@@ -166,13 +169,22 @@ protected:
     static Slapd& lax() { return *lax_; }
 
 private:
-    // What TLS_CACERT in ldap.conf would do, before any TLS is used.
-    static bool trust(const std::string& caFile) {
+    // What TLS_CACERT, TLS_CERT and TLS_KEY in ldap.conf would do, before
+    // any TLS is used.
+    static bool useTls(const Slapd& s) {
         const int zero = 0;
-        return !caFile.empty() &&
-               ldap_set_option(nullptr, LDAP_OPT_X_TLS_CACERTFILE, caFile.c_str()) ==
-                   LDAP_OPT_SUCCESS &&
-               ldap_set_option(nullptr, LDAP_OPT_X_TLS_NEWCTX, &zero) == LDAP_OPT_SUCCESS;
+        const std::pair<int, std::string> files[] = {
+            {LDAP_OPT_X_TLS_CACERTFILE, s.caFile()},
+            {LDAP_OPT_X_TLS_CERTFILE, s.clientCert()},
+            {LDAP_OPT_X_TLS_KEYFILE, s.clientKey()},
+        };
+        for (const auto& [option, file] : files) {
+            if (file.empty() ||
+                ldap_set_option(nullptr, option, file.c_str()) != LDAP_OPT_SUCCESS) {
+                return false;
+            }
+        }
+        return ldap_set_option(nullptr, LDAP_OPT_X_TLS_NEWCTX, &zero) == LDAP_OPT_SUCCESS;
     }
 
     static inline Slapd* proper_ = nullptr;
@@ -185,15 +197,41 @@ std::string loginUserName() {
     return pw != nullptr ? pw->pw_name : "";
 }
 
-TEST_F(DomainLoginTest, ExternalBindOverLdapiGivesTheLoginUsersName) {
+enum class Server { Proper, Lax, Silent };
+enum class Via { Ldapi, Tcp, Ldaps, Literal };
+
+struct PassCase {
+    const char* what;
+    Via via;
+};
+
+void PrintTo(const PassCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class DomainPassTest : public DomainLoginTest, public ::testing::WithParamInterface<PassCase> {};
+
+// EXTERNAL: the peer credentials of the local socket, or the client
+// certificate over TLS; either way the directory says uid=<user>.
+TEST_P(DomainPassTest, GivesTheLoginUsersName) {
+    const Via via = GetParam().via;
+    const std::string uri = via == Via::Ldapi ? proper().ldapiUri()
+                            : via == Via::Tcp ? proper().tcpUri()
+                                              : proper().ldapsUri();
     LogCapture log;
-    const DomainCheck check = CheckDomainAccount({proper().ldapiUri(), "EXTERNAL"});
+    const DomainCheck check = CheckDomainAccount({uri, "EXTERNAL"});
     ASSERT_TRUE(check.account.has_value()) << check.refusal;
     EXPECT_EQ(*check.account, AccountNameForLogin(loginUserName()));
     EXPECT_FALSE(check.account->empty());
     EXPECT_TRUE(check.refusal.empty());
     EXPECT_TRUE(log.lines().empty()) << ::testing::PrintToString(log.lines());
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, DomainPassTest,
+                         ::testing::Values(PassCase{"LocalSocket", Via::Ldapi},
+                                           PassCase{"StartTls", Via::Tcp},
+                                           PassCase{"Ldaps", Via::Ldaps}),
+                         [](const auto& tc) { return std::string(tc.param.what); });
 
 int answerEmpty(LDAP*, unsigned, void*, void* prompts) {
     for (auto* p = static_cast<sasl_interact_t*>(prompts); p->id != SASL_CB_LIST_END; ++p) {
@@ -216,9 +254,6 @@ TEST_F(DomainLoginTest, TheLaxDirectoryAcceptsAnAnonymousSaslBind) {
     ldap_unbind_ext_s(ld, nullptr, nullptr);
     EXPECT_EQ(rc, LDAP_SUCCESS) << ldap_err2string(rc);
 }
-
-enum class Server { Proper, Lax, Silent };
-enum class Via { Ldapi, Tcp, Ldaps, Literal };
 
 struct RefusalCase {
     const char* what;
@@ -282,11 +317,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The lax directory has no certificate: StartTLS fails, nothing is sent in clear.
         RefusalCase{"PlainLdapWithoutStartTls", Server::Lax, Via::Tcp, "EXTERNAL",
                     "ldap_start_tls_s failed with"},
-        // TLS comes up (StartTLS, or ldaps), and only then the bind fails: over
-        // TCP there are no peer credentials to bind with.
-        RefusalCase{"StartTlsThenNoPeerCredentials", Server::Proper, Via::Tcp, "EXTERNAL",
-                    "ldap_bind_s failed with 0xfffffffa"},
-        RefusalCase{"LdapsThenNoPeerCredentials", Server::Proper, Via::Ldaps, "EXTERNAL",
+        RefusalCase{"UnknownMechanismOverTls", Server::Proper, Via::Ldaps, "NO-SUCH-MECH",
                     "ldap_bind_s failed with 0xfffffffa"},
         // GSSAPI guards itself, so no StartTLS is asked for; without a
         // Kerberos ticket its bind then fails.

@@ -198,7 +198,9 @@ std::string loginUserName() {
 }
 
 enum class Server { Proper, Lax, Silent };
-enum class Via { Ldapi, Tcp, Ldaps, Literal };
+// TcpByName: the TCP port under the name "localhost", which the server's
+// certificate (made for 127.0.0.1) does not name.
+enum class Via { Ldapi, Tcp, TcpByName, Ldaps, Literal };
 
 struct PassCase {
     const char* what;
@@ -282,7 +284,10 @@ TEST_P(DomainRefusalTest, RefusesWithItsOwnText) {
               std::to_string(silent.port());
     } else if (c.via != Via::Literal) {
         const Slapd& s = c.server == Server::Proper ? proper() : lax();
-        uri = c.via == Via::Ldapi ? s.ldapiUri() : c.via == Via::Tcp ? s.tcpUri() : s.ldapsUri();
+        uri = c.via == Via::Ldapi ? s.ldapiUri() : c.via == Via::Ldaps ? s.ldapsUri() : s.tcpUri();
+        if (c.via == Via::TcpByName) {
+            uri.replace(uri.find("127.0.0.1"), 9, "localhost");
+        }
     }
     DomainSettings settings{uri, c.mechanism};
     // Short enough for a test; the rows that wait prove that the wait ends.
@@ -316,6 +321,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "ldap_bind_s failed with 0xfffffffa"},
         // The lax directory has no certificate: StartTLS fails, nothing is sent in clear.
         RefusalCase{"PlainLdapWithoutStartTls", Server::Lax, Via::Tcp, "EXTERNAL",
+                    "ldap_start_tls_s failed with"},
+        RefusalCase{"CertificateForAnotherName", Server::Proper, Via::TcpByName, "EXTERNAL",
                     "ldap_start_tls_s failed with"},
         RefusalCase{"UnknownMechanismOverTls", Server::Proper, Via::Ldaps, "NO-SUCH-MECH",
                     "ldap_bind_s failed with 0xfffffffa"},

@@ -13,9 +13,7 @@ namespace {
 
 std::atomic<bool> g_stop{false};
 
-void onSignal(int) {
-    g_stop.store(true);
-}
+void onSignal(int) { g_stop.store(true); }
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "link/domain_login.h"
 
+#include "core/ascii.h"
 #include "core/debug_log.h"
 #include "core/utf16.h"
 #include "link/login_records.h"
@@ -28,21 +29,7 @@ bool isWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
+using text::equalsIgnoringAsciiCase;
 
 // The user part of a "domain\user" name, up to the first white space, uncut.
 std::string_view accountPart(std::string_view samCompatible) {

@@ -1,5 +1,7 @@
 #include "link/installer_launcher.h"
 
+#include "core/ascii.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -45,21 +47,6 @@ namespace {
 
     ::execv(program, argv);
     failChild(reportFd, errno);
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace
@@ -150,15 +137,15 @@ std::vector<std::string> withoutPasswordArguments(std::vector<std::string> comma
     for (std::size_t i = 0; i < commandLine.size(); ++i) {
         std::string& argument = commandLine[i];
         if (i > 0) {
-            if (equalsIgnoringCase(argument, kLoginPasswordOption) ||
-                equalsIgnoringCase(argument, kLoginPasswordLongOption)) {
+            if (text::equalsIgnoringAsciiCase(argument, kLoginPasswordOption) ||
+                text::equalsIgnoringAsciiCase(argument, kLoginPasswordLongOption)) {
                 ++i; // its value goes too
                 continue;
             }
             const std::string_view name =
                 std::string_view(argument).substr(0, std::min(argument.size(), argument.find('=')));
             if (name.size() < argument.size() &&
-                equalsIgnoringCase(name, kLoginPasswordLongOption)) {
+                text::equalsIgnoringAsciiCase(name, kLoginPasswordLongOption)) {
                 continue;
             }
         }

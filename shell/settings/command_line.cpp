@@ -1,5 +1,6 @@
 #include "shell/settings/command_line.h"
 
+#include "core/ascii.h"
 #include "core/utf16.h"
 #include "link/installer_launcher.h"
 #include "link/settings_store.h"
@@ -62,19 +63,9 @@ constexpr std::array kOptions{
     OptionSpelling{"--version", Option::Version, false},
 };
 
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lowerAscii(x) == lowerAscii(y);
-           });
-}
-
 const OptionSpelling* findOption(std::string_view name) {
     const auto it = std::find_if(kOptions.begin(), kOptions.end(), [&](const OptionSpelling& o) {
-        return equalsIgnoringCase(o.name, name);
+        return text::equalsIgnoringAsciiCase(o.name, name);
     });
     return it == kOptions.end() ? nullptr : &*it;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -31,11 +32,20 @@ std::vector<std::string> ownCommandLine(int argc, const char* const argv[]);
 // The console's options whose value is a password.
 inline constexpr std::string_view kLoginPasswordOption = "/login_password";
 inline constexpr std::string_view kLoginPasswordLongOption = "--login-password";
+// The console's options that read the password from standard input.
+inline constexpr std::array<std::string_view, 3> kLoginPasswordStdinOptions{
+    "/login_password_stdin", "--login-password-stdin", "--password-stdin"};
+// Tells the console to keep the password its profile holds (what the run
+// that was given the password stored) instead of storing an empty one.
+inline constexpr std::string_view kLoginPasswordStoredOption = "/login_password_stored";
 
-// `commandLine` (program path first) without the password options and their
-// values, "--login-password=VALUE" included; names compared without regard
-// to ASCII case. What an installer is given to restart the console with:
-// it never needs the password, and its own command line is public.
+// What an installer is given to restart the console with: `commandLine`
+// (program path first) without the password options and their values
+// ("--login-password=VALUE" included) and without the standard-input ones
+// (an installer's standard input is /dev/null); in their place, once,
+// kLoginPasswordStoredOption. Names are compared without regard to ASCII
+// case. The installer never needs the password, and its command line is
+// public.
 std::vector<std::string> withoutPasswordArguments(std::vector<std::string> commandLine);
 
 } // namespace mirx::link

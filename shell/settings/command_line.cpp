@@ -27,6 +27,7 @@ enum class Option {
     LoginPassword,
     LoginPasswordFile,
     LoginPasswordStdin,
+    LoginPasswordStored,
     Help,
     Version,
 };
@@ -55,9 +56,11 @@ constexpr std::array kOptions{
     OptionSpelling{"/login_password_file", Option::LoginPasswordFile, true},
     OptionSpelling{"--login-password-file", Option::LoginPasswordFile, true},
     OptionSpelling{"--password-file", Option::LoginPasswordFile, true},
-    OptionSpelling{"/login_password_stdin", Option::LoginPasswordStdin, false},
-    OptionSpelling{"--login-password-stdin", Option::LoginPasswordStdin, false},
-    OptionSpelling{"--password-stdin", Option::LoginPasswordStdin, false},
+    OptionSpelling{link::kLoginPasswordStdinOptions[0], Option::LoginPasswordStdin, false},
+    OptionSpelling{link::kLoginPasswordStdinOptions[1], Option::LoginPasswordStdin, false},
+    OptionSpelling{link::kLoginPasswordStdinOptions[2], Option::LoginPasswordStdin, false},
+    OptionSpelling{link::kLoginPasswordStoredOption, Option::LoginPasswordStored, false},
+    OptionSpelling{"--login-password-stored", Option::LoginPasswordStored, false},
     OptionSpelling{"--help", Option::Help, false},
     OptionSpelling{"-h", Option::Help, false},
     OptionSpelling{"--version", Option::Version, false},
@@ -129,6 +132,9 @@ void apply(StartupOptions& options, Option option, std::string_view value) {
         break;
     case Option::LoginPasswordStdin:
         options.loginPasswordStdin = true;
+        break;
+    case Option::LoginPasswordStored:
+        options.keepStoredPassword = true;
         break;
     case Option::Debug:
         options.debug = true;
@@ -258,7 +264,9 @@ Locks applyStartupOptions(const StartupOptions& options, link::SettingsStore& st
     Locks locks;
     if (options.loginName) {
         store.writeString(link::kUserName.name, *options.loginName);
-        store.writeString(link::kPassword.name, options.loginPassword.value_or(std::string()));
+        if (options.loginPassword || !options.keepStoredPassword) {
+            store.writeString(link::kPassword.name, options.loginPassword.value_or(std::string()));
+        }
         locks.loginFieldsLocked = true;
     }
     if (options.ipAddress) {
@@ -299,6 +307,9 @@ std::string helpText(std::string_view programName) {
             "      Take that password from the first line of FILE.\n"
             "  /login_password_stdin, --login-password-stdin, --password-stdin\n"
             "      Take that password from the first line of standard input.\n"
+            "  /login_password_stored, --login-password-stored\n"
+            "      Without one of the three above, keep the stored password with\n"
+            "      /login_name (an update restarts the console so).\n"
             "  --help, -h\n"
             "      Show this text and exit.\n"
             "  --version\n"

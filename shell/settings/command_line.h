@@ -48,6 +48,8 @@ struct StartupOptions {
     // Where readStartupPassword() takes the password from instead.
     std::optional<std::string> loginPasswordFile;
     bool loginPasswordStdin = false;
+    // With a login name but no password: keep the stored one.
+    bool keepStoredPassword = false;
     // Where a password given on the command line sits in argv: argument
     // index and the offset of the value in it (after "=" in --opt=value).
     std::vector<std::pair<std::size_t, std::size_t>> secretArguments;
@@ -81,9 +83,10 @@ struct Locks {
     friend bool operator==(const Locks&, const Locks&) = default;
 };
 
-// Stores what the command line gave (login name with its password, server
-// address, non-zero port). The locks are set even when a write fails: the
-// command line still decides for this run.
+// Stores what the command line gave (login name with its password, or with
+// the stored password kept when asked; server address; non-zero port). The
+// locks are set even when a write fails: the command line still decides for
+// this run.
 Locks applyStartupOptions(const StartupOptions& options, link::SettingsStore& store);
 
 // Usage text for --help, ending in a line feed.

@@ -41,8 +41,9 @@ const std::uint32_t kNewVersion = AppVersion{6, 1, 0, 0, kConsolePlatform, 0}.pa
 const std::vector<std::string> kRelaunch{
     "/opt/mirx/mirx-admin", "/Profile", "Site A",  "/login_name",       "ops",
     "/login_password",      "s3cret",   "--debug", "--login-password=x"};
-const std::vector<std::string> kRelaunchPassedOn{"/opt/mirx/mirx-admin", "/Profile", "Site A",
-                                                 "/login_name",          "ops",      "--debug"};
+const std::vector<std::string> kRelaunchPassedOn{
+    "/opt/mirx/mirx-admin",   "/Profile", "Site A", "/login_name", "ops",
+    "/login_password_stored", "--debug"};
 constexpr const char* kPeer = "10.0.0.7:4001";
 
 template <typename Record>
@@ -784,6 +785,8 @@ TEST(DownloadFolderName, ShowsVersionAndTickInHex) {
 
 // ------------------------------------------------------------------ passwords
 
+constexpr const char* kStored = "/login_password_stored";
+
 struct PasswordArgumentsCase {
     const char* what;
     std::vector<std::string> line;
@@ -804,23 +807,33 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, PasswordArguments,
     ::testing::Values(
         PasswordArgumentsCase{
-            "SlashForm", {"/p", "/login_password", "pw", "/Debug"}, {"/p", "/Debug"}},
-        PasswordArgumentsCase{"DashForm", {"/p", "--login-password", "pw"}, {"/p"}},
-        PasswordArgumentsCase{"InlineValue", {"/p", "--login-password=pw", "x"}, {"/p", "x"}},
-        PasswordArgumentsCase{"InlineEmptyValue", {"/p", "--login-password=", "x"}, {"/p", "x"}},
+            "SlashForm", {"/p", "/login_password", "pw", "/Debug"}, {"/p", kStored, "/Debug"}},
+        PasswordArgumentsCase{"DashForm", {"/p", "--login-password", "pw"}, {"/p", kStored}},
         PasswordArgumentsCase{
-            "AnyCase", {"/p", "/LOGIN_Password", "pw", "--Login-Password=pw"}, {"/p"}},
-        PasswordArgumentsCase{"LastWithoutValue", {"/p", "x", "/login_password"}, {"/p", "x"}},
+            "InlineValue", {"/p", "--login-password=pw", "x"}, {"/p", kStored, "x"}},
         PasswordArgumentsCase{
-            "ValueLooksLikeAnOption", {"/p", "/login_password", "/Debug", "y"}, {"/p", "y"}},
+            "InlineEmptyValue", {"/p", "--login-password=", "x"}, {"/p", kStored, "x"}},
+        PasswordArgumentsCase{
+            "AnyCase", {"/p", "/LOGIN_Password", "pw", "--Login-Password=pw"}, {"/p", kStored}},
+        PasswordArgumentsCase{
+            "LastWithoutValue", {"/p", "x", "/login_password"}, {"/p", "x", kStored}},
+        PasswordArgumentsCase{"ValueLooksLikeAnOption",
+                              {"/p", "/login_password", "/Debug", "y"},
+                              {"/p", kStored, "y"}},
         PasswordArgumentsCase{
             "TwoPasswords",
             {"/p", "/login_password", "a", "/Profile", "S", "--login-password", "b"},
-            {"/p", "/Profile", "S"}},
-        PasswordArgumentsCase{
-            "SimilarNamesPass",
-            {"/p", "/login_password_file", "f", "/login_name", "n", "--login-passwords", "z"},
-            {"/p", "/login_password_file", "f", "/login_name", "n", "--login-passwords", "z"}},
+            {"/p", kStored, "/Profile", "S"}},
+        // An installer's standard input is /dev/null: nothing to read there.
+        PasswordArgumentsCase{"StandardInput",
+                              {"/p", "/login_name", "n", "/LOGIN_PASSWORD_STDIN",
+                               "--password-stdin", "--login-password-stdin"},
+                              {"/p", "/login_name", "n", kStored}},
+        PasswordArgumentsCase{"SimilarNamesPass",
+                              {"/p", "/login_password_file", "f", "/login_name", "n",
+                               "--login-passwords", "z", "/login_password_stored"},
+                              {"/p", "/login_password_file", "f", "/login_name", "n",
+                               "--login-passwords", "z", "/login_password_stored"}},
         PasswordArgumentsCase{"SlashFormTakesNoInlineValue",
                               {"/p", "/login_password=pw"},
                               {"/p", "/login_password=pw"}},

@@ -614,7 +614,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "--LOGIN-PASSWORD=pw", "/Debug", "--login-password", "x"},
                                 "/bin/m",
                                 "/bin",
-                                "\"/bin/m\" /login_name ops /Debug"},
+                                "\"/bin/m\" /login_name ops /login_password_stored /Debug"},
                     ProgramCase{"no_arguments", {}, "", "", ""}),
     [](const auto& p) { return std::string(p.param.label); });
 
@@ -654,6 +654,15 @@ INSTANTIATE_TEST_SUITE_P(
                               {.loginFieldsLocked = true},
                               {{"UserName", std::string("ops")}, {"Password", std::string()}}},
                     ApplyCase{"password_without_login", {"/login_password", "pw"}, {}, {}},
+                    ApplyCase{"login_keeping_the_stored_password",
+                              {"/login_name", "ops", "/login_password_stored"},
+                              {.loginFieldsLocked = true},
+                              {{"UserName", std::string("ops")}}},
+                    ApplyCase{
+                        "given_password_wins_over_keeping",
+                        {"--login-password-stored", "/login_name", "ops", "/login_password", "pw"},
+                        {.loginFieldsLocked = true},
+                        {{"UserName", std::string("ops")}, {"Password", std::string("pw")}}},
                     ApplyCase{"address",
                               {"/ip_address", "10.0.0.2"},
                               {.connectionFieldsLocked = true},
@@ -705,6 +714,8 @@ TEST(HelpText, ListsEveryOption) {
                              "/login_password_stdin",
                              "--login-password-stdin",
                              "--password-stdin",
+                             "/login_password_stored",
+                             "--login-password-stored",
                              "--help",
                              "--version"}) {
         EXPECT_NE(text.find(name), std::string::npos) << name;

@@ -18,6 +18,7 @@
 #include "shell/settings/qsettings_store.h"
 
 #include <csignal>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 
@@ -25,7 +26,9 @@
 
 int main(int argc, char** argv) {
     using namespace mirx;
-    const shell::StartupOptions options = shell::parseCommandLine(argc, argv);
+    shell::StartupOptions options = shell::parseCommandLine(argc, argv);
+    // Copied: no other local user needs to read it in our arguments.
+    shell::eraseSecretArguments(options, argc, argv);
     if (options.help) {
         std::cout << shell::helpText("mirx-admin");
         return 0;
@@ -37,6 +40,16 @@ int main(int argc, char** argv) {
     for (const std::string& warning : options.warnings) {
         std::cerr << "mirx-admin: " << warning << "\n";
     }
+    if (const std::string problem = shell::readStartupPassword(options, std::cin);
+        !problem.empty()) {
+        std::cerr << "mirx-admin: " << problem << "\n";
+        return 2;
+    }
+    const std::filesystem::path settingsFile = shell::QSettingsStore::defaultFilePath();
+    if (settingsFile.empty()) {
+        std::cerr << "mirx-admin: " << shell::QSettingsStore::kNoSettingsFolderText << "\n";
+        return 2;
+    }
     std::signal(SIGPIPE, SIG_IGN);
 
     QApplication application(argc, argv);
@@ -45,7 +58,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("mirx-admin"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    shell::QSettingsStore settings(options.profile);
+    shell::QSettingsStore settings(options.profile, settingsFile);
     const shell::Locks locks = shell::applyStartupOptions(options, settings);
     if (options.debugLog) {
         if (const auto folder = log::logFolder(options.programDirectory)) {

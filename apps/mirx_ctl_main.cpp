@@ -6,6 +6,7 @@
 #include "shell/settings/qsettings_store.h"
 
 #include <csignal>
+#include <filesystem>
 #include <iostream>
 
 namespace {
@@ -36,7 +37,12 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     std::signal(SIGPIPE, SIG_IGN);
-    shell::QSettingsStore profile(options.profile);
+    const std::filesystem::path settingsFile = shell::QSettingsStore::defaultFilePath();
+    if (settingsFile.empty()) {
+        std::cerr << "mirx-ctl: " << shell::QSettingsStore::kNoSettingsFolderText << "\n";
+        return ctl::kExitUsage;
+    }
+    shell::QSettingsStore profile(options.profile, settingsFile);
     return ctl::runCtl(options, profile, {std::cout, std::cerr, std::cin}, g_stop,
                        link::ownCommandLine(argc, argv));
 }

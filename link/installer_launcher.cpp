@@ -1,5 +1,8 @@
 #include "link/installer_launcher.h"
 
+#include "core/ascii.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -126,6 +129,45 @@ std::filesystem::path temporaryRoot() {
         return dir;
     }
     return "/tmp";
+}
+
+std::vector<std::string> withoutPasswordArguments(std::vector<std::string> commandLine) {
+    std::vector<std::string> kept;
+    kept.reserve(commandLine.size() + 1);
+    bool dropped = false;
+    const auto drop = [&] {
+        if (!dropped) {
+            kept.emplace_back(kLoginPasswordStoredOption);
+            dropped = true;
+        }
+    };
+    for (std::size_t i = 0; i < commandLine.size(); ++i) {
+        std::string& argument = commandLine[i];
+        if (i > 0) {
+            if (text::equalsIgnoringAsciiCase(argument, kLoginPasswordOption) ||
+                text::equalsIgnoringAsciiCase(argument, kLoginPasswordLongOption)) {
+                ++i; // its value goes too
+                drop();
+                continue;
+            }
+            const std::string_view name =
+                std::string_view(argument).substr(0, std::min(argument.size(), argument.find('=')));
+            if (name.size() < argument.size() &&
+                text::equalsIgnoringAsciiCase(name, kLoginPasswordLongOption)) {
+                drop();
+                continue;
+            }
+            if (std::any_of(kLoginPasswordStdinOptions.begin(), kLoginPasswordStdinOptions.end(),
+                            [&](std::string_view o) {
+                                return text::equalsIgnoringAsciiCase(argument, o);
+                            })) {
+                drop();
+                continue;
+            }
+        }
+        kept.push_back(std::move(argument));
+    }
+    return kept;
 }
 
 std::vector<std::string> ownCommandLine(int argc, const char* const argv[]) {

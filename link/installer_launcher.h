@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Starting a downloaded installer so that it outlives the console, which ends
@@ -26,5 +28,24 @@ std::filesystem::path temporaryRoot();
 // running executable (from /proc/self/exe, argv[0] when that is unreadable)
 // followed by argv[1] on.
 std::vector<std::string> ownCommandLine(int argc, const char* const argv[]);
+
+// The console's options whose value is a password.
+inline constexpr std::string_view kLoginPasswordOption = "/login_password";
+inline constexpr std::string_view kLoginPasswordLongOption = "--login-password";
+// The console's options that read the password from standard input.
+inline constexpr std::array<std::string_view, 3> kLoginPasswordStdinOptions{
+    "/login_password_stdin", "--login-password-stdin", "--password-stdin"};
+// Tells the console to keep the password its profile holds (what the run
+// that was given the password stored) instead of storing an empty one.
+inline constexpr std::string_view kLoginPasswordStoredOption = "/login_password_stored";
+
+// What an installer is given to restart the console with: `commandLine`
+// (program path first) without the password options and their values
+// ("--login-password=VALUE" included) and without the standard-input ones
+// (an installer's standard input is /dev/null); in their place, once,
+// kLoginPasswordStoredOption. Names are compared without regard to ASCII
+// case. The installer never needs the password, and its command line is
+// public.
+std::vector<std::string> withoutPasswordArguments(std::vector<std::string> commandLine);
 
 } // namespace mirx::link

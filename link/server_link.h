@@ -3,6 +3,7 @@
 #include "core/elapsed_timer.h"
 #include "core/ip_socket.h"
 #include "core/message_queue.h"
+#include "link/domain_login.h"
 #include "link/password_cipher.h"
 #include "model/system_settings.h"
 #include "model/system_status.h"
@@ -53,8 +54,8 @@ struct LinkServices {
     // Shown on the user-interface thread when the server offers a newer
     // console; true when the installer was started and the console must end.
     std::function<bool(CServerConnectionUpdateSubHandler&)> runUpdate;
-    // The domain account name after checking the directory, or nothing.
-    std::function<std::optional<std::string>()> domainAccount;
+    // The domain account name after checking the directory, or why not.
+    std::function<DomainCheck()> domainAccount;
     // Update environment.
     std::filesystem::path tempRoot;
     std::uint32_t consoleVersion = 0;

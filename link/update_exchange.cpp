@@ -411,11 +411,12 @@ void CServerConnectionUpdateSubHandler::launchInstaller() {
     if (!installerPath_.empty()) {
         // Made executable here too, so any launcher finds it ready.
         ::chmod(installerPath_.c_str(), kInstallerMode);
-        const std::vector<std::string> none;
+        const std::vector<std::string> arguments =
+            launchMode_ == kLaunchInstallerWithCommandLine
+                ? withoutPasswordArguments(env_.relaunchArguments)
+                : std::vector<std::string>{};
         errno = 0;
-        started = env_.launch(installerPath_, launchMode_ == kLaunchInstallerWithCommandLine
-                                                  ? env_.relaunchArguments
-                                                  : none);
+        started = env_.launch(installerPath_, arguments);
         error = errno;
     }
     if (!started) {

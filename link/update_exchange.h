@@ -48,7 +48,8 @@ public:
         // Ours, packed (link/app_version.h).
         std::uint32_t consoleVersion = 0;
         // The console's own command line: program path then its arguments
-        // (ownCommandLine()); handed to an installer of launch mode 2.
+        // (ownCommandLine()); handed to an installer of launch mode 2 without
+        // its password options (withoutPasswordArguments()).
         std::vector<std::string> relaunchArguments;
         // Starts the installer; false with errno set when it did not start.
         // Empty: LaunchDetached.

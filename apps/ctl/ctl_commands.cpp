@@ -177,15 +177,20 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
     } else {
         password = link::readPassword(store);
     }
+    if ((options.passwordFile || options.passwordStdin) && !options.savePassword) {
+        // The login stores the password it used; this one stays in the run.
+        store.override(std::string(link::kPassword.name), password);
+    }
 
     if (link::readDomainAuthentication(store)) {
-        const auto account = link::CheckDomainAccount(link::readDomainSettings(store));
-        if (!account) {
-            streams.err << "Failed to validate the login using Domain Authentication!\n";
+        const auto check = link::CheckDomainAccount(link::readDomainSettings(store));
+        if (!check.account) {
+            streams.err << "Failed to validate the login using Domain Authentication!\n"
+                        << check.refusal << "\n";
             return kExitDomainCheck;
         }
-        user = *account;
-        password = *account;
+        user = *check.account;
+        password = *check.account;
     }
     if (user.empty()) {
         streams.err << "Login Name required.\n";

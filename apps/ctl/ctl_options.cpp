@@ -44,6 +44,8 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
             options.acceptUpdate = true;
         } else if (arg == "--password-stdin") {
             options.passwordStdin = true;
+        } else if (arg == "--save-password") {
+            options.savePassword = true;
         } else if (arg == "--watch") {
             options.watch = true;
         } else if (arg == "--include-passwords") {
@@ -102,6 +104,9 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
     if (options.passwordStdin && options.passwordFile) {
         return "--password-file and --password-stdin exclude each other";
     }
+    if (options.savePassword && !options.passwordStdin && !options.passwordFile) {
+        return "--save-password needs --password-file or --password-stdin";
+    }
     if (options.help || options.version) {
         return {};
     }
@@ -156,6 +161,8 @@ std::string ctlUsage() {
            "  --user NAME             login name (default: the profile's)\n"
            "  --password-file FILE    read the password from the first line of FILE\n"
            "  --password-stdin        read the password from the first line of stdin\n"
+           "  --save-password         store that password in the profile after the\n"
+           "                          login (not done otherwise)\n"
            "  --accept-update         download and start an update the server offers\n"
            "  -v, --verbose           show the debug log on standard error\n"
            "  --help, --version\n"

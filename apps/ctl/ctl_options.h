@@ -18,6 +18,8 @@ struct CtlOptions {
     std::optional<std::string> user;
     std::optional<std::string> passwordFile;
     bool passwordStdin = false;
+    // Store a password from a file or stdin in the profile after the login.
+    bool savePassword = false;
     bool acceptUpdate = false;
     bool verbose = false;
     bool help = false;

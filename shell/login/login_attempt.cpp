@@ -11,6 +11,14 @@ LoginAttempt::LoginAttempt(link::ServerLink& link, QObject* parent)
     connect(&timer_, &QTimer::timeout, this, &LoginAttempt::poll);
 }
 
+std::string LoginAttempt::domainFailureText(const link::DomainCheck& check) {
+    std::string text = kDomainFailureText;
+    if (!check.refusal.empty()) {
+        text += "\n" + check.refusal;
+    }
+    return text;
+}
+
 LoginAttempt::~LoginAttempt() {
     abandon();
 }
@@ -26,10 +34,10 @@ void LoginAttempt::start(const std::string& loginName, const std::string& passwo
     const auto domainAccount = link_.services().domainAccount;
     worker_ = std::thread([this, loginName, password, domain, domainAccount] {
         if (domain) {
-            const std::optional<std::string> account =
-                domainAccount ? domainAccount() : std::nullopt;
+            const link::DomainCheck check = domainAccount ? domainAccount() : link::DomainCheck{};
+            const std::optional<std::string>& account = check.account;
             if (!account || account->empty()) {
-                link_.setErrorText(kDomainFailureText);
+                link_.setErrorText(domainFailureText(check));
                 link_.setLinkState(link::kAttemptFailed);
                 opened_ = false;
             } else {

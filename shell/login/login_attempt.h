@@ -10,7 +10,8 @@
 
 namespace mirx::link {
 class ServerLink;
-}
+struct DomainCheck;
+} // namespace mirx::link
 
 namespace mirx::shell {
 
@@ -24,6 +25,10 @@ public:
     static constexpr int kPollMs = 5;
     static constexpr const char* kDomainFailureText =
         "Failed to validate the login using Domain Authentication!";
+
+    // The headline, and on a second line why the directory did not prove
+    // the account.
+    static std::string domainFailureText(const link::DomainCheck& check);
 
     explicit LoginAttempt(link::ServerLink& link, QObject* parent = nullptr);
     ~LoginAttempt() override;

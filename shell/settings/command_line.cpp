@@ -1,11 +1,16 @@
 #include "shell/settings/command_line.h"
 
+#include "core/ascii.h"
 #include "core/utf16.h"
+#include "link/installer_launcher.h"
 #include "link/settings_store.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <istream>
 #include <limits>
 
 namespace mirx::shell {
@@ -20,6 +25,9 @@ enum class Option {
     IpPort,
     LoginName,
     LoginPassword,
+    LoginPasswordFile,
+    LoginPasswordStdin,
+    LoginPasswordStored,
     Help,
     Version,
 };
@@ -43,26 +51,24 @@ constexpr std::array kOptions{
     OptionSpelling{"--ip-port", Option::IpPort, true},
     OptionSpelling{"/login_name", Option::LoginName, true},
     OptionSpelling{"--login-name", Option::LoginName, true},
-    OptionSpelling{"/login_password", Option::LoginPassword, true},
-    OptionSpelling{"--login-password", Option::LoginPassword, true},
+    OptionSpelling{link::kLoginPasswordOption, Option::LoginPassword, true},
+    OptionSpelling{link::kLoginPasswordLongOption, Option::LoginPassword, true},
+    OptionSpelling{"/login_password_file", Option::LoginPasswordFile, true},
+    OptionSpelling{"--login-password-file", Option::LoginPasswordFile, true},
+    OptionSpelling{"--password-file", Option::LoginPasswordFile, true},
+    OptionSpelling{link::kLoginPasswordStdinOptions[0], Option::LoginPasswordStdin, false},
+    OptionSpelling{link::kLoginPasswordStdinOptions[1], Option::LoginPasswordStdin, false},
+    OptionSpelling{link::kLoginPasswordStdinOptions[2], Option::LoginPasswordStdin, false},
+    OptionSpelling{link::kLoginPasswordStoredOption, Option::LoginPasswordStored, false},
+    OptionSpelling{"--login-password-stored", Option::LoginPasswordStored, false},
     OptionSpelling{"--help", Option::Help, false},
     OptionSpelling{"-h", Option::Help, false},
     OptionSpelling{"--version", Option::Version, false},
 };
 
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lowerAscii(x) == lowerAscii(y);
-           });
-}
-
 const OptionSpelling* findOption(std::string_view name) {
     const auto it = std::find_if(kOptions.begin(), kOptions.end(), [&](const OptionSpelling& o) {
-        return equalsIgnoringCase(o.name, name);
+        return text::equalsIgnoringAsciiCase(o.name, name);
     });
     return it == kOptions.end() ? nullptr : &*it;
 }
@@ -121,6 +127,15 @@ void apply(StartupOptions& options, Option option, std::string_view value) {
     case Option::LoginPassword:
         options.loginPassword = cut(value, kLoginFieldMaxChars);
         break;
+    case Option::LoginPasswordFile:
+        options.loginPasswordFile = std::string(value);
+        break;
+    case Option::LoginPasswordStdin:
+        options.loginPasswordStdin = true;
+        break;
+    case Option::LoginPasswordStored:
+        options.keepStoredPassword = true;
+        break;
     case Option::Debug:
         options.debug = true;
         break;
@@ -149,9 +164,11 @@ StartupOptions parseCommandLine(std::span<const std::string_view> arguments) {
         options.programDirectory = options.programPath.substr(0, slash);
     }
     std::string relaunch = "\"" + options.programPath + "\"";
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::vector<std::string> relaunched =
+        link::withoutPasswordArguments({arguments.begin(), arguments.end()});
+    for (std::size_t i = 1; i < relaunched.size(); ++i) {
         relaunch += ' ';
-        relaunch += arguments[i];
+        relaunch += relaunched[i];
     }
     options.relaunchCommandLine = cut(relaunch, kRelaunchCommandLineMaxChars);
 
@@ -168,12 +185,19 @@ StartupOptions parseCommandLine(std::span<const std::string_view> arguments) {
         if (spelling == nullptr || (inlineValue && !spelling->takesValue)) {
             continue;
         }
+        const bool secret = spelling->option == Option::LoginPassword;
         if (!spelling->takesValue) {
             apply(options, spelling->option, {});
         } else if (inlineValue) {
             apply(options, spelling->option, *inlineValue);
+            if (secret) {
+                options.secretArguments.emplace_back(i, name.size() + 1);
+            }
         } else if (i + 1 < arguments.size()) {
             apply(options, spelling->option, arguments[++i]);
+            if (secret) {
+                options.secretArguments.emplace_back(i, 0);
+            }
         } else {
             options.warnings.push_back("WARNING: Option " + std::string(name) +
                                        " needs a value; ignored.");
@@ -191,11 +215,58 @@ StartupOptions parseCommandLine(int argc, const char* const* argv) {
     return parseCommandLine(arguments);
 }
 
+std::string readStartupPassword(StartupOptions& options, std::istream& standardInput) {
+    if (options.loginPasswordFile && options.loginPasswordStdin) {
+        return "the password file and standard input exclude each other";
+    }
+    std::ifstream file;
+    std::istream* in = &standardInput;
+    std::string source = "standard input";
+    if (options.loginPasswordFile) {
+        source = "the password file " + *options.loginPasswordFile;
+        file.open(*options.loginPasswordFile, std::ios::binary);
+        if (!file) {
+            return "cannot read " + source;
+        }
+        in = &file;
+    } else if (!options.loginPasswordStdin) {
+        return {};
+    }
+    std::string line;
+    if (!std::getline(*in, line) && line.empty()) {
+        return "no password in " + source;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    options.loginPassword = cut(line, kLoginFieldMaxChars);
+    return {};
+}
+
+void eraseSecretArguments(const StartupOptions& options, int argc, char** argv) {
+    for (const auto& [index, offset] : options.secretArguments) {
+        if (index >= static_cast<std::size_t>(argc) || argv[index] == nullptr) {
+            continue;
+        }
+        char* text = argv[index];
+        const std::size_t length = std::strlen(text);
+        if (offset < length) {
+            // Through a volatile pointer, so the stores are not elided.
+            volatile char* p = text + offset;
+            for (std::size_t k = offset; k < length; ++k) {
+                *p++ = '\0';
+            }
+        }
+    }
+}
+
 Locks applyStartupOptions(const StartupOptions& options, link::SettingsStore& store) {
     Locks locks;
     if (options.loginName) {
         store.writeString(link::kUserName.name, *options.loginName);
-        store.writeString(link::kPassword.name, options.loginPassword.value_or(std::string()));
+        if (options.loginPassword || !options.keepStoredPassword) {
+            store.writeString(link::kPassword.name, options.loginPassword.value_or(std::string()));
+        }
         locks.loginFieldsLocked = true;
     }
     if (options.ipAddress) {
@@ -230,7 +301,15 @@ std::string helpText(std::string_view programName) {
             "      and lock both for this run.\n"
             "  /login_password PASSWORD, --login-password PASSWORD\n"
             "      Password stored with /login_name. Other users can see command\n"
-            "      lines; prefer typing it in the login view.\n"
+            "      lines until the program has read it; prefer the two below.\n"
+            "  /login_password_file FILE, --login-password-file FILE,\n"
+            "  --password-file FILE\n"
+            "      Take that password from the first line of FILE.\n"
+            "  /login_password_stdin, --login-password-stdin, --password-stdin\n"
+            "      Take that password from the first line of standard input.\n"
+            "  /login_password_stored, --login-password-stored\n"
+            "      Without one of the three above, keep the stored password with\n"
+            "      /login_name (an update restarts the console so).\n"
             "  --help, -h\n"
             "      Show this text and exit.\n"
             "  --version\n"
@@ -238,7 +317,8 @@ std::string helpText(std::string_view programName) {
             "\n"
             "Option names are not case-sensitive. The -- forms also accept\n"
             "--option=VALUE. Settings are kept per user in\n"
-            "$XDG_CONFIG_HOME/Talbrook/SystemAdministration.conf.\n";
+            "$XDG_CONFIG_HOME/Talbrook/SystemAdministration.conf (~/.config when\n"
+            "XDG_CONFIG_HOME is not set); without either the program does not start.\n";
     return text;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <span>
 #include <string>
@@ -29,8 +30,9 @@ struct StartupOptions {
     std::string programPath;
     // The program path up to, not including, its last '/'; empty without one.
     std::string programDirectory;
-    // "\"<program path>\"" and " <argument>" for each further argument, at
-    // most 259 characters: what an update relaunches.
+    // "\"<program path>\"" and " <argument>" for each further argument but
+    // the password options and their values, at most 259 characters: what an
+    // update relaunches.
     std::string relaunchCommandLine;
 
     // Empty values count as not given: an empty address or login name would
@@ -43,6 +45,14 @@ struct StartupOptions {
     std::uint16_t ipPort = 0;
     std::optional<std::string> loginName;
     std::optional<std::string> loginPassword;
+    // Where readStartupPassword() takes the password from instead.
+    std::optional<std::string> loginPasswordFile;
+    bool loginPasswordStdin = false;
+    // With a login name but no password: keep the stored one.
+    bool keepStoredPassword = false;
+    // Where a password given on the command line sits in argv: argument
+    // index and the offset of the value in it (after "=" in --opt=value).
+    std::vector<std::pair<std::size_t, std::size_t>> secretArguments;
 
     bool help = false;
     bool version = false;
@@ -54,6 +64,17 @@ struct StartupOptions {
 StartupOptions parseCommandLine(std::span<const std::string_view> arguments);
 StartupOptions parseCommandLine(int argc, const char* const* argv);
 
+// Reads the password named by loginPasswordFile or loginPasswordStdin (its
+// first line, without CR LF or LF, at most 20 characters) into
+// loginPassword. Empty on success or when neither was given, else what went
+// wrong.
+std::string readStartupPassword(StartupOptions& options, std::istream& standardInput);
+
+// Overwrites with NUL bytes the password values recorded in
+// options.secretArguments, in argv itself: /proc/<pid>/cmdline, and so ps,
+// no longer shows them. Call once the values have been copied.
+void eraseSecretArguments(const StartupOptions& options, int argc, char** argv);
+
 // Which fields of the connection settings and login views the command line
 // has fixed for this run.
 struct Locks {
@@ -62,9 +83,10 @@ struct Locks {
     friend bool operator==(const Locks&, const Locks&) = default;
 };
 
-// Stores what the command line gave (login name with its password, server
-// address, non-zero port). The locks are set even when a write fails: the
-// command line still decides for this run.
+// Stores what the command line gave (login name with its password, or with
+// the stored password kept when asked; server address; non-zero port). The
+// locks are set even when a write fails: the command line still decides for
+// this run.
 Locks applyStartupOptions(const StartupOptions& options, link::SettingsStore& store);
 
 // Usage text for --help, ending in a line feed.

@@ -273,8 +273,13 @@ QSettings::Format typedFormat() {
 }
 
 // Creates the missing folders of `dir`, each 0700 (the XDG rule for
-// configuration folders).
+// configuration folders). `dir` itself, should it exist with a wider mode,
+// is tightened to 0700: it holds a password. The folders above it are the
+// user's own business.
 bool makeFolders(const std::filesystem::path& dir) {
+    if (dir.empty()) {
+        return false;
+    }
     std::filesystem::path partial;
     for (const auto& part : dir) {
         partial /= part;
@@ -282,8 +287,17 @@ bool makeFolders(const std::filesystem::path& dir) {
             return false;
         }
     }
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
     struct stat info {};
-    return ::stat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    bool ok = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+    if (ok && (info.st_mode & 07077) != 0) {
+        ok = ::fchmod(fd, 0700) == 0;
+    }
+    ::close(fd);
+    return ok;
 }
 
 // Creates the file 0600 if it is missing, so that no write ever makes it with
@@ -336,9 +350,10 @@ std::filesystem::path QSettingsStore::defaultFilePath() {
     std::filesystem::path base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
         base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+        base = std::filesystem::path(home) / ".config";
     } else {
-        const char* home = std::getenv("HOME");
-        base = std::filesystem::path(home != nullptr ? home : "") / ".config";
+        return {};
     }
     return base / "Talbrook" / "SystemAdministration.conf";
 }

@@ -25,9 +25,9 @@ class QVariant;
 // is kept as it stands but reads as absent. Section and value names escape
 // the characters that would end them the same way.
 //
-// The file holds a password: it is created 0600 (its folder 0700), tightened
-// to 0600 when found wider, and every write replaces it atomically (temporary
-// file and rename, which keeps the mode).
+// The file holds a password: it is created 0600 (its folder 0700), both are
+// tightened when found wider, and every write replaces it atomically
+// (temporary file and rename, which keeps the mode).
 
 namespace mirx::shell {
 
@@ -42,8 +42,14 @@ public:
     ~QSettingsStore() override;
 
     // $XDG_CONFIG_HOME/Talbrook/SystemAdministration.conf, with ~/.config when
-    // XDG_CONFIG_HOME is unset, empty or relative.
+    // XDG_CONFIG_HOME is unset, empty or relative. Empty when neither names an
+    // absolute folder: the tools then refuse to start rather than guess one
+    // (a store on an empty path never opens).
     static std::filesystem::path defaultFilePath();
+    // The error the tools print for an empty defaultFilePath().
+    static constexpr const char* kNoSettingsFolderText =
+        "neither XDG_CONFIG_HOME nor HOME names an absolute folder, so there is no "
+        "place for the settings; set one of them";
 
     // Shown in window titles; empty when the "Default" key is used.
     const std::string& currentProfile() const { return currentProfile_; }

@@ -1,11 +1,16 @@
 #include "apps/ctl/ctl_commands.h"
 #include "apps/ctl/ctl_options.h"
+#include "shell/settings/qsettings_store.h"
 #include "sim/demo_site.h"
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
 #include "tests/support/test_listener.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <sstream>
 
 namespace mirx::ctl {
@@ -30,6 +35,8 @@ TEST(CtlOptions, ParsesOrExplains) {
         {{}, "no command given"},
         {{"--bogus", "status"}, "unknown option --bogus"},
         {{"--help"}, ""},
+        {{"--password-stdin", "--save-password", "login-check"}, ""},
+        {{"--save-password", "login-check"}, "--save-password needs --password-file or"},
     };
     for (const ParseCase& c : cases) {
         CtlOptions options;
@@ -128,6 +135,88 @@ TEST_F(CtlAgainstSim, StatusPrintsTheDecodedRecord) {
         << text;
     EXPECT_NE(text.find("trunking:           Trunk Master On-Line"), std::string::npos) << text;
 }
+
+std::string fileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+struct StoredPasswordCase {
+    const char* what;
+    std::vector<std::string> passwordOptions; // "<file>" names a file holding "admin"
+    std::string input;
+    // What the profile's Password holds after the login; nullopt: the file
+    // stays byte for byte as it was.
+    std::optional<std::string> stored;
+};
+
+void PrintTo(const StoredPasswordCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class CtlStoredPassword : public CtlAgainstSim,
+                          public ::testing::WithParamInterface<StoredPasswordCase> {};
+
+// Against the real settings file: the login stores what it used only when
+// asked to, or when the password came from the profile in the first place.
+TEST_P(CtlStoredPassword, OnlyWhenAsked) {
+    const StoredPasswordCase& c = GetParam();
+    std::string folder = (std::filesystem::temp_directory_path() / "mirx-ctl-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    const std::filesystem::path file = std::filesystem::path(folder) / "settings.conf";
+    const std::filesystem::path passwordFile = std::filesystem::path(folder) / "pw";
+    std::ofstream(passwordFile) << "admin\n";
+    const auto login = [&](const std::vector<std::string>& passwordOptions,
+                           const std::string& input) {
+        std::vector<std::string> args{"--server", server()};
+        for (const std::string& o : passwordOptions) {
+            args.push_back(o == "<file>" ? passwordFile.string() : o);
+        }
+        args.push_back("login-check");
+        CtlOptions options;
+        EXPECT_EQ(parseCtlOptions(args, options), "");
+        std::istringstream in(input);
+        shell::QSettingsStore profile(std::nullopt, file);
+        return runCtl(options, profile, {out_, err_, in}, stop_);
+    };
+    {
+        shell::QSettingsStore profile(std::nullopt, file);
+        profile.writeString(link::kUserName.name, "admin");
+        profile.writeString(link::kPassword.name, "admin");
+    }
+    // A first login stores what the link keeps of the site (local address,
+    // secondary server), so that the row's login finds nothing else to write.
+    ASSERT_EQ(login({}, ""), kExitOk) << err_.str();
+    if (!c.stored) {
+        shell::QSettingsStore profile(std::nullopt, file);
+        profile.writeString(link::kPassword.name, "kept");
+    }
+    const std::string before = fileBytes(file);
+    const int status = login(c.passwordOptions, c.input);
+    EXPECT_EQ(status, kExitOk) << err_.str();
+    if (c.stored) {
+        shell::QSettingsStore profile(std::nullopt, file);
+        EXPECT_EQ(link::readPassword(profile), *c.stored);
+    } else {
+        EXPECT_EQ(fileBytes(file), before);
+        EXPECT_NE(before.find("Password=s:\"kept\""), std::string::npos) << before;
+    }
+    std::filesystem::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CtlStoredPassword,
+    ::testing::Values(
+        StoredPasswordCase{"Stdin", {"--password-stdin"}, "admin\n", std::nullopt},
+        StoredPasswordCase{"File", {"--password-file", "<file>"}, "", std::nullopt},
+        StoredPasswordCase{
+            "StdinSaved", {"--password-stdin", "--save-password"}, "admin\n", "admin"},
+        StoredPasswordCase{
+            "FileSaved", {"--save-password", "--password-file", "<file>"}, "", "admin"},
+        StoredPasswordCase{"FromTheProfile", {}, "", "admin"}),
+    [](const auto& tc) { return std::string(tc.param.what); });
 
 } // namespace
 } // namespace mirx::ctl

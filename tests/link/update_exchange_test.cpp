@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -36,7 +37,13 @@ constexpr std::uint32_t kServerId = 0x364D4602;
 const std::uint32_t kServer561 = AppVersion{5, 6, 1, 0, kPlatformLinux, 0}.pack();
 const std::uint32_t kConsoleVersion = AppVersion{1, 2, 3, 45, kConsolePlatform, 0}.pack();
 const std::uint32_t kNewVersion = AppVersion{6, 1, 0, 0, kConsolePlatform, 0}.pack();
-const std::vector<std::string> kRelaunch{"/opt/mirx/mirx-admin", "/Profile", "Site A"};
+// The console's command line, and what of it an installer receives.
+const std::vector<std::string> kRelaunch{
+    "/opt/mirx/mirx-admin", "/Profile", "Site A",  "/login_name",       "ops",
+    "/login_password",      "s3cret",   "--debug", "--login-password=x"};
+const std::vector<std::string> kRelaunchPassedOn{
+    "/opt/mirx/mirx-admin",   "/Profile", "Site A", "/login_name", "ops",
+    "/login_password_stored", "--debug"};
 constexpr const char* kPeer = "10.0.0.7:4001";
 
 template <typename Record>
@@ -398,9 +405,11 @@ struct LaunchCase {
 
 TEST(UpdateExchange, DownloadsEveryComponentAndStartsTheInstaller) {
     const LaunchCase cases[] = {
-        {"mode 2 gets our command line", kLaunchInstallerWithCommandLine, true, kRelaunch},
+        {"mode 2 gets our command line but the password", kLaunchInstallerWithCommandLine, true,
+         kRelaunchPassedOn},
         {"mode 1 gets no arguments", kLaunchInstaller, true, {}},
-        {"failed start still ends the console", kLaunchInstallerWithCommandLine, false, kRelaunch},
+        {"failed start still ends the console", kLaunchInstallerWithCommandLine, false,
+         kRelaunchPassedOn},
     };
     for (const LaunchCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -773,6 +782,65 @@ TEST(DownloadFolderName, ShowsVersionAndTickInHex) {
     EXPECT_EQ(downloadFolderName(0x61000050, 0x1234), "MSA_Update_0x61000050_(00001234)");
     EXPECT_EQ(downloadFolderName(0, 0xFFFFFFFF), "MSA_Update_0x00000000_(ffffffff)");
 }
+
+// ------------------------------------------------------------------ passwords
+
+constexpr const char* kStored = "/login_password_stored";
+
+struct PasswordArgumentsCase {
+    const char* what;
+    std::vector<std::string> line;
+    std::vector<std::string> passedOn;
+};
+
+void PrintTo(const PasswordArgumentsCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class PasswordArguments : public ::testing::TestWithParam<PasswordArgumentsCase> {};
+
+TEST_P(PasswordArguments, NeverReachTheInstaller) {
+    EXPECT_EQ(withoutPasswordArguments(GetParam().line), GetParam().passedOn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PasswordArguments,
+    ::testing::Values(
+        PasswordArgumentsCase{
+            "SlashForm", {"/p", "/login_password", "pw", "/Debug"}, {"/p", kStored, "/Debug"}},
+        PasswordArgumentsCase{"DashForm", {"/p", "--login-password", "pw"}, {"/p", kStored}},
+        PasswordArgumentsCase{
+            "InlineValue", {"/p", "--login-password=pw", "x"}, {"/p", kStored, "x"}},
+        PasswordArgumentsCase{
+            "InlineEmptyValue", {"/p", "--login-password=", "x"}, {"/p", kStored, "x"}},
+        PasswordArgumentsCase{
+            "AnyCase", {"/p", "/LOGIN_Password", "pw", "--Login-Password=pw"}, {"/p", kStored}},
+        PasswordArgumentsCase{
+            "LastWithoutValue", {"/p", "x", "/login_password"}, {"/p", "x", kStored}},
+        PasswordArgumentsCase{"ValueLooksLikeAnOption",
+                              {"/p", "/login_password", "/Debug", "y"},
+                              {"/p", kStored, "y"}},
+        PasswordArgumentsCase{
+            "TwoPasswords",
+            {"/p", "/login_password", "a", "/Profile", "S", "--login-password", "b"},
+            {"/p", kStored, "/Profile", "S"}},
+        // An installer's standard input is /dev/null: nothing to read there.
+        PasswordArgumentsCase{"StandardInput",
+                              {"/p", "/login_name", "n", "/LOGIN_PASSWORD_STDIN",
+                               "--password-stdin", "--login-password-stdin"},
+                              {"/p", "/login_name", "n", kStored}},
+        PasswordArgumentsCase{"SimilarNamesPass",
+                              {"/p", "/login_password_file", "f", "/login_name", "n",
+                               "--login-passwords", "z", "/login_password_stored"},
+                              {"/p", "/login_password_file", "f", "/login_name", "n",
+                               "--login-passwords", "z", "/login_password_stored"}},
+        PasswordArgumentsCase{"SlashFormTakesNoInlineValue",
+                              {"/p", "/login_password=pw"},
+                              {"/p", "/login_password=pw"}},
+        PasswordArgumentsCase{
+            "ProgramPathIsKept", {"/login_password", "a"}, {"/login_password", "a"}},
+        PasswordArgumentsCase{"Empty", {}, {}}),
+    [](const auto& tc) { return std::string(tc.param.what); });
 
 } // namespace
 } // namespace mirx::link

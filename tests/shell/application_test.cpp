@@ -184,7 +184,8 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
         } else {
             QTRY_COMPARE(login->statusText()->text(),
-                         QString("Failed to validate the login using Domain Authentication!"));
+                         QString("Failed to validate the login using Domain Authentication!\n") +
+                             mirx::test::ShellFixture::kDomainRefusal);
             QCOMPARE(fixture_->link().handler().ConnectionCount(), 0u);
         }
     }

@@ -3,6 +3,7 @@
 #include "shell/settings/qsettings_store.h"
 #include "tests/support/log_capture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -118,13 +120,14 @@ protected:
 struct PathCase {
     const char* label;
     std::optional<std::string> xdg;
-    std::string expected;
+    std::string expected; // empty: no folder can be told
+    std::optional<std::string> home = "/home/op";
 };
 
 class FileLocation : public testing::TestWithParam<PathCase> {};
 
 TEST_P(FileLocation, FollowsXdgConfigHome) {
-    const EnvOverride home("HOME", "/home/op");
+    const EnvOverride home("HOME", GetParam().home);
     const EnvOverride xdg("XDG_CONFIG_HOME", GetParam().xdg);
     EXPECT_EQ(QSettingsStore::defaultFilePath(), fs::path(GetParam().expected));
 }
@@ -135,8 +138,29 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"set", "/srv/cfg", "/srv/cfg/Talbrook/SystemAdministration.conf"},
         PathCase{"unset", std::nullopt, "/home/op/.config/Talbrook/SystemAdministration.conf"},
         PathCase{"empty", "", "/home/op/.config/Talbrook/SystemAdministration.conf"},
-        PathCase{"relative", "cfg", "/home/op/.config/Talbrook/SystemAdministration.conf"}),
+        PathCase{"relative", "cfg", "/home/op/.config/Talbrook/SystemAdministration.conf"},
+        PathCase{"set_without_home", "/srv/cfg", "/srv/cfg/Talbrook/SystemAdministration.conf",
+                 std::nullopt},
+        PathCase{"neither", std::nullopt, "", std::nullopt},
+        PathCase{"empty_home", std::nullopt, "", ""},
+        PathCase{"relative_home", std::nullopt, "", "op"},
+        PathCase{"relative_both", "cfg", "", "op"}),
     [](const auto& p) { return std::string(p.param.label); });
+
+// Whatever the working folder, a store without a path writes nowhere.
+TEST_F(SettingsFile, StoreWithoutAPathWritesNothing) {
+    const fs::path work = root_ / "work";
+    fs::create_directories(work);
+    const fs::path before = fs::current_path();
+    fs::current_path(work);
+    {
+        QSettingsStore store(std::string("P"), fs::path());
+        EXPECT_FALSE(store.writeString("Password", "secret"));
+        EXPECT_EQ(store.readString("Password", 20), std::nullopt);
+    }
+    fs::current_path(before);
+    EXPECT_TRUE(fs::is_empty(work));
+}
 
 // ---- Types and format ---------------------------------------------------------
 
@@ -313,6 +337,35 @@ TEST_F(SettingsFile, FileIsPrivateToItsOwner) {
     EXPECT_EQ(modeOf(file()), 0600u);
     EXPECT_EQ(modeOf(file().parent_path()), 0700u);
 }
+
+struct FolderModeCase {
+    const char* label;
+    unsigned mode;
+};
+
+class SettingsFolderMode : public SettingsFile,
+                           public testing::WithParamInterface<FolderModeCase> {};
+
+// The folder that holds the file is tightened; the folders above it are the
+// user's and stay as they are.
+TEST_P(SettingsFolderMode, ExistingFolderIsTightened) {
+    const fs::path folder = file().parent_path();
+    fs::create_directories(folder);
+    ASSERT_EQ(::chmod(folder.c_str(), GetParam().mode), 0);
+    ASSERT_EQ(::chmod(folder.parent_path().c_str(), 0755), 0);
+    QSettingsStore store(std::nullopt);
+    EXPECT_TRUE(store.writeString("Password", "secret"));
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(modeOf(folder.parent_path()), 0755u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SettingsFolderMode,
+                         testing::Values(FolderModeCase{"world_readable", 0755},
+                                         FolderModeCase{"world_writable", 0777},
+                                         FolderModeCase{"group_only", 0750},
+                                         FolderModeCase{"sticky_shared", 01777},
+                                         FolderModeCase{"already_private", 0700}),
+                         [](const auto& p) { return std::string(p.param.label); });
 
 TEST_F(SettingsFile, WiderModeOfAnExistingFileIsTightened) {
     writeFile(file(), "Profile=s:\"P\"\n");
@@ -556,6 +609,12 @@ INSTANTIATE_TEST_SUITE_P(
                                 "/bin/m",
                                 "/bin",
                                 ("\"/bin/m\" " + kLongDir).substr(0, 259)},
+                    ProgramCase{"password_dropped",
+                                {"/bin/m", "/login_name", "ops", "/login_password", "pw",
+                                 "--LOGIN-PASSWORD=pw", "/Debug", "--login-password", "x"},
+                                "/bin/m",
+                                "/bin",
+                                "\"/bin/m\" /login_name ops /login_password_stored /Debug"},
                     ProgramCase{"no_arguments", {}, "", "", ""}),
     [](const auto& p) { return std::string(p.param.label); });
 
@@ -595,6 +654,15 @@ INSTANTIATE_TEST_SUITE_P(
                               {.loginFieldsLocked = true},
                               {{"UserName", std::string("ops")}, {"Password", std::string()}}},
                     ApplyCase{"password_without_login", {"/login_password", "pw"}, {}, {}},
+                    ApplyCase{"login_keeping_the_stored_password",
+                              {"/login_name", "ops", "/login_password_stored"},
+                              {.loginFieldsLocked = true},
+                              {{"UserName", std::string("ops")}}},
+                    ApplyCase{
+                        "given_password_wins_over_keeping",
+                        {"--login-password-stored", "/login_name", "ops", "/login_password", "pw"},
+                        {.loginFieldsLocked = true},
+                        {{"UserName", std::string("ops")}, {"Password", std::string("pw")}}},
                     ApplyCase{"address",
                               {"/ip_address", "10.0.0.2"},
                               {.connectionFieldsLocked = true},
@@ -626,13 +694,226 @@ TEST(ApplyOptions, LocksHoldEvenWhenTheStoreFails) {
 TEST(HelpText, ListsEveryOption) {
     const std::string text = helpText("mirx-admin");
     EXPECT_TRUE(text.starts_with("Usage: mirx-admin [options]\n"));
-    for (const char* name :
-         {"/Profile", "--profile", "/Debug", "--debug", "/DebugLog", "--debug-log", "/ip_address",
-          "--ip-address", "/ip_port", "--ip-port", "/login_name", "--login-name", "/login_password",
-          "--login-password", "--help", "--version"}) {
+    for (const char* name : {"/Profile",
+                             "--profile",
+                             "/Debug",
+                             "--debug",
+                             "/DebugLog",
+                             "--debug-log",
+                             "/ip_address",
+                             "--ip-address",
+                             "/ip_port",
+                             "--ip-port",
+                             "/login_name",
+                             "--login-name",
+                             "/login_password",
+                             "--login-password",
+                             "/login_password_file",
+                             "--login-password-file",
+                             "--password-file",
+                             "/login_password_stdin",
+                             "--login-password-stdin",
+                             "--password-stdin",
+                             "/login_password_stored",
+                             "--login-password-stored",
+                             "--help",
+                             "--version"}) {
         EXPECT_NE(text.find(name), std::string::npos) << name;
     }
 }
+
+// ---- Passwords from a file or standard input -----------------------------------
+
+struct PasswordSourceCase {
+    const char* label;
+    // "<file>" stands for a file holding `fileText`; "<missing>" for none.
+    std::vector<std::string> args;
+    std::string fileText;
+    std::string input;
+    std::optional<std::string> password;
+    const char* problem = ""; // a substring; "" = none
+};
+
+class PasswordSource : public SettingsFile,
+                       public testing::WithParamInterface<PasswordSourceCase> {};
+
+TEST_P(PasswordSource, FillsTheLoginPassword) {
+    const PasswordSourceCase& c = GetParam();
+    const fs::path passwordFile = root_ / "pw";
+    writeFile(passwordFile, c.fileText);
+    std::vector<std::string> args{"mirx-admin"};
+    for (std::string a : c.args) {
+        for (const auto& [mark, path] : {std::pair{std::string("<file>"), passwordFile},
+                                         std::pair{std::string("<missing>"), root_ / "missing"}}) {
+            if (const auto at = a.find(mark); at != std::string::npos) {
+                a.replace(at, mark.size(), path.string());
+            }
+        }
+        args.push_back(a);
+    }
+    std::vector<std::string_view> views(args.begin(), args.end());
+    StartupOptions options = parseCommandLine(views);
+    std::istringstream in(c.input);
+    const std::string problem = readStartupPassword(options, in);
+    if (*c.problem == '\0') {
+        EXPECT_EQ(problem, "");
+    } else {
+        EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+    }
+    EXPECT_EQ(options.loginPassword, c.password);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PasswordSource,
+    testing::Values(
+        PasswordSourceCase{"file", {"/login_password_file", "<file>"}, "pw\n", "", "pw"},
+        PasswordSourceCase{"file_any_case", {"/LOGIN_PASSWORD_FILE", "<file>"}, "pw\n", "", "pw"},
+        PasswordSourceCase{"file_alias", {"--password-file", "<file>"}, "pw", "", "pw"},
+        PasswordSourceCase{"file_long_inline", {"--login-password-file=<file>"}, "pw\n", "", "pw"},
+        PasswordSourceCase{
+            "file_first_line_only", {"/login_password_file", "<file>"}, "pw\r\nsecond\n", "", "pw"},
+        PasswordSourceCase{"file_empty_line_is_empty_password",
+                           {"/login_password_file", "<file>"},
+                           "\nx\n",
+                           "",
+                           ""},
+        PasswordSourceCase{"file_cut",
+                           {"/login_password_file", "<file>"},
+                           std::string(25, 'c') + "\n",
+                           "",
+                           std::string(20, 'c')},
+        PasswordSourceCase{"file_empty",
+                           {"/login_password_file", "<file>"},
+                           "",
+                           "",
+                           std::nullopt,
+                           "no password in the password file"},
+        PasswordSourceCase{"file_missing",
+                           {"/login_password_file", "<missing>"},
+                           "",
+                           "",
+                           std::nullopt,
+                           "cannot read the password file"},
+        PasswordSourceCase{"file_wins_over_argument",
+                           {"/login_password", "argv", "/login_password_file", "<file>"},
+                           "pw\n",
+                           "",
+                           "pw"},
+        PasswordSourceCase{"stdin", {"/login_password_stdin"}, "", "si\n", "si"},
+        PasswordSourceCase{"stdin_alias", {"--password-stdin"}, "", "si", "si"},
+        PasswordSourceCase{"stdin_long", {"--login-password-stdin"}, "", "si\r\n", "si"},
+        PasswordSourceCase{"stdin_empty",
+                           {"--password-stdin"},
+                           "",
+                           "",
+                           std::nullopt,
+                           "no password in standard input"},
+        PasswordSourceCase{"both",
+                           {"--password-stdin", "--password-file", "<file>"},
+                           "pw",
+                           "si",
+                           std::nullopt,
+                           "exclude each other"},
+        PasswordSourceCase{
+            "neither_keeps_the_argument", {"/login_password", "argv"}, "", "si", "argv"}),
+    [](const auto& p) { return std::string(p.param.label); });
+
+// ---- The argument memory after start-up ---------------------------------------
+
+struct ArgumentMemoryCase {
+    const char* label;
+    std::vector<std::string> args;
+    // /proc/<pid>/cmdline after the arguments were read: NUL-separated, "@"
+    // for each NUL the password became.
+    std::vector<std::string> expected;
+    std::string password;
+};
+
+// Runs the probe with `args`; what another process reads from its
+// /proc/<pid>/cmdline once it has read its command line, and its report.
+std::pair<std::string, std::string> cmdlineAfterStartup(const std::vector<std::string>& args) {
+    int toChild[2];
+    int fromChild[2];
+    if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) {
+        return {};
+    }
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(MIRX_SECRET_ARGUMENTS_PROBE));
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(toChild[0], STDIN_FILENO);
+        ::dup2(fromChild[1], STDOUT_FILENO);
+        ::close(toChild[1]);
+        ::close(fromChild[0]);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    std::string report;
+    char c = 0;
+    while (::read(fromChild[0], &c, 1) == 1 && c != '\n') {
+        report += c;
+    }
+    const std::string cmdline = readFile("/proc/" + std::to_string(pid) + "/cmdline");
+    ::close(toChild[1]);
+    ::close(fromChild[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {cmdline, report};
+}
+
+class ArgumentMemory : public testing::TestWithParam<ArgumentMemoryCase> {};
+
+TEST_P(ArgumentMemory, HoldsNoPasswordAfterStartup) {
+    const ArgumentMemoryCase& c = GetParam();
+    const auto [cmdline, report] = cmdlineAfterStartup(c.args);
+    std::string expected = std::string(MIRX_SECRET_ARGUMENTS_PROBE) + '\0';
+    for (std::string a : c.expected) {
+        std::replace(a.begin(), a.end(), '@', '\0');
+        expected += a + '\0';
+    }
+    EXPECT_EQ(cmdline, expected);
+    // The program itself still has the password it was given.
+    EXPECT_EQ(report, "ready " + c.password);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ArgumentMemory,
+    testing::Values(
+        ArgumentMemoryCase{"slash_form",
+                           {"/login_name", "ops", "/login_password", "s3cret", "/Debug"},
+                           {"/login_name", "ops", "/login_password", "@@@@@@", "/Debug"},
+                           "s3cret"},
+        ArgumentMemoryCase{
+            "any_case", {"/LOGIN_PASSWORD", "s3cret"}, {"/LOGIN_PASSWORD", "@@@@@@"}, "s3cret"},
+        ArgumentMemoryCase{
+            "dash_form", {"--login-password", "s3cret"}, {"--login-password", "@@@@@@"}, "s3cret"},
+        ArgumentMemoryCase{"inline_value",
+                           {"--login-password=s3cret", "x"},
+                           {"--login-password=@@@@@@", "x"},
+                           "s3cret"},
+        // Each one is erased; the last one counts.
+        ArgumentMemoryCase{"given_twice",
+                           {"/login_password", "first", "--login-password=second"},
+                           {"/login_password", "@@@@@", "--login-password=@@@@@@"},
+                           "second"},
+        // Longer than the 20 characters kept: all of it goes.
+        ArgumentMemoryCase{"long",
+                           {"/login_password", std::string(30, 'p')},
+                           {"/login_password", std::string(30, '@')},
+                           std::string(20, 'p')},
+        ArgumentMemoryCase{
+            "no_password", {"/Profile", "P", "--debug"}, {"/Profile", "P", "--debug"}, "<none>"},
+        ArgumentMemoryCase{"option_last_without_value",
+                           {"x", "/login_password"},
+                           {"x", "/login_password"},
+                           "<none>"}),
+    [](const auto& p) { return std::string(p.param.label); });
 
 } // namespace
 } // namespace mirx::shell

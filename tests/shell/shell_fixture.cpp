@@ -8,7 +8,7 @@ std::unique_ptr<link::ConsoleLink> makeConsole(link::SettingsStore& store,
     link::LinkServices services;
     services.settings = &store;
     services.domainAccount = [&account] {
-        return account;
+        return link::DomainCheck{account, account ? "" : ShellFixture::kDomainRefusal};
     };
     return std::make_unique<link::ConsoleLink>(std::move(services));
 }

@@ -67,8 +67,10 @@ public:
     site::Site& site = served.site;
     link::MemorySettingsStore store;
     ScriptedPrompter prompter;
-    // What the directory check finds for a domain login; nothing = it fails.
+    // What the directory check finds for a domain login; nothing = it fails
+    // with kDomainRefusal.
     std::optional<std::string> domainAccount;
+    static constexpr const char* kDomainRefusal = "The directory check was refused";
 
 private:
     // Before the references into it.

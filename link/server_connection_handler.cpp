@@ -73,20 +73,26 @@ void CServerConnectionHandler::OnConnect() {
     CConnectionHandler::OnConnect();
     ClearDisconnectRequest();
     update_.Reset();
+    heard_.store(false, std::memory_order_release);
+    watchedState_ = kIdle;
     SetState(0);
+    link_.NotifyChange();
 }
 
 void CServerConnectionHandler::OnMessage(std::uint16_t messageId, std::uint16_t secondValue,
                                          const std::uint8_t* payload, std::size_t length) {
     const std::span<const std::uint8_t> bytes(payload, length);
+    heard_.store(true, std::memory_order_release);
     if (messageId <= 9) {
         update_.OnMessage(messageId, secondValue, payload, length);
-        return;
+    } else {
+        login_.Dispatch(messageId, secondValue, bytes);
     }
-    login_.Dispatch(messageId, secondValue, bytes);
+    link_.NotifyChange();
 }
 
 void CServerConnectionHandler::OnPoll() {
+    WatchAnswer();
     const int state = State();
     if (state == kIdle) {
         return;
@@ -96,13 +102,52 @@ void CServerConnectionHandler::OnPoll() {
     } else {
         login_.Step();
     }
+    WatchAnswer();
+}
+
+void CServerConnectionHandler::WatchAnswer() {
+    const int state = State();
+    if (state != watchedState_) {
+        watchedState_ = state;
+        answerTimer_.start(kAnswerTimeoutMs);
+        return;
+    }
+    const bool awaiting = state == kStateLoginSent || update_.AwaitingAnswer();
+    if (!awaiting || !answerTimer_.expired()) {
+        return;
+    }
+    const char* text = state == kStateLoginSent ? kNoLoginAnswerText
+                       : update_.CheckFinished() ? kUpdateStalledText
+                                                 : kNoIdentificationAnswerText;
+    log::print("[%s] ERROR: %s", PeerText().c_str(), text);
+    update_.OnLinkEnded(text);
+    link_.setErrorText(text);
+    SetState(kIdle);
+    RequestDisconnect();
+}
+
+std::uint32_t CServerConnectionHandler::MsUntilPollDue() const {
+    const int state = State();
+    std::uint32_t due = kNoPollDue;
+    if (state == kStateLoginSent || update_.AwaitingAnswer()) {
+        // A state not yet seen by WatchAnswer starts its timer at the next poll.
+        due = state == watchedState_ ? answerTimer_.remaining() : 0;
+    }
+    if (state >= 0 && state < kStateSendLogin) {
+        due = std::min(due, update_.MsUntilPollDue());
+    } else if (state >= kStateSendLogin) {
+        due = std::min(due, login_.MsUntilPollDue());
+    }
+    return due;
 }
 
 void CServerConnectionHandler::OnDisconnect() {
+    update_.OnLinkEnded(kConnectionEndedText);
     // Cleared before `connected` drops: Connect reads them once it sees that.
     link_.loginDone_.store(false, std::memory_order_release);
     link_.loginAccepted_.store(false, std::memory_order_release);
-    CConnectionHandler::OnDisconnect();
+    // Under the link's lock: once `connected` drops the link may go away.
+    link_.NotifyChange([this] { CConnectionHandler::OnDisconnect(); });
 }
 
 void CServerConnectionHandler::EnterLoggedIn(CMessageQueue& requestQueue) {
@@ -131,6 +176,17 @@ void CServerConnectionLoginSubHandler::Step() {
         break;
     default:
         break;
+    }
+}
+
+std::uint32_t CServerConnectionLoginSubHandler::MsUntilPollDue() const {
+    switch (handler_.State()) {
+    case kStateSendLogin:
+        return 0;
+    case kStateLoggedIn:
+        return pollTimer_.remaining();
+    default:
+        return CConnectionHandler::kNoPollDue;
     }
 }
 

@@ -30,6 +30,7 @@ public:
     CServerConnectionLoginSubHandler(CServerConnectionHandler& handler, ServerLink& link);
 
     void Step();
+    std::uint32_t MsUntilPollDue() const;
     void Dispatch(std::uint16_t id, std::uint16_t second, std::span<const std::uint8_t> payload);
 
 private:
@@ -46,6 +47,13 @@ private:
 // every connection of the run.
 class CServerConnectionHandler final : public CConnectionHandler {
 public:
+    // How long an awaited answer (the identification, an update step, the
+    // login) may take while the link stays alive. Keep-alives only prove the
+    // server's transport works; a server that sends them but never answers
+    // would otherwise hold the attempt forever. A login answer may wait on a
+    // directory check at the server, which takes seconds, not tens of them.
+    static constexpr std::uint32_t kAnswerTimeoutMs = 10000;
+
     explicit CServerConnectionHandler(ServerLink& link);
     ~CServerConnectionHandler() override;
 
@@ -54,6 +62,11 @@ public:
                    std::size_t length) override;
     void OnPoll() override;
     void OnDisconnect() override;
+    std::uint32_t MsUntilPollDue() const override;
+
+    // Any thread: some frame other than a keep-alive arrived on the current
+    // or last connection.
+    bool HeardFromServer() const { return heard_.load(std::memory_order_acquire); }
 
     // Copied in by Connect before the connection thread starts.
     void SetCredentials(std::string loginName, std::string password, bool domain);
@@ -66,6 +79,9 @@ public:
 private:
     friend class CServerConnectionLoginSubHandler;
     void EnterLoggedIn(CMessageQueue& requestQueue);
+    // Restarts the answer timer when the state moved; gives up on an answer
+    // that took too long.
+    void WatchAnswer();
 
     ServerLink& link_;
     CServerConnectionUpdateSubHandler update_;
@@ -74,6 +90,10 @@ private:
     std::string loginName_;
     std::string password_;
     std::atomic<bool> domain_{false};
+    std::atomic<bool> heard_{false};
+    // Connection thread only.
+    int watchedState_ = kIdle;
+    CElapsedTimer answerTimer_;
 };
 
 } // namespace mirx::link

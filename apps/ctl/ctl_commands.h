@@ -31,6 +31,11 @@ enum ExitCode : int {
     kExitNoPassword = 16,
     kExitCommandFileFailed = 17,
     kExitCommandFileInvalid = 18,
+    kExitServerSilent = 19,
+    kExitNoAnswer = 20,
+    kExitUpdateFailed = 21,
+    kExitSettingsRefused = 22,
+    kExitInterrupted = 23,
 };
 
 // The exit status for a failed attempt's error text.
@@ -61,7 +66,8 @@ struct CtlStreams {
     std::istream& in;
 };
 
-// Runs one command; returns the exit status. `stop` ends a --watch.
+// Runs one command; returns the exit status. `stop` ends the command in any
+// phase (the caller turns a signal into its own exit status).
 int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams streams,
            const std::atomic<bool>& stop, std::vector<std::string> ownCommandLine = {});
 

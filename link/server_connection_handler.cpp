@@ -109,14 +109,14 @@ void CServerConnectionHandler::WatchAnswer() {
     const int state = State();
     if (state != watchedState_) {
         watchedState_ = state;
-        answerTimer_.start(kAnswerTimeoutMs);
+        answerTimer_.start(link_.services().answerTimeoutMs);
         return;
     }
     const bool awaiting = state == kStateLoginSent || update_.AwaitingAnswer();
     if (!awaiting || !answerTimer_.expired()) {
         return;
     }
-    const char* text = state == kStateLoginSent ? kNoLoginAnswerText
+    const char* text = state == kStateLoginSent  ? kNoLoginAnswerText
                        : update_.CheckFinished() ? kUpdateStalledText
                                                  : kNoIdentificationAnswerText;
     log::print("[%s] ERROR: %s", PeerText().c_str(), text);

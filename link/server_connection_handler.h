@@ -47,13 +47,6 @@ private:
 // every connection of the run.
 class CServerConnectionHandler final : public CConnectionHandler {
 public:
-    // How long an awaited answer (the identification, an update step, the
-    // login) may take while the link stays alive. Keep-alives only prove the
-    // server's transport works; a server that sends them but never answers
-    // would otherwise hold the attempt forever. A login answer may wait on a
-    // directory check at the server, which takes seconds, not tens of them.
-    static constexpr std::uint32_t kAnswerTimeoutMs = 10000;
-
     explicit CServerConnectionHandler(ServerLink& link);
     ~CServerConnectionHandler() override;
 

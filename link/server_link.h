@@ -35,6 +35,14 @@ enum LinkState : int {
     kAttemptFailed = 5,
 };
 
+// How long an awaited answer (the identification, an update step, the login)
+// may take while the link stays alive. Keep-alives only prove the server's
+// transport works; one that sends them but never answers would otherwise hold
+// the attempt forever. A login answer may wait on a directory check at the
+// server, which takes seconds, not tens of them; an update block is one
+// read of a file.
+inline constexpr std::uint32_t kAnswerTimeoutMs = 10000;
+
 // Why an attempt ended, beyond the server's own rejection texts.
 inline constexpr const char* kIncompatibleText = "Software version is not compatible with Server!";
 inline constexpr const char* kServerSilentText =
@@ -78,6 +86,8 @@ struct LinkServices {
     std::vector<std::string> relaunchArguments;
     std::function<bool(const std::filesystem::path&, const std::vector<std::string>&)> launch;
     ModelSink* model = nullptr;
+    // kAnswerTimeoutMs; shorter in tests.
+    std::uint32_t answerTimeoutMs = kAnswerTimeoutMs;
 };
 
 // The console's one link to the server: the outcome of the last attempt, the

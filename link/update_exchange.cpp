@@ -371,8 +371,7 @@ void CServerConnectionUpdateSubHandler::onBlockResponse(const std::uint8_t* payl
             const int error = errno;
             log::print("Error %d opening file %s", error, filePath_.c_str());
             failDownload(fileNameSafe_ ? "The update could not be stored: " + filePath_.native() +
-                                             " could not be written (" + std::strerror(error) +
-                                             ")."
+                                             " could not be written (" + std::strerror(error) + ")."
                                        : "The update was refused: the server named a component \"" +
                                              FileName() + "\", which is not a plain file name.");
             endConnection();

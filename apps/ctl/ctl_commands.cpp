@@ -240,7 +240,7 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
         if (!update.DownloadFinished()) {
             update.Cancel();
             // A failure that came with the connection's end has its own text.
-            updateProblem = stop.load()                        ? link::kInterruptedText
+            updateProblem = stop.load()                         ? link::kInterruptedText
                             : !update.DownloadProblem().empty() ? update.DownloadProblem()
                             : link.errorText().empty()
                                 ? "the connection to the server ended during the download"

@@ -290,12 +290,16 @@ private slots:
         QCOMPARE(fixture_->prompter.asked[0].caption, QString("Force Failover Confirmation"));
         QTest::qWait(1500);
         QCOMPARE(main->failoverField()->text(), QString("PRIMARY ACTIVE\nSecondary Standby"));
+        QCOMPARE(fixture_->frameLogCount("ADMIN_FORCE_FAILOVER_REQUEST"), std::size_t{0});
 
         fixture_->prompter.answers = {true};
         main->failoverButton()->click();
+        QTRY_COMPARE(fixture_->frameLogCount("ADMIN_FORCE_FAILOVER_REQUEST"), std::size_t{1});
         QTRY_COMPARE_WITH_TIMEOUT(main->failoverField()->text(),
                                   QString("Primary Standby\n SECONDARY ACTIVE"), 5000);
         QCOMPARE(main->failoverButton()->text(), QString("Force Failback"));
+        // The one request it sent is the failover, never a restart.
+        QCOMPARE(fixture_->frameLogCount("ADMIN_SYSTEM_RESTART_REQUEST"), std::size_t{0});
     }
 
     void restartIsRequestedOnlyOnYes() {
@@ -312,6 +316,7 @@ private slots:
         fixture_->prompter.answers = {true};
         main->restartButton()->click();
         QTRY_COMPARE(fixture_->frameLogCount("ADMIN_SYSTEM_RESTART_REQUEST"), std::size_t{1});
+        QCOMPARE(fixture_->frameLogCount("ADMIN_FORCE_FAILOVER_REQUEST"), std::size_t{0});
     }
 
     void titlesCarryTheProfile() {

@@ -111,7 +111,17 @@ bool CServerConnectionUpdateSubHandler::AwaitingAnswer() const {
 }
 
 std::uint32_t CServerConnectionUpdateSubHandler::MsUntilPollDue() const {
-    return link_.State() == kAwaitUser ? pollTimer_.remaining() : CConnectionHandler::kNoPollDue;
+    switch (link_.State()) {
+    case kSendCompatibilityRequest:
+    case kSendInfoRequest:
+    case kSendComponentInfoRequest:
+    case kSendBlockRequest:
+        return 0; // the next Step sends
+    case kAwaitUser:
+        return pollTimer_.remaining();
+    default:
+        return CConnectionHandler::kNoPollDue;
+    }
 }
 
 void CServerConnectionUpdateSubHandler::failDownload(std::string problem) {

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -51,7 +52,17 @@ public:
     }
 
     void onConnect(sim::SimConnection& c) override { inner_.onConnect(c); }
-    void onFrame(sim::SimConnection& c, const wire::FrameView& f) override { inner_.onFrame(c, f); }
+    void onFrame(sim::SimConnection& c, const wire::FrameView& f) override {
+        {
+            std::lock_guard lock(lock_);
+            ++received_[f.messageId];
+        }
+        inner_.onFrame(c, f);
+    }
+    int received(std::uint16_t id) {
+        std::lock_guard lock(lock_);
+        return received_[id];
+    }
     void onTick(sim::SimConnection& c) override {
         inner_.onTick(c);
         std::deque<Pending> due;
@@ -74,6 +85,7 @@ private:
     sim::SiteProtocol inner_;
     std::mutex lock_;
     std::deque<Pending> pending_;
+    std::map<std::uint16_t, int> received_;
 };
 
 // Records what the data model would have been handed.
@@ -390,6 +402,22 @@ TEST_F(LinkAgainstSim, OfferedUpdateIsDownloadedAndItsInstallerStarted) {
         }
     }
     EXPECT_TRUE(found);
+}
+
+TEST_F(LinkAgainstSim, OfferIsPolledEverySecondWhileTheUserDecides) {
+    const auto file = folder_ / "install.sh";
+    std::ofstream(file) << "#!/bin/sh\n";
+    sim::FaultSwitches faults;
+    faults.offerUpdateFiles = {file.string()};
+    startServer(faults);
+    services_.runUpdate = [&](CServerConnectionUpdateSubHandler& update) {
+        std::this_thread::sleep_for(2500ms); // the user reads the question
+        update.Decline();
+        return false;
+    };
+    ASSERT_TRUE(link().Connect("admin", "secret")) << link().errorText();
+    // The first request, then one per second of the wait.
+    EXPECT_GE(protocol_->received(msg::APPLICATION_INFO_REQUEST), 3);
 }
 
 TEST_F(LinkAgainstSim, DeclinedUpdateGoesOnToTheLogin) {

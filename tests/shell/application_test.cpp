@@ -1,5 +1,6 @@
 // The console's run against the simulator: login view, main window, and the
 // way back, on the offscreen platform.
+#include "core/message_ids.h"
 #include "link/password_cipher.h"
 #include "link/server_connection_handler.h"
 #include "model/label_table.h"
@@ -199,6 +200,23 @@ private slots:
         QCOMPARE(fixture_->store.get(mirx::link::kAutomaticLogin.name),
                  std::optional<mirx::link::StoredValue>(std::uint32_t{1}));
         QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+    }
+
+    void unansweredLoginShowsWhyAndIsTriedAgain() {
+        mirx::sim::FaultSwitches faults;
+        faults.ignoreMessageIds = {mirx::msg::ADMIN_LOGIN_REQUEST};
+        fixture_->store.set(mirx::link::kAutomaticLogin.name, std::uint32_t{1});
+        fixture_->startServer(faults);
+        app().start();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(app().loginView()->statusText()->text(),
+                                  QString(mirx::link::kNoLoginAnswerText), kLoginTimeoutMs);
+        QVERIFY(app().loginView()->loginButton()->isEnabled());
+        QCOMPARE(fixture_->link().linkState(), int(mirx::link::kAttemptFailed));
+        // Automatic login: the next tick starts another attempt.
+        QTRY_VERIFY_WITH_TIMEOUT(fixture_->frameLogCount("ADMIN_LOGIN_REQUEST") >= 2,
+                                 kReconnectTimeoutMs);
+        QVERIFY(app().mainWindow() == nullptr);
     }
 
     void lostConnectionLogsInAgainWhenTheServerIsBack() {

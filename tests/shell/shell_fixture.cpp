@@ -15,6 +15,9 @@ ShellFixture::ShellFixture()
     services.domainAccount = [this] {
         return domainAccount;
     };
+    // The simulator answers in milliseconds; a test that withholds an answer
+    // need not wait the full time-out.
+    services.answerTimeoutMs = 2000;
     link_ = std::make_unique<link::ServerLink>(services);
     context_ = std::make_unique<shell::ShellContext>(
         shell::ShellContext{store, *link_, mirror, prompter, {}, false, {}, {}, nullptr, nullptr});

@@ -75,6 +75,7 @@ void CServerConnectionHandler::OnConnect() {
     update_.Reset();
     heard_.store(false, std::memory_order_release);
     watchedState_ = kIdle;
+    framesSinceWatch_ = false;
     SetState(0);
     link_.NotifyChange();
 }
@@ -83,12 +84,23 @@ void CServerConnectionHandler::OnMessage(std::uint16_t messageId, std::uint16_t 
                                          const std::uint8_t* payload, std::size_t length) {
     const std::span<const std::uint8_t> bytes(payload, length);
     heard_.store(true, std::memory_order_release);
+    // A server that sends frames is answering, however long it takes (the
+    // configuration of a large site streams in before the login completes).
+    framesSinceWatch_ = true;
+    // The configuration that streams in before the login completes concerns
+    // no waiter; waking Connect for each of its frames would cost a context
+    // switch per frame.
+    const bool quietDuringLogin = State() == kStateLoginSent &&
+                                  messageId != msg::ADMIN_LOGIN_COMPLETE &&
+                                  messageId != msg::CLIENT_LOGIN_RESPONSE;
     if (messageId <= 9) {
         update_.OnMessage(messageId, secondValue, payload, length);
     } else {
         login_.Dispatch(messageId, secondValue, bytes);
     }
-    link_.NotifyChange();
+    if (!quietDuringLogin) {
+        link_.NotifyChange();
+    }
 }
 
 void CServerConnectionHandler::OnPoll() {
@@ -107,8 +119,9 @@ void CServerConnectionHandler::OnPoll() {
 
 void CServerConnectionHandler::WatchAnswer() {
     const int state = State();
-    if (state != watchedState_) {
+    if (state != watchedState_ || framesSinceWatch_) {
         watchedState_ = state;
+        framesSinceWatch_ = false;
         answerTimer_.start(link_.services().answerTimeoutMs);
         return;
     }
@@ -131,7 +144,7 @@ std::uint32_t CServerConnectionHandler::MsUntilPollDue() const {
     std::uint32_t due = kNoPollDue;
     if (state == kStateLoginSent || update_.AwaitingAnswer()) {
         // A state not yet seen by WatchAnswer starts its timer at the next poll.
-        due = state == watchedState_ ? answerTimer_.remaining() : 0;
+        due = state == watchedState_ && !framesSinceWatch_ ? answerTimer_.remaining() : 0;
     }
     if (state >= 0 && state < kStateSendLogin) {
         due = std::min(due, update_.MsUntilPollDue());

@@ -86,6 +86,7 @@ private:
     std::atomic<bool> heard_{false};
     // Connection thread only.
     int watchedState_ = kIdle;
+    bool framesSinceWatch_ = false;
     CElapsedTimer answerTimer_;
 };
 

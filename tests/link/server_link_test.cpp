@@ -1,5 +1,6 @@
 // The console's link against the simulator over 127.0.0.1: connection set-up,
 // identification, login, the logged-in queue and the status poll.
+#include "core/clock.h"
 #include "link/message_catalogue.h"
 #include "link/server_connection_handler.h"
 #include "link/server_link.h"
@@ -521,6 +522,41 @@ TEST_F(LinkAgainstSim, AttemptsThatCannotFinishEndWithTheirRealReason) {
         link_.reset();
         server_->stop();
     }
+}
+
+// The answer time-out on the handler alone, with a clock the test moves:
+// frames that keep coming are answers, however long the stream (the
+// configuration of a large site arrives before the login completes); only a
+// server that falls quiet runs into it.
+TEST(AnswerTimeout, EndsOnlyAQuietWait) {
+    ManualClock clock(1000);
+    ScopedClock useClock(clock);
+    MemorySettingsStore store;
+    LinkServices services;
+    services.settings = &store;
+    ServerLink link(services);
+    CServerConnectionHandler& handler = link.handler();
+    handler.OnConnect();
+    handler.SetState(kStateLoginSent);
+    handler.OnPoll();
+    const std::uint8_t mode = 1;
+    for (int i = 0; i < 5; ++i) {
+        clock.advance(kAnswerTimeoutMs - 1);
+        handler.OnMessage(msg::ADMIN_TRUNKING_MODE, 0, &mode, 1);
+        handler.OnPoll();
+        ASSERT_FALSE(handler.DisconnectRequested()) << "frame " << i;
+    }
+    EXPECT_EQ(handler.MsUntilPollDue(), kAnswerTimeoutMs);
+    clock.advance(kAnswerTimeoutMs - 1);
+    handler.OnPoll();
+    EXPECT_FALSE(handler.DisconnectRequested());
+    EXPECT_EQ(handler.MsUntilPollDue(), 1u) << "the connection thread wakes for it";
+    clock.advance(1);
+    handler.OnPoll();
+    EXPECT_TRUE(handler.DisconnectRequested());
+    EXPECT_EQ(link.errorText(), kNoLoginAnswerText);
+    EXPECT_EQ(handler.State(), CConnectionHandler::kIdle);
+    handler.OnDisconnect();
 }
 
 // The server takes one console at a time: a second one is accepted by the

@@ -59,6 +59,10 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     shell::QSettingsStore settings(options.profile, settingsFile);
+    if (!settings.refusal().empty()) {
+        std::cerr << "mirx-admin: " << settings.refusal() << "\n";
+        log::print("ERROR: %s", settings.refusal().c_str());
+    }
     const shell::Locks locks = shell::applyStartupOptions(options, settings);
     if (options.debugLog) {
         if (const auto folder = log::logFolder(options.programDirectory)) {

@@ -12,8 +12,23 @@
 namespace {
 
 std::atomic<bool> g_stop{false};
+std::atomic<int> g_signal{0};
 
-void onSignal(int) { g_stop.store(true); }
+// Every wait of the run looks at g_stop often; a second signal of the same
+// kind ends the program at once, as the default action does.
+void onSignal(int signal) {
+    g_signal.store(signal);
+    g_stop.store(true);
+    std::signal(signal, SIG_DFL);
+}
+
+void catchSignal(int signal) {
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: a blocking read returns at once
+    sigaction(signal, &action, nullptr);
+}
 
 } // namespace
 
@@ -34,8 +49,8 @@ int main(int argc, char** argv) {
         std::cout << "mirx-ctl " << link::consoleVersionText() << "\n";
         return ctl::kExitOk;
     }
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    catchSignal(SIGINT);
+    catchSignal(SIGTERM);
     std::signal(SIGPIPE, SIG_IGN);
     const std::filesystem::path settingsFile = shell::QSettingsStore::defaultFilePath();
     if (settingsFile.empty()) {
@@ -43,6 +58,20 @@ int main(int argc, char** argv) {
         return ctl::kExitUsage;
     }
     shell::QSettingsStore profile(options.profile, settingsFile);
-    return ctl::runCtl(options, profile, {std::cout, std::cerr, std::cin}, g_stop,
-                       link::ownCommandLine(argc, argv));
+    if (!profile.refusal().empty() && options.command != "check") {
+        // Going on would run without the stored server, name and password,
+        // and fail for a reason that is not the real one.
+        std::cerr << "mirx-ctl: " << profile.refusal() << "\n";
+        return ctl::kExitSettingsRefused;
+    }
+    const int status = ctl::runCtl(options, profile, {std::cout, std::cerr, std::cin}, g_stop,
+                                   link::ownCommandLine(argc, argv));
+    if (const int signal = g_signal.load(); signal != 0) {
+        // Cleaned up; now end the way the signal would have, so the shell
+        // sees 128 + its number.
+        std::cout.flush();
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+    return status;
 }

@@ -1,9 +1,9 @@
 // The configuration download of the largest site into the console's mirror,
-// against pushing the same bytes through a raw loopback socket in the same
-// run; and the peak memory of `mirx-ctl export` on that site.
+// against pushing the same bytes through a raw loopback socket, the two run
+// in turn so the machine's load touches both alike (medians printed); and
+// the peak memory of `mirx-ctl export` on that site.
+#include "bench/interleaved.h"
 #include "bench/loopback_pair.h"
-#include "bench/quiet_run.h"
-#include "bench/ratio_reporter.h"
 #include "bench/served_site.h"
 #include "core/debug_log.h"
 #include "link/message_catalogue.h"
@@ -17,7 +17,6 @@
 
 #include <arpa/inet.h>
 #include <atomic>
-#include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -65,67 +64,56 @@ ServedSite& fixture() {
     return f;
 }
 
-std::size_t g_downloadBytes = 0;
-
-void BM_MirrorDownload(benchmark::State& state) {
-    ServedSite& f = fixture();
-    for (auto _ : state) {
-        model::Mirror mirror;
-        TimingDispatch dispatch(mirror);
-        link::LinkServices services;
-        services.settings = &f.store;
-        services.model = &dispatch;
-        link::ServerLink link(services);
-        if (!link.Connect("admin", "admin")) {
-            state.SkipWithError("login failed");
-            return;
-        }
-        const auto end = std::chrono::steady_clock::now();
-        state.SetIterationTime(std::chrono::duration<double>(end - dispatch.start).count());
-        g_downloadBytes = dispatch.bytes;
-        link.StopLink();
+// One download of the whole configuration into a fresh mirror, from its first
+// label until Connect returns; its seconds, or -1. `bytes` gets its size.
+double mirrorDownload(ServedSite& f, std::size_t& bytes) {
+    model::Mirror mirror;
+    TimingDispatch dispatch(mirror);
+    link::LinkServices services;
+    services.settings = &f.store;
+    services.model = &dispatch;
+    link::ServerLink link(services);
+    if (!link.Connect("admin", "admin")) {
+        return -1;
     }
+    const auto end = std::chrono::steady_clock::now();
+    bytes = dispatch.bytes;
+    link.StopLink();
+    return std::chrono::duration<double>(end - dispatch.start).count();
 }
 
-void BM_RawLoopbackPush(benchmark::State& state) {
-    if (g_downloadBytes == 0) {
-        state.SkipWithError("no download measured");
-        return;
-    }
-    for (auto _ : state) {
-        LoopbackPair pair(false);
-        const int sender = pair.client;
-        const int receiver = pair.server;
-        std::vector<std::uint8_t> chunk(8192, 0x5A);
-        const auto start = std::chrono::steady_clock::now();
-        std::thread reader([&] {
-            std::vector<std::uint8_t> in(8192);
-            std::size_t got = 0;
-            while (got < g_downloadBytes) {
-                const ssize_t n = ::recv(receiver, in.data(), in.size(), 0);
-                if (n <= 0) {
-                    break;
-                }
-                got += static_cast<std::size_t>(n);
-            }
-        });
-        std::size_t sent = 0;
-        while (sent < g_downloadBytes) {
-            const std::size_t n = std::min(chunk.size(), g_downloadBytes - sent);
-            const ssize_t r = ::send(sender, chunk.data(), n, MSG_NOSIGNAL);
-            if (r <= 0) {
+// `bytes` through a fresh loopback connection in 8 KB writes and reads.
+double rawLoopbackPush(std::size_t bytes) {
+    LoopbackPair pair(false);
+    const int sender = pair.client;
+    const int receiver = pair.server;
+    std::vector<std::uint8_t> chunk(8192, 0x5A);
+    const auto start = std::chrono::steady_clock::now();
+    std::thread reader([&] {
+        std::vector<std::uint8_t> in(8192);
+        std::size_t got = 0;
+        while (got < bytes) {
+            const ssize_t n = ::recv(receiver, in.data(), in.size(), 0);
+            if (n <= 0) {
                 break;
             }
-            sent += static_cast<std::size_t>(r);
+            got += static_cast<std::size_t>(n);
         }
-        reader.join();
-        const auto end = std::chrono::steady_clock::now();
-        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    });
+    std::size_t sent = 0;
+    while (sent < bytes) {
+        const std::size_t n = std::min(chunk.size(), bytes - sent);
+        const ssize_t r = ::send(sender, chunk.data(), n, MSG_NOSIGNAL);
+        if (r <= 0) {
+            break;
+        }
+        sent += static_cast<std::size_t>(r);
     }
+    reader.join();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-BENCHMARK(BM_MirrorDownload)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_RawLoopbackPush)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+constexpr int kRounds = 7;
 
 // Runs `program args...`, waits, returns its peak resident set in kB (0 on failure).
 long peakKilobytes(const std::vector<std::string>& argv, int outFd) {
@@ -211,19 +199,41 @@ long exportPeakKilobytes() {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main() {
+    using namespace mirx;
     // First, while this process is small: a spawned child's peak counts the
     // memory of the process that spawned it, up to its exec.
     const long peak = exportPeakKilobytes();
-    RatioReporter reporter;
-    runQuietly(argc, argv, reporter);
-    const double ratio = reporter.ratio("BM_MirrorDownload", "BM_RawLoopbackPush");
-    if (ratio <= 0) {
-        std::fprintf(stderr, "config_mirror: benchmarks did not run\n");
+    struct SilentSink final : log::LineSink {
+        void write(std::string_view) override {}
+    } silent;
+    log::setDebuggerSink(&silent);
+    ServedSite& f = fixture();
+    std::size_t bytes = 0;
+    if (mirrorDownload(f, bytes) <= 0 || bytes == 0) { // also warms the simulator up
+        std::fprintf(stderr, "config_mirror: login failed\n");
         return 1;
     }
-    std::printf("config_mirror: %zu bytes mirrored in %.1f ms; %.2fx raw loopback (goal <= 3); "
-                "mirx-ctl export peak %.1f MB (goal < 64)\n",
-                g_downloadBytes, reporter.time("BM_MirrorDownload"), ratio, peak / 1024.0);
+    std::vector<Measure> measures = {
+        {"mirror download",
+         [&] {
+             return mirrorDownload(f, bytes);
+         }},
+        {"raw loopback push",
+         [&] {
+             return rawLoopbackPush(bytes);
+         }},
+    };
+    runInterleaved(measures, kRounds);
+    log::setDebuggerSink(nullptr);
+    const double download = measures[0].median();
+    const double raw = measures[1].median();
+    if (download <= 0 || raw <= 0) {
+        std::fprintf(stderr, "config_mirror: a measurement failed\n");
+        return 1;
+    }
+    std::printf("config_mirror: %zu bytes mirrored in %.1f ms = %.2fx raw loopback (%.1f ms; "
+                "goal <= 3); mirx-ctl export peak %.1f MB (goal < 64)\n",
+                bytes, download * 1e3, download / raw, raw * 1e3, peak / 1024.0);
     return 0;
 }

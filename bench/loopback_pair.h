@@ -1,8 +1,13 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <fcntl.h>
+#include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -87,5 +92,100 @@ private:
     LoopbackPair pair_;
     std::vector<std::uint8_t> ping_;
     std::vector<std::uint8_t> pong_;
+    std::thread echo_;
+};
+
+// The floor under every ping-pong figure: the same exchange with both ends
+// spinning on non-blocking sockets, so no thread sleeps and waits for the
+// scheduler to wake it; it does not vary with how idle the machine is. The
+// far end spins only between begin() and end(), so it takes no core from
+// the measurements it is interleaved with.
+class BusyRawPingPong {
+public:
+    BusyRawPingPong(std::size_t pingBytes, std::size_t pongBytes)
+        : pair_(true)
+        , ping_(pingBytes)
+        , pong_(pongBytes) {
+        for (const int fd : {pair_.client, pair_.server}) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        }
+        echo_ = std::thread([this] {
+            std::vector<std::uint8_t> ping(ping_.size());
+            const std::vector<std::uint8_t> pong(pong_.size());
+            for (;;) {
+                {
+                    std::unique_lock lock(lock_);
+                    wake_.wait(lock, [this] { return active_ || stop_.load(); });
+                }
+                if (stop_.load()) {
+                    return;
+                }
+                while (spinRead(pair_.server, ping.data(), ping.size(), true)) {
+                    spinWrite(pair_.server, pong.data(), pong.size());
+                }
+            }
+        });
+    }
+    ~BusyRawPingPong() {
+        stop_.store(true);
+        end();
+        echo_.join();
+    }
+    BusyRawPingPong(const BusyRawPingPong&) = delete;
+    BusyRawPingPong& operator=(const BusyRawPingPong&) = delete;
+
+    void begin() {
+        std::lock_guard lock(lock_);
+        active_ = true;
+        wake_.notify_one();
+    }
+    void end() {
+        std::lock_guard lock(lock_);
+        active_ = false;
+        idle_.store(true);
+        wake_.notify_one();
+    }
+
+    void exchange() {
+        spinWrite(pair_.client, ping_.data(), ping_.size());
+        spinRead(pair_.client, pong_.data(), pong_.size());
+    }
+
+private:
+    // `mayRest`: the far end, which goes back to sleep after end().
+    bool spinRead(int fd, std::uint8_t* buffer, std::size_t n, bool mayRest = false) {
+        std::size_t got = 0;
+        while (got < n) {
+            const ssize_t r = ::recv(fd, buffer + got, n - got, MSG_DONTWAIT);
+            if (r > 0) {
+                got += static_cast<std::size_t>(r);
+            } else if (r == 0 || (errno != EAGAIN && errno != EWOULDBLOCK) || stop_.load()) {
+                return false;
+            } else if (mayRest && got == 0 && idle_.exchange(false)) {
+                return false; // between exchanges: back to sleep until begin()
+            }
+        }
+        return true;
+    }
+    void spinWrite(int fd, const std::uint8_t* data, std::size_t n) {
+        std::size_t sent = 0;
+        while (sent < n) {
+            const ssize_t r = ::send(fd, data + sent, n - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (r > 0) {
+                sent += static_cast<std::size_t>(r);
+            } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                return;
+            }
+        }
+    }
+
+    LoopbackPair pair_;
+    std::vector<std::uint8_t> ping_;
+    std::vector<std::uint8_t> pong_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> idle_{false};
+    std::mutex lock_;
+    std::condition_variable wake_;
+    bool active_ = false; // guarded by lock_
     std::thread echo_;
 };

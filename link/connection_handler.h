@@ -30,6 +30,10 @@ public:
                            const std::uint8_t* payload, std::size_t length) = 0;
     // Once per pass of the connection loop.
     virtual void OnPoll() {}
+    // How long the connection thread may sleep before the next OnPoll is
+    // due when nothing arrives and nobody wakes it.
+    static constexpr std::uint32_t kNoPollDue = UINT32_MAX;
+    virtual std::uint32_t MsUntilPollDue() const { return kNoPollDue; }
     // Once, after the socket was closed.
     virtual void OnDisconnect();
 
@@ -58,6 +62,9 @@ public:
     // queue watched with WatchQueue() and disconnect requests signal it.
     int WakeupFd() const { return wakeup_.fd(); }
     void DrainWakeup() { wakeup_.drain(); }
+    // Any thread: the connection thread runs a pass at once (after a state
+    // change made outside it, for instance).
+    void Wake() { wakeup_.signal(); }
 
 protected:
     // Connection thread only: the queue to drain from now on.
@@ -66,7 +73,6 @@ protected:
     }
     // Posts into `queue` wake the connection thread at once.
     void WatchQueue(CMessageQueue& queue);
-    void Wake() { wakeup_.signal(); }
     void ClearDisconnectRequest() { disconnectRequest_.store(false, std::memory_order_release); }
 
 private:

@@ -154,7 +154,7 @@ void CConnectionThread::Run() {
             if (stopRequest_.load(std::memory_order_acquire)) {
                 break;
             }
-            Wait(incomplete ? kIncompleteWaitMs : kIdleWaitMs);
+            Wait(incomplete ? kIncompleteWaitMs : -1);
         }
     }
 
@@ -246,11 +246,16 @@ bool CConnectionThread::WaitWritable() {
 }
 
 void CConnectionThread::Wait(int timeoutMs) {
-    std::uint32_t limit = static_cast<std::uint32_t>(timeoutMs);
+    // -1: no limit of its own, only the deadlines.
+    std::uint32_t limit = timeoutMs < 0 ? UINT32_MAX : static_cast<std::uint32_t>(timeoutMs);
     limit = std::min(limit, communicationTimeout_.remaining());
     if (keepAliveTimer_.armed()) {
         limit = std::min(limit, keepAliveTimer_.remaining());
     }
+    if (handler_ != nullptr) {
+        limit = std::min(limit, handler_->MsUntilPollDue());
+    }
+    limit = std::min<std::uint32_t>(limit, INT32_MAX);
     pollfd fds[2] = {{socket_->Fd(), POLLIN, 0}, {-1, POLLIN, 0}};
     nfds_t count = 1;
     if (handler_ != nullptr && handler_->WakeupFd() >= 0) {

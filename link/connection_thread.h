@@ -21,14 +21,14 @@ class FrameSink;
 // Owns one open TCP connection until it ends: cuts received bytes into
 // frames for the handler, drains the handler's current queue into the
 // socket, keeps the link alive and closes it on silence, on a socket error
-// or when the handler asks. Waits in poll() on the socket and the handler's
-// wake-up descriptor, never longer than the old 10 ms pass.
+// or when the handler asks. Sleeps in poll() on the socket and the handler's
+// wake-up descriptor until the next deadline: keep-alive due, time-out, or
+// the handler's next poll.
 class CConnectionThread final : public CThread {
 public:
     static constexpr std::size_t kBufferSize = wire::kMaxFrameSize;
     static constexpr std::uint32_t kInitialCommunicationTimeoutMs = 3500;
     static constexpr std::uint32_t kKeepAliveIntervalMs = 1250;
-    static constexpr int kIdleWaitMs = 10;
     static constexpr int kIncompleteWaitMs = 1;
     // Receives per pass at most, so a long download still lets the handler
     // poll, the queue drain and keep-alives go out between them.

@@ -14,6 +14,8 @@ inline AppVersion consoleVersion() {
     return v;
 }
 
-inline const char* consoleVersionText() { return MIRX_VERSION_TEXT; }
+inline const char* consoleVersionText() {
+    return MIRX_VERSION_TEXT;
+}
 
 } // namespace mirx::link

@@ -73,20 +73,38 @@ void CServerConnectionHandler::OnConnect() {
     CConnectionHandler::OnConnect();
     ClearDisconnectRequest();
     update_.Reset();
+    heard_.store(false, std::memory_order_release);
+    watchedState_ = kIdle;
+    framesSinceWatch_ = false;
     SetState(0);
+    link_.NotifyChange();
 }
 
 void CServerConnectionHandler::OnMessage(std::uint16_t messageId, std::uint16_t secondValue,
                                          const std::uint8_t* payload, std::size_t length) {
     const std::span<const std::uint8_t> bytes(payload, length);
+    heard_.store(true, std::memory_order_release);
+    // A server that sends frames is answering, however long it takes (the
+    // configuration of a large site streams in before the login completes).
+    framesSinceWatch_ = true;
+    // The configuration that streams in before the login completes concerns
+    // no waiter; waking Connect for each of its frames would cost a context
+    // switch per frame.
+    const bool quietDuringLogin = State() == kStateLoginSent &&
+                                  messageId != msg::ADMIN_LOGIN_COMPLETE &&
+                                  messageId != msg::CLIENT_LOGIN_RESPONSE;
     if (messageId <= 9) {
         update_.OnMessage(messageId, secondValue, payload, length);
-        return;
+    } else {
+        login_.Dispatch(messageId, secondValue, bytes);
     }
-    login_.Dispatch(messageId, secondValue, bytes);
+    if (!quietDuringLogin) {
+        link_.NotifyChange();
+    }
 }
 
 void CServerConnectionHandler::OnPoll() {
+    WatchAnswer();
     const int state = State();
     if (state == kIdle) {
         return;
@@ -96,13 +114,53 @@ void CServerConnectionHandler::OnPoll() {
     } else {
         login_.Step();
     }
+    WatchAnswer();
+}
+
+void CServerConnectionHandler::WatchAnswer() {
+    const int state = State();
+    if (state != watchedState_ || framesSinceWatch_) {
+        watchedState_ = state;
+        framesSinceWatch_ = false;
+        answerTimer_.start(link_.services().answerTimeoutMs);
+        return;
+    }
+    const bool awaiting = state == kStateLoginSent || update_.AwaitingAnswer();
+    if (!awaiting || !answerTimer_.expired()) {
+        return;
+    }
+    const char* text = state == kStateLoginSent  ? kNoLoginAnswerText
+                       : update_.CheckFinished() ? kUpdateStalledText
+                                                 : kNoIdentificationAnswerText;
+    log::print("[%s] ERROR: %s", PeerText().c_str(), text);
+    update_.OnLinkEnded(text);
+    link_.setErrorText(text);
+    SetState(kIdle);
+    RequestDisconnect();
+}
+
+std::uint32_t CServerConnectionHandler::MsUntilPollDue() const {
+    const int state = State();
+    std::uint32_t due = kNoPollDue;
+    if (state == kStateLoginSent || update_.AwaitingAnswer()) {
+        // A state not yet seen by WatchAnswer starts its timer at the next poll.
+        due = state == watchedState_ && !framesSinceWatch_ ? answerTimer_.remaining() : 0;
+    }
+    if (state >= 0 && state < kStateSendLogin) {
+        due = std::min(due, update_.MsUntilPollDue());
+    } else if (state >= kStateSendLogin) {
+        due = std::min(due, login_.MsUntilPollDue());
+    }
+    return due;
 }
 
 void CServerConnectionHandler::OnDisconnect() {
+    update_.OnLinkEnded(kConnectionEndedText);
     // Cleared before `connected` drops: Connect reads them once it sees that.
     link_.loginDone_.store(false, std::memory_order_release);
     link_.loginAccepted_.store(false, std::memory_order_release);
-    CConnectionHandler::OnDisconnect();
+    // Under the link's lock: once `connected` drops the link may go away.
+    link_.NotifyChange([this] { CConnectionHandler::OnDisconnect(); });
 }
 
 void CServerConnectionHandler::EnterLoggedIn(CMessageQueue& requestQueue) {
@@ -131,6 +189,17 @@ void CServerConnectionLoginSubHandler::Step() {
         break;
     default:
         break;
+    }
+}
+
+std::uint32_t CServerConnectionLoginSubHandler::MsUntilPollDue() const {
+    switch (handler_.State()) {
+    case kStateSendLogin:
+        return 0;
+    case kStateLoggedIn:
+        return pollTimer_.remaining();
+    default:
+        return CConnectionHandler::kNoPollDue;
     }
 }
 

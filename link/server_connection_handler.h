@@ -30,6 +30,7 @@ public:
     CServerConnectionLoginSubHandler(CServerConnectionHandler& handler, ServerLink& link);
 
     void Step();
+    std::uint32_t MsUntilPollDue() const;
     void Dispatch(std::uint16_t id, std::uint16_t second, std::span<const std::uint8_t> payload);
 
 private:
@@ -54,6 +55,11 @@ public:
                    std::size_t length) override;
     void OnPoll() override;
     void OnDisconnect() override;
+    std::uint32_t MsUntilPollDue() const override;
+
+    // Any thread: some frame other than a keep-alive arrived on the current
+    // or last connection.
+    bool HeardFromServer() const { return heard_.load(std::memory_order_acquire); }
 
     // Copied in by Connect before the connection thread starts.
     void SetCredentials(std::string loginName, std::string password, bool domain);
@@ -66,6 +72,9 @@ public:
 private:
     friend class CServerConnectionLoginSubHandler;
     void EnterLoggedIn(CMessageQueue& requestQueue);
+    // Restarts the answer timer when the state moved; gives up on an answer
+    // that took too long.
+    void WatchAnswer();
 
     ServerLink& link_;
     CServerConnectionUpdateSubHandler update_;
@@ -74,6 +83,11 @@ private:
     std::string loginName_;
     std::string password_;
     std::atomic<bool> domain_{false};
+    std::atomic<bool> heard_{false};
+    // Connection thread only.
+    int watchedState_ = kIdle;
+    bool framesSinceWatch_ = false;
+    CElapsedTimer answerTimer_;
 };
 
 } // namespace mirx::link

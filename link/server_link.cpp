@@ -8,16 +8,11 @@
 #include "link/settings_store.h"
 
 #include <chrono>
-#include <thread>
 
 namespace mirx::link {
 namespace {
 
 constexpr std::size_t kLoginChars = 20;
-
-void sleepOneMs() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
 
 std::string cut(const std::string& text, std::size_t chars) {
     return text.size() <= chars ? text : text.substr(0, chars);
@@ -56,13 +51,56 @@ ServerLink::~ServerLink() {
     StopLink();
     // A connection still running (an attempt abandoned half-way) must end
     // before the handler it uses goes away.
-    if (handler_->IsConnected()) {
-        handler_->SetState(CConnectionHandler::kIdle);
-        handler_->RequestDisconnect();
-        while (handler_->IsConnected()) {
-            sleepOneMs();
-        }
+    EndConnection();
+    // The connection thread's last NotifyChange holds this lock.
+    std::lock_guard lock(changeLock_);
+}
+
+void ServerLink::EndConnection() {
+    if (!handler_->IsConnected()) {
+        return;
     }
+    handler_->SetState(CConnectionHandler::kIdle);
+    handler_->RequestDisconnect();
+    std::uint64_t seen = ChangeCount();
+    while (handler_->IsConnected()) {
+        WaitForChange(seen, kAbortCheckMs);
+    }
+}
+
+void ServerLink::NotifyChange(const std::function<void()>& change) {
+    std::lock_guard lock(changeLock_);
+    if (change) {
+        change();
+    }
+    ++changes_;
+    changed_.notify_all();
+}
+
+std::uint64_t ServerLink::ChangeCount() const {
+    std::lock_guard lock(changeLock_);
+    return changes_;
+}
+
+bool ServerLink::WaitForChange(std::uint64_t& seen, std::chrono::milliseconds limit) const {
+    std::unique_lock lock(changeLock_);
+    const bool changed = changed_.wait_for(lock, limit, [&] { return changes_ != seen; });
+    seen = changes_;
+    return changed;
+}
+
+std::string ServerLink::EndedEarlyText(bool checkFinished) const {
+    // A time-out or the download's failure set their own text.
+    if (std::string text = errorText(); !text.empty()) {
+        return text;
+    }
+    if (std::string problem = handler_->Update().DownloadProblem(); !problem.empty()) {
+        return problem;
+    }
+    if (!handler_->HeardFromServer()) {
+        return kServerSilentText;
+    }
+    return checkFinished ? kConnectionEndedText : kCheckEndedText;
 }
 
 std::string ServerLink::errorText() const {
@@ -156,14 +194,8 @@ bool ServerLink::BeginConnect(const std::string& loginName, const std::string& p
     privilegeWord_.store(-1);
     loginName_ = cut(loginName, kLoginChars);
 
-    if (handler_->IsConnected()) {
-        // A connection left over from an abandoned attempt.
-        handler_->SetState(CConnectionHandler::kIdle);
-        handler_->RequestDisconnect();
-        while (handler_->IsConnected()) {
-            sleepOneMs();
-        }
-    }
+    // A connection left over from an abandoned attempt.
+    EndConnection();
     if (!OpenSocket()) {
         return Fail(errorText(), true);
     }
@@ -208,8 +240,13 @@ ServerLink::Progress ServerLink::PollConnect() {
         break;
     }
     if (step_ == Step::WaitCheck) {
+        if (!update.CheckFinished()) {
+            // The connection ended before the server judged us.
+            Fail(EndedEarlyText(false), false);
+            return Progress::Failed;
+        }
         if (!update.Compatible()) {
-            Fail("Software version is not compatible with Server!", false);
+            Fail(kIncompatibleText, false);
             return Progress::Failed;
         }
         step_ = Step::WaitLogin;
@@ -224,10 +261,8 @@ ServerLink::Progress ServerLink::PollConnect() {
         setLinkState(kLoggedIn);
         return Progress::Succeeded;
     }
-    if (errorText().empty()) {
-        // The connection ended before any answer to the login.
-        setErrorText("Software version is not compatible with Server!");
-    }
+    // A rejection set its text; otherwise the connection ended first.
+    setErrorText(EndedEarlyText(true));
     setLinkState(kAttemptFailed);
     return Progress::Failed;
 }
@@ -243,7 +278,7 @@ void ServerLink::ResumeAfterUpdate(bool installerStarted) {
     // login, or ended the connection; either way the compatibility decides.
     auto& update = handler_->Update();
     if (!update.Compatible()) {
-        Fail("Software version is not compatible with Server!", false);
+        Fail(kIncompatibleText, false);
         return;
     }
     step_ = Step::WaitLogin;
@@ -253,10 +288,18 @@ bool ServerLink::Connect(const std::string& loginName, const std::string& passwo
     if (!BeginConnect(loginName, password)) {
         return false;
     }
+    std::uint64_t seen = ChangeCount();
     for (;;) {
+        if (abort_ != nullptr && abort_->load()) {
+            AbandonConnect();
+            setErrorText(kInterruptedText);
+            setLinkState(kAttemptFailed);
+            return false;
+        }
         switch (PollConnect()) {
         case Progress::Pending:
-            sleepOneMs();
+            // Every step Connect waits for comes with a NotifyChange.
+            WaitForChange(seen, kAbortCheckMs);
             break;
         case Progress::UpdateOffered: {
             const bool started =
@@ -282,13 +325,7 @@ void ServerLink::AbandonConnect() {
     if (linkState() == kLoggedIn) {
         return;
     }
-    if (handler_->IsConnected()) {
-        handler_->SetState(CConnectionHandler::kIdle);
-        handler_->RequestDisconnect();
-        while (handler_->IsConnected()) {
-            sleepOneMs();
-        }
-    }
+    EndConnection();
     step_ = Step::None;
     if (linkState() == kAttemptRunning) {
         setLinkState(kLinkIdle);
@@ -299,13 +336,7 @@ void ServerLink::StopLink() {
     if (linkState() != kLoggedIn) {
         return;
     }
-    if (handler_->IsConnected()) {
-        handler_->SetState(CConnectionHandler::kIdle);
-        handler_->RequestDisconnect();
-        while (handler_->IsConnected()) {
-            sleepOneMs();
-        }
-    }
+    EndConnection();
     privilegeWord_.store(-1);
     setLinkState(kLinkIdle);
 }

@@ -9,6 +9,8 @@
 #include "model/system_status.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -33,6 +35,29 @@ enum LinkState : int {
     kLoggedIn = 4,
     kAttemptFailed = 5,
 };
+
+// How long an awaited answer (the identification, an update step, the login)
+// may take while the link stays alive. Keep-alives only prove the server's
+// transport works; one that sends them but never answers would otherwise hold
+// the attempt forever. A login answer may wait on a directory check at the
+// server, which takes seconds, not tens of them; an update block is one
+// read of a file.
+inline constexpr std::uint32_t kAnswerTimeoutMs = 10000;
+
+// Why an attempt ended, beyond the server's own rejection texts.
+inline constexpr const char* kIncompatibleText = "Software version is not compatible with Server!";
+inline constexpr const char* kServerSilentText =
+    "Ondrel accepted the connection but never answered; another console may already be "
+    "connected to it!";
+inline constexpr const char* kNoIdentificationAnswerText =
+    "Ondrel did not answer the version check!";
+inline constexpr const char* kCheckEndedText =
+    "The connection to Ondrel ended during the version check!";
+inline constexpr const char* kNoLoginAnswerText = "Ondrel did not answer the login!";
+inline constexpr const char* kUpdateStalledText = "Ondrel stopped answering during the update!";
+inline constexpr const char* kConnectionEndedText =
+    "The connection to Ondrel ended before the login was answered!";
+inline constexpr const char* kInterruptedText = "The login was interrupted.";
 
 enum class TrunkingMode : std::uint8_t { None = 0, Rts = 1, Delec = 2 };
 // RTS wins when the server reports both.
@@ -62,6 +87,8 @@ struct LinkServices {
     std::vector<std::string> relaunchArguments;
     std::function<bool(const std::filesystem::path&, const std::vector<std::string>&)> launch;
     ModelSink* model = nullptr;
+    // kAnswerTimeoutMs; shorter in tests.
+    std::uint32_t answerTimeoutMs = kAnswerTimeoutMs;
 };
 
 // The console's one link to the server: the outcome of the last attempt, the
@@ -79,7 +106,20 @@ public:
     ServerLink& operator=(const ServerLink&) = delete;
 
     // Blocks until logged in or failed; errorText() says why it failed.
+    // Gives up with kInterruptedText once *abort (SetAbortFlag) is true.
     bool Connect(const std::string& loginName, const std::string& password);
+    // Seen by Connect at least every kAbortCheckMs; nullptr: none.
+    static constexpr std::chrono::milliseconds kAbortCheckMs{50};
+    void SetAbortFlag(const std::atomic<bool>* abort) { abort_ = abort; }
+
+    // Any thread: something a waiter may watch changed (a frame arrived, the
+    // connection began or ended). `change`, if given, is made under the lock
+    // the waiters use, so no waiter misses it.
+    void NotifyChange(const std::function<void()>& change = {});
+    // Waits until NotifyChange is called after the call that made `seen`
+    // (start with ChangeCount()), or `limit` passed; updates `seen`.
+    std::uint64_t ChangeCount() const;
+    bool WaitForChange(std::uint64_t& seen, std::chrono::milliseconds limit) const;
 
     // The same attempt in steps, for callers that must keep an event loop
     // running: BeginConnect opens the connection, PollConnect reports
@@ -129,6 +169,10 @@ private:
 
     bool OpenSocket();
     bool Fail(std::string text, bool unreachable);
+    // Ends the handler's connection, if any, and waits until it has.
+    void EndConnection();
+    // The text for a connection that ended before the login was answered.
+    std::string EndedEarlyText(bool checkFinished) const;
 
     LinkServices services_;
     std::atomic<int> linkState_{kLinkIdle};
@@ -153,6 +197,10 @@ private:
     enum class Step { None, WaitConnected, WaitCheck, WaitUpdate, WaitLogin };
     Step step_ = Step::None;
     unsigned connectionsBefore_ = 0;
+    const std::atomic<bool>* abort_ = nullptr;
+    mutable std::mutex changeLock_;
+    mutable std::condition_variable changed_;
+    std::uint64_t changes_ = 0; // guarded by changeLock_
 };
 
 } // namespace mirx::link

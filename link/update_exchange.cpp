@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <span>
 #include <sys/stat.h>
@@ -93,6 +94,55 @@ void CServerConnectionUpdateSubHandler::Reset() {
     downloadFinished_.store(false, std::memory_order_release);
     downloadSucceeded_.store(false, std::memory_order_release);
     cancelRequested_.store(false, std::memory_order_release);
+    installerStarted_.store(false, std::memory_order_release);
+    std::lock_guard lock(textLock_);
+    downloadProblem_.clear();
+}
+
+std::string CServerConnectionUpdateSubHandler::DownloadProblem() const {
+    std::lock_guard lock(textLock_);
+    return downloadProblem_;
+}
+
+bool CServerConnectionUpdateSubHandler::AwaitingAnswer() const {
+    const int state = link_.State();
+    return state == kAwaitCompatibility || state == kAwaitInfo || state == kAwaitComponentInfo ||
+           state == kAwaitBlock;
+}
+
+std::uint32_t CServerConnectionUpdateSubHandler::MsUntilPollDue() const {
+    switch (link_.State()) {
+    case kSendCompatibilityRequest:
+    case kSendInfoRequest:
+    case kSendComponentInfoRequest:
+    case kSendBlockRequest:
+        return 0; // the next Step sends
+    case kAwaitUser:
+        return pollTimer_.remaining();
+    default:
+        return CConnectionHandler::kNoPollDue;
+    }
+}
+
+void CServerConnectionUpdateSubHandler::failDownload(std::string problem) {
+    log::print("[%s] ERROR: %s", link_.PeerText().c_str(), problem.c_str());
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    {
+        std::lock_guard lock(textLock_);
+        downloadProblem_ = std::move(problem);
+    }
+    downloadSucceeded_.store(false, std::memory_order_release);
+    downloadFinished_.store(true, std::memory_order_release);
+}
+
+void CServerConnectionUpdateSubHandler::OnLinkEnded(std::string_view reason) {
+    const int state = link_.State();
+    if (state >= kSendComponentInfoRequest && state <= kAwaitBlock && !DownloadFinished()) {
+        failDownload("The update download stopped: " + std::string(reason));
+    }
 }
 
 std::string CServerConnectionUpdateSubHandler::FileName() const {
@@ -113,6 +163,7 @@ bool CServerConnectionUpdateSubHandler::StartDownload() {
     }
     componentIndex_.store(0, std::memory_order_release);
     link_.SetState(kSendComponentInfoRequest);
+    link_.Wake();
     return true;
 }
 
@@ -123,6 +174,7 @@ bool CServerConnectionUpdateSubHandler::Decline() {
         return false;
     }
     link_.SetState(kLogin);
+    link_.Wake();
     return true;
 }
 
@@ -174,8 +226,12 @@ void CServerConnectionUpdateSubHandler::requestComponent() {
             downloadFolder_ = folder_;
         }
         if (!prepareDownloadFolder(folder_)) {
+            const int error = errno;
             log::print("[%s] ERROR: Unable to create temporary download directory!",
                        link_.PeerText().c_str());
+            // The login goes on without the update.
+            failDownload("The update could not be stored: the folder " + folder_.native() +
+                         " was refused (" + std::strerror(error) + ").");
             link_.SetState(kLogin);
             return;
         }
@@ -322,8 +378,12 @@ void CServerConnectionUpdateSubHandler::onBlockResponse(const std::uint8_t* payl
     }
     if (blockNumber_ == 0) {
         if (!openOutput()) {
-            log::print("Error %d opening file %s", errno, filePath_.c_str());
-            downloadFinished_.store(true, std::memory_order_release);
+            const int error = errno;
+            log::print("Error %d opening file %s", error, filePath_.c_str());
+            failDownload(fileNameSafe_ ? "The update could not be stored: " + filePath_.native() +
+                                             " could not be written (" + std::strerror(error) + ")."
+                                       : "The update was refused: the server named a component \"" +
+                                             FileName() + "\", which is not a plain file name.");
             endConnection();
             return;
         }
@@ -406,9 +466,16 @@ void CServerConnectionUpdateSubHandler::closeOutput() {
 }
 
 void CServerConnectionUpdateSubHandler::launchInstaller() {
+    if (installerPath_.empty()) {
+        // Nothing would replace the console, so it must not end as if updated.
+        failDownload("The update holds no installer: none of its " +
+                     std::to_string(ComponentCount()) + " components is marked to be run.");
+        endConnection();
+        return;
+    }
     bool started = false;
-    int error = ENOENT; // no component was marked as the installer
-    if (!installerPath_.empty()) {
+    int error = 0;
+    {
         // Made executable here too, so any launcher finds it ready.
         ::chmod(installerPath_.c_str(), kInstallerMode);
         const std::vector<std::string> arguments =
@@ -423,7 +490,12 @@ void CServerConnectionUpdateSubHandler::launchInstaller() {
         log::print("ERROR: CServerConnectionUpdateSubHandler::LaunchUpdateInstaller: Failed to "
                    "spawn %s. (%d)",
                    installerPath_.c_str(), error);
+        std::lock_guard lock(textLock_);
+        downloadProblem_ = "The update was downloaded but its installer " +
+                           installerPath_.native() + " did not start (" + std::strerror(error) +
+                           ").";
     }
+    installerStarted_.store(started, std::memory_order_release);
     // The console ends either way: what it downloaded is meant to replace it.
     downloadSucceeded_.store(true, std::memory_order_release);
     downloadFinished_.store(true, std::memory_order_release);

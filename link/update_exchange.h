@@ -89,8 +89,22 @@ public:
     std::string FileName() const;
     std::uint32_t FileSize() const { return fileSize_.load(std::memory_order_acquire); }
     bool DownloadFinished() const { return downloadFinished_.load(std::memory_order_acquire); }
-    // Meaningful once DownloadFinished().
+    // Meaningful once DownloadFinished(): true when every component arrived
+    // and an installer was run, whether or not it started; the console then
+    // ends.
     bool DownloadSucceeded() const { return downloadSucceeded_.load(std::memory_order_acquire); }
+    bool InstallerStarted() const { return installerStarted_.load(std::memory_order_acquire); }
+    // Why the download or the installer's start failed; empty when neither
+    // did. Set before DownloadFinished() turns true.
+    std::string DownloadProblem() const;
+    // The answer the exchange waits for, if any (states 1, 3, 6, 8).
+    bool AwaitingAnswer() const;
+    // Connection thread: the link ended or gave up waiting while the
+    // exchange was under way; a running download finishes as failed.
+    void OnLinkEnded(std::string_view reason);
+    // Connection thread: the next poll step that is due by time (the info
+    // poll while the user is asked); CConnectionHandler::kNoPollDue if none.
+    std::uint32_t MsUntilPollDue() const;
     // The folder of the current or last download; empty before the first.
     std::filesystem::path DownloadFolder() const;
 
@@ -116,6 +130,8 @@ private:
     void closeOutput();
     void launchInstaller();
     void endConnection();
+    // Ends a running download as failed with `problem`.
+    void failDownload(std::string problem);
 
     CConnectionHandler& link_;
     Environment env_;
@@ -137,11 +153,13 @@ private:
     std::atomic<bool> downloadFinished_{false};
     std::atomic<bool> downloadSucceeded_{false};
     std::atomic<bool> cancelRequested_{false};
+    std::atomic<bool> installerStarted_{false};
     std::atomic<std::uint16_t> componentIndex_{0};
 
     mutable std::mutex textLock_;
     std::string fileName_;                 // guarded by textLock_
     std::filesystem::path downloadFolder_; // guarded by textLock_
+    std::string downloadProblem_;          // guarded by textLock_
 
     // Connection thread only.
     std::filesystem::path folder_;

@@ -88,6 +88,14 @@ const std::vector<Option>& options() {
          [](FaultSwitches& f, std::uint64_t, const std::string& text) {
              f.offerUpdateFiles.push_back(text);
          }},
+        {"--update-without-installer", Kind::Flag, "", 0,
+         [](FaultSwitches& f, std::uint64_t, const std::string&) {
+             f.updateWithoutInstaller = true;
+         }},
+        {"--first-component-name", Kind::Path, "NAME", 0,
+         [](FaultSwitches& f, std::uint64_t, const std::string& text) {
+             f.firstComponentName = text;
+         }},
     };
     return table;
 }
@@ -149,7 +157,9 @@ std::string_view faultSwitchesUsage() {
            "  --incompatible             report an incompatible version\n"
            "  --short-compatibility      answer the compatibility request with 2 bytes\n"
            "  --reject-login R           reject every login with reason R\n"
-           "  --offer-update FILE        offer FILE as an update (repeatable)\n";
+           "  --offer-update FILE        offer FILE as an update (repeatable)\n"
+           "  --update-without-installer mark no update component as the installer\n"
+           "  --first-component-name NAME  name the first update component NAME\n";
 }
 
 } // namespace mirx::sim

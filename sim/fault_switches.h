@@ -42,8 +42,14 @@ struct FaultSwitches {
     bool shortCompatibilityAnswer = false;
     // Reason sent in CLIENT_LOGIN_RESPONSE; 0 = accept the login.
     std::uint8_t rejectLoginReason = 0;
-    // Files offered to the console as an update.
+    // Files offered to the console as an update; the last one is its
+    // installer.
     std::vector<std::string> offerUpdateFiles;
+    // Mark no component of the update as its installer.
+    bool updateWithoutInstaller = false;
+    // Name the first component of the update this instead of its file name;
+    // empty = its file name.
+    std::string firstComponentName;
 };
 
 // Reads fault options such as {"--split-writes", "--answer-delay", "200"}

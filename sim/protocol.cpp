@@ -383,11 +383,15 @@ struct SiteProtocol::Impl {
             return;
         }
         // The last file installs the rest and wants the console's command line.
-        const std::uint8_t mode = index + 1u == update.size()
+        const FaultSwitches& faults = c.faults();
+        const std::uint8_t mode = index + 1u == update.size() && !faults.updateWithoutInstaller
                                       ? link::kLaunchInstallerWithCommandLine
                                       : link::kLaunchPlainFile;
+        const std::string& name = index == 0 && !faults.firstComponentName.empty()
+                                      ? faults.firstComponentName
+                                      : file->name;
         const auto answer = link::ComponentInfoResponse::make(
-            file->name, static_cast<std::uint32_t>(file->bytes.size()), mode);
+            name, static_cast<std::uint32_t>(file->bytes.size()), mode);
         c.send(msg::APPLICATION_COMPONENT_INFO_RESPONSE, 0, answer.view());
     }
 

@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <thread>
 
 namespace mirx::ctl {
 namespace {
@@ -35,7 +34,14 @@ constexpr FailureExit kFailureExits[] = {
     {"Local IP address invalid!", kExitNoLocalAddress},
     {"Ondrel Host Name could not be resolved!", kExitUnresolvable},
     {"Unable to connect to Ondrel!", kExitUnreachable},
-    {"Software version is not compatible with Server!", kExitIncompatible},
+    {link::kIncompatibleText, kExitIncompatible},
+    {link::kServerSilentText, kExitServerSilent},
+    {link::kNoIdentificationAnswerText, kExitNoAnswer},
+    {link::kCheckEndedText, kExitConnectionLost},
+    {link::kNoLoginAnswerText, kExitNoAnswer},
+    {link::kUpdateStalledText, kExitUpdateFailed},
+    {link::kConnectionEndedText, kExitConnectionLost},
+    {link::kInterruptedText, kExitInterrupted},
     {"Failed to validate the login using Domain Authentication!", kExitDomainCheck},
     {link::rejectionText(1), kExitBadCredentials},
     {link::rejectionText(2), kExitAlreadyLoggedOn},
@@ -182,6 +188,9 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
         store.override(std::string(link::kPassword.name), password);
     }
 
+    if (stop.load()) {
+        return kExitInterrupted;
+    }
     if (link::readDomainAuthentication(store)) {
         const auto check = link::CheckDomainAccount(link::readDomainSettings(store));
         if (!check.account) {
@@ -205,6 +214,9 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
     services.tempRoot = link::temporaryRoot();
     services.consoleVersion = link::consoleVersion().pack();
     services.relaunchArguments = std::move(ownCommandLine);
+    // Why --accept-update did not end in a started installer.
+    std::string updateProblem;
+    link::ServerLink* linkPointer = nullptr;
     services.runUpdate = [&](link::CServerConnectionUpdateSubHandler& update) {
         if (!options.acceptUpdate) {
             streams.err << "mirx-ctl: the server offers version "
@@ -214,31 +226,51 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
             return false;
         }
         if (!update.StartDownload()) {
+            updateProblem = "the server no longer offers the update";
             return false;
         }
+        link::ServerLink& link = *linkPointer;
+        std::uint64_t seen = link.ChangeCount();
         std::uint32_t shown = 0;
-        while (!update.DownloadFinished() && !stop.load()) {
+        // Each arrival, the connection's end and every failure wake this.
+        while (!update.DownloadFinished() && !stop.load() && link.connected()) {
             const std::uint32_t blocks = update.BlocksReceived();
             if (blocks != shown) {
                 shown = blocks;
                 streams.err << "downloading " << update.FileName() << ": block " << blocks << " of "
                             << update.TotalBlocks() << "\n";
             }
-            std::this_thread::sleep_for(5ms);
+            link.WaitForChange(seen, link::ServerLink::kAbortCheckMs);
         }
         if (!update.DownloadFinished()) {
             update.Cancel();
+            // A failure that came with the connection's end has its own text.
+            updateProblem = stop.load()                         ? link::kInterruptedText
+                            : !update.DownloadProblem().empty() ? update.DownloadProblem()
+                            : link.errorText().empty()
+                                ? "the connection to the server ended during the download"
+                                : link.errorText();
             return false;
         }
+        updateProblem = update.DownloadProblem();
         return update.DownloadSucceeded();
     };
 
     link::ServerLink link(services);
-    if (!link.Connect(user, password)) {
-        if (link.handler().Update().DownloadSucceeded()) {
-            streams.out << "update downloaded and its installer started\n";
-            return kExitUpdateInstalled;
-        }
+    linkPointer = &link;
+    link.SetAbortFlag(&stop);
+    const bool loggedIn = link.Connect(user, password);
+    if (link.handler().Update().InstallerStarted()) {
+        streams.out << "update downloaded and its installer started\n";
+        return kExitUpdateInstalled;
+    }
+    if (!updateProblem.empty() && !stop.load()) {
+        // Asked for the update and did not get it: no command runs instead.
+        streams.err << "mirx-ctl: " << updateProblem << "\n";
+        link.StopLink();
+        return kExitUpdateFailed;
+    }
+    if (!loggedIn) {
         streams.err << link.errorText() << "\n";
         return exitCodeFor(link.errorText());
     }
@@ -259,6 +291,9 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
         std::string error;
         const auto site = fetchSite(link, mirror, exportOptions, stop, error);
         link.StopLink();
+        if (stop.load()) {
+            return kExitInterrupted;
+        }
         if (!site) {
             streams.err << "mirx-ctl: " << error << "\n";
             return kExitConnectionLost;
@@ -280,6 +315,7 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
     // status
     const auto deadline = std::chrono::steady_clock::now() + 5s;
     bool first = true;
+    std::uint64_t seen = link.ChangeCount();
     for (;;) {
         if (link.takeStatusChanged()) {
             if (!first) {
@@ -294,7 +330,7 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
         }
         if (stop.load()) {
             link.StopLink();
-            return kExitOk;
+            return options.watch && !first ? kExitOk : kExitInterrupted;
         }
         if (!link.connected()) {
             streams.err << "mirx-ctl: the connection to the server was lost\n";
@@ -306,7 +342,8 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
             link.StopLink();
             return kExitConnectionLost;
         }
-        std::this_thread::sleep_for(20ms);
+        // Each status arrives with a NotifyChange, as does the connection's end.
+        link.WaitForChange(seen, link::ServerLink::kAbortCheckMs);
     }
 }
 

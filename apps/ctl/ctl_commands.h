@@ -32,6 +32,11 @@ enum ExitCode : int {
     kExitCommandFileFailed = 17,
     kExitCommandFileInvalid = 18,
     kExitFolderInUse = 19,
+    kExitServerSilent = 20,
+    kExitNoAnswer = 21,
+    kExitUpdateFailed = 22,
+    kExitSettingsRefused = 23,
+    kExitInterrupted = 24,
 };
 
 // The exit status for a failed attempt's error text.
@@ -62,7 +67,8 @@ struct CtlStreams {
     std::istream& in;
 };
 
-// Runs one command; returns the exit status. `stop` ends a --watch.
+// Runs one command; returns the exit status. `stop` ends the command in any
+// phase (the caller turns a signal into its own exit status).
 int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams streams,
            const std::atomic<bool>& stop, std::vector<std::string> ownCommandLine = {});
 

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <functional>
-#include <thread>
 
 namespace mirx::ctl {
 namespace {
@@ -22,11 +21,14 @@ constexpr std::string_view kExportedSections[] = {
 bool waitFor(const std::function<bool()>& take, const link::ServerLink& link, int timeoutMs,
              const std::atomic<bool>& stop) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::uint64_t seen = link.ChangeCount();
     while (!take()) {
         if (!link.connected() || stop.load() || std::chrono::steady_clock::now() > deadline) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
+        // Every answer arrives with a NotifyChange; the slice bounds how late
+        // `stop` is seen.
+        link.WaitForChange(seen, link::ServerLink::kAbortCheckMs);
     }
     return true;
 }

@@ -196,7 +196,7 @@ int runCommandFiles(link::ServerLink& link, model::Mirror& mirror,
             // The waiting command, if any, is asked again once logged in.
             link.StopLink();
             responding = false;
-            while (!stop.load() && !relogin()) {
+            while (!stop.load() && !relogin() && !stop.load()) {
                 streams.err << "mirx-ctl: " << link.errorText() << "; trying again\n";
                 pause(options.reloginDelay, stop);
             }

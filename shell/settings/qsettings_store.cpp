@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <sys/stat.h>
@@ -301,19 +302,34 @@ bool makeFolders(const std::filesystem::path& dir) {
 }
 
 // Creates the file 0600 if it is missing, so that no write ever makes it with
-// the umask's mode; an existing file readable by others is tightened.
-bool prepareFile(const std::filesystem::path& file) {
+// the umask's mode; an existing file readable by others is tightened. A link
+// or a file of another user is refused: it could hand our passwords to
+// whoever controls it. Returns why the file was refused, empty when taken.
+std::string prepareFile(const std::filesystem::path& file) {
     const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
-        return false;
+        const int error = errno;
+        struct stat info {};
+        if (error == ELOOP || (::lstat(file.c_str(), &info) == 0 && S_ISLNK(info.st_mode))) {
+            return "The settings file " + file.native() +
+                   " is a symbolic link; it was not used. Replace it with a plain file.";
+        }
+        return "The settings file " + file.native() + " could not be opened (" +
+               std::strerror(error) + ").";
     }
     struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (ok && (info.st_mode & 077) != 0) {
-        ok = ::fchmod(fd, 0600) == 0;
+    std::string refusal;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        refusal = "The settings file " + file.native() + " is not a plain file; it was not used.";
+    } else if (info.st_uid != ::geteuid()) {
+        refusal = "The settings file " + file.native() + " belongs to user " +
+                  std::to_string(info.st_uid) + ", not to you; it was not used.";
+    } else if ((info.st_mode & 077) != 0 && ::fchmod(fd, 0600) != 0) {
+        refusal = "The settings file " + file.native() + " could not be made private (" +
+                  std::strerror(errno) + "); it was not used.";
     }
     ::close(fd);
-    return ok;
+    return refusal;
 }
 
 QString toQString(std::string_view text) {
@@ -363,12 +379,19 @@ std::string QSettingsStore::profileKeyPath() const {
 }
 
 bool QSettingsStore::openFile() {
-    if (!makeFolders(file_.parent_path()) || !prepareFile(file_)) {
+    if (!makeFolders(file_.parent_path())) {
+        refusal_ = "The settings folder " + file_.parent_path().native() +
+                   " could not be created (" + std::strerror(errno) + ").";
+        return false;
+    }
+    refusal_ = prepareFile(file_);
+    if (!refusal_.empty()) {
         return false;
     }
     auto settings =
         std::make_unique<QSettings>(QString::fromStdString(file_.string()), typedFormat());
     if (settings->status() != QSettings::NoError || !settings->isWritable()) {
+        refusal_ = "The settings file " + file_.native() + " could not be read or written.";
         return false;
     }
     settings_ = std::move(settings);
@@ -432,7 +455,8 @@ bool QSettingsStore::put(const QString& key, const QVariant& value) {
         settings_ = std::make_unique<QSettings>(settings_->fileName(), typedFormat());
     }
     // Should the file have gone, QSettings would create it readable by all.
-    if (!prepareFile(file_)) {
+    if (std::string refusal = prepareFile(file_); !refusal.empty()) {
+        refusal_ = std::move(refusal);
         return false;
     }
     const QVariant previous = settings_->value(key);

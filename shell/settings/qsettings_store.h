@@ -55,6 +55,10 @@ public:
     const std::string& currentProfile() const { return currentProfile_; }
     const std::filesystem::path& filePath() const { return file_; }
 
+    // Why the file is not used this run (a link, another user's file, ...);
+    // empty when it is.
+    const std::string& refusal() const { return refusal_; }
+
     // "<file>[<profile key>]".
     std::string profileKeyPath() const override;
 
@@ -69,6 +73,7 @@ private:
     std::optional<std::string> readStoredProfile();
 
     std::filesystem::path file_;
+    std::string refusal_;
     std::unique_ptr<QSettings> settings_;
     std::string currentProfile_;
     // The group holding the profile's values; empty = beside Profile.

@@ -1,17 +1,22 @@
 #include "apps/ctl/ctl_commands.h"
 #include "apps/ctl/ctl_options.h"
 #include "shell/settings/qsettings_store.h"
+#include "core/message_ids.h"
+#include "link/server_link.h"
 #include "sim/demo_site.h"
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
 #include "tests/support/test_listener.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <sstream>
+#include <thread>
+#include <unistd.h>
 
 namespace mirx::ctl {
 namespace {
@@ -56,11 +61,23 @@ TEST(CtlOptions, ParsesOrExplains) {
 }
 
 TEST(CtlExitCodes, OnePerFailure) {
-    EXPECT_EQ(exitCodeFor("Unable to connect to Ondrel!"), kExitUnreachable);
-    EXPECT_EQ(exitCodeFor("Software version is not compatible with Server!"), kExitIncompatible);
-    EXPECT_EQ(exitCodeFor("Provided user name and/or password is invalid!"), kExitBadCredentials);
-    EXPECT_EQ(exitCodeFor("No administative priveleges assigned!"), kExitNoAdministration);
-    EXPECT_EQ(exitCodeFor("Login rejected!"), kExitRejected);
+    const std::pair<std::string, int> cases[] = {
+        {"Unable to connect to Ondrel!", kExitUnreachable},
+        {"Software version is not compatible with Server!", kExitIncompatible},
+        {"Provided user name and/or password is invalid!", kExitBadCredentials},
+        {"No administative priveleges assigned!", kExitNoAdministration},
+        {"Login rejected!", kExitRejected},
+        {link::kServerSilentText, kExitServerSilent},
+        {link::kNoLoginAnswerText, kExitNoAnswer},
+        {link::kNoIdentificationAnswerText, kExitNoAnswer},
+        {link::kConnectionEndedText, kExitConnectionLost},
+        {link::kCheckEndedText, kExitConnectionLost},
+        {link::kUpdateStalledText, kExitUpdateFailed},
+        {link::kInterruptedText, kExitInterrupted},
+    };
+    for (const auto& [text, code] : cases) {
+        EXPECT_EQ(exitCodeFor(text), code) << text;
+    }
 }
 
 class CtlAgainstSim : public ::testing::Test {
@@ -74,6 +91,14 @@ protected:
         server_->runInBackground();
     }
     void TearDown() override { server_->stop(); }
+
+    void restartServer(const sim::FaultSwitches& faults) {
+        server_->stop();
+        server_ = std::make_unique<sim::SimServer>(*protocol_, faults);
+        server_->frameLog().setWriter([](std::string_view) {});
+        ASSERT_TRUE(server_->listen("127.0.0.1", 0));
+        server_->runInBackground();
+    }
 
     int run(std::vector<std::string> args, std::string input = {}) {
         CtlOptions options;
@@ -217,6 +242,92 @@ INSTANTIATE_TEST_SUITE_P(
             "FileSaved", {"--save-password", "--password-file", "<file>"}, "", "admin"},
         StoredPasswordCase{"FromTheProfile", {}, "", "admin"}),
     [](const auto& tc) { return std::string(tc.param.what); });
+// --accept-update either starts an installer or says why it could not, with
+// its own status; it never waits on a download that cannot finish.
+TEST_F(CtlAgainstSim, AcceptedUpdateThatCannotFinishSaysWhy) {
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("mirx-ctl-update-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "tmp");
+    const auto component = folder / "component.bin";
+    std::ofstream(component, std::ios::binary) << std::string(40000, 'x');
+    const auto installer = folder / "install.sh";
+    std::ofstream(installer) << "#!/bin/sh\n";
+    struct Case {
+        const char* name;
+        sim::FaultSwitches faults;
+        std::string tmpdir;
+        const char* text;
+    };
+    sim::FaultSwitches update;
+    update.offerUpdateFiles = {component.string(), installer.string()};
+    sim::FaultSwitches noInstaller = update;
+    noInstaller.updateWithoutInstaller = true;
+    sim::FaultSwitches badName = update;
+    badName.firstComponentName = "/etc/passwd";
+    sim::FaultSwitches cut = update;
+    cut.closeAfterFrames = 5;
+    const Case cases[] = {
+        {"no installer", noInstaller, folder / "tmp", "holds no installer"},
+        {"hostile component name", badName, folder / "tmp", "not a plain file name"},
+        {"connection closed mid-download", cut, folder / "tmp", "download stopped"},
+        {"TMPDIR missing", update, folder / "missing", "could not be stored"},
+    };
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before != nullptr ? before : "";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        restartServer(c.faults);
+        ::setenv("TMPDIR", c.tmpdir.c_str(), 1);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(run({"--server", server(), "--user", "admin", "--password-stdin",
+                       "--accept-update", "login-check"},
+                      "admin\n"),
+                  kExitUpdateFailed)
+            << err_.str();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_NE(err_.str().find(c.text), std::string::npos) << err_.str();
+        EXPECT_EQ(out_.str().find("installer started"), std::string::npos) << out_.str();
+    }
+    before != nullptr ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(CtlAgainstSim, StopEndsEveryPhase) {
+    struct Case {
+        const char* name;
+        sim::FaultSwitches faults;
+        std::vector<std::string> command;
+        int status;
+    };
+    sim::FaultSwitches noLoginAnswer;
+    noLoginAnswer.ignoreMessageIds = {msg::ADMIN_LOGIN_REQUEST};
+    sim::FaultSwitches slow;
+    slow.answerDelayMs = 400;
+    const Case cases[] = {
+        {"waiting for the login answer", noLoginAnswer, {"login-check"}, kExitInterrupted},
+        {"watching the status", {}, {"status", "--watch"}, kExitOk},
+        {"exporting", slow, {"export"}, kExitInterrupted},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        restartServer(c.faults);
+        stop_.store(false);
+        std::thread stopper([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            stop_.store(true);
+        });
+        std::vector<std::string> args = {"--server", server(), "--user", "admin",
+                                         "--password-stdin"};
+        args.insert(args.end(), c.command.begin(), c.command.end());
+        const auto start = std::chrono::steady_clock::now();
+        const int status = run(args, "admin\n");
+        const auto took = std::chrono::steady_clock::now() - start;
+        stopper.join();
+        EXPECT_EQ(status, c.status) << err_.str();
+        EXPECT_LT(took, std::chrono::milliseconds(1500 + 500));
+    }
+}
 
 } // namespace
 } // namespace mirx::ctl

@@ -42,6 +42,13 @@ public:
             RequestDisconnect();
         }
     }
+    void OnPoll() override { polls_.fetch_add(1); }
+    std::uint32_t MsUntilPollDue() const override { return pollDueMs_.load(); }
+    void setPollDue(std::uint32_t ms) {
+        pollDueMs_.store(ms);
+        Wake();
+    }
+    int polls() const { return polls_.load(); }
     // Asks to close the connection when a frame with this ID arrives.
     void disconnectOn(std::uint16_t id) { disconnectOn_.store(id); }
     void OnDisconnect() override {
@@ -62,6 +69,8 @@ private:
     std::atomic<int> disconnectOn_{-1};
     std::atomic<int> connects_{0};
     std::atomic<int> disconnects_{0};
+    std::atomic<int> polls_{0};
+    std::atomic<std::uint32_t> pollDueMs_{kNoPollDue};
 };
 
 template <typename Predicate>
@@ -203,6 +212,58 @@ TEST_F(ConnectionThread, SendsKeepAlivesWhileIdleCarryingItsCheckTime) {
     EXPECT_EQ(*peer_.lastCheckTime(), 6000) << "the announced check time becomes ours";
     EXPECT_TRUE(log_.contains("Keep Alive message sent to prevent connection timeout!"));
     EXPECT_TRUE(handler_.IsConnected());
+}
+
+TEST_F(ConnectionThread, IdleKeepAlivesComeAtTheirInterval) {
+    // The earliest gap between two keep-alives is the interval itself plus
+    // the wake-up latency; later ones can only be late, never early.
+    peer_.sendKeepAlive(6000);
+    std::vector<SteadyClock::time_point> seen;
+    const auto end =
+        SteadyClock::now() + 4 * std::chrono::milliseconds(CConnectionThread::kKeepAliveIntervalMs);
+    while (SteadyClock::now() < end) {
+        const int before = peer_.keepAlivesSeen();
+        peer_.receive(5);
+        if (peer_.keepAlivesSeen() != before) {
+            seen.push_back(SteadyClock::now());
+            peer_.sendKeepAlive(6000); // keeps the console's time-out away
+        }
+    }
+    ASSERT_GE(seen.size(), 3u);
+    auto shortest = std::chrono::milliseconds::max();
+    for (std::size_t i = 1; i < seen.size(); ++i) {
+        shortest = std::min(
+            shortest, std::chrono::duration_cast<std::chrono::milliseconds>(seen[i] - seen[i - 1]));
+    }
+    EXPECT_GE(shortest, 1250ms - 30ms);
+    EXPECT_LE(shortest, 1250ms + 150ms);
+}
+
+// Passes of the loop are counted, not timed: an idle link must not spin.
+TEST_F(ConnectionThread, IdleLoopRunsOnlyWhenSomethingIsDue) {
+    peer_.sendKeepAlive(6000);
+    std::this_thread::sleep_for(100ms);
+    const int before = handler_.polls();
+    std::this_thread::sleep_for(1000ms); // nothing due: no keep-alive yet, no time-out
+    EXPECT_LE(handler_.polls() - before, 2);
+
+    handler_.setPollDue(100);
+    std::this_thread::sleep_for(1000ms);
+    const int paced = handler_.polls() - before;
+    EXPECT_GE(paced, 5) << "the handler's next poll wakes the loop";
+    EXPECT_LE(paced, 15);
+    handler_.setPollDue(CConnectionHandler::kNoPollDue);
+}
+
+TEST_F(ConnectionThread, PostedRequestLeavesWithoutWaitingForADeadline) {
+    peer_.sendKeepAlive(6000);
+    std::this_thread::sleep_for(100ms);
+    const auto start = SteadyClock::now();
+    ASSERT_TRUE(handler_.CurrentQueue().PostCopy(6004, 7, nullptr, 0));
+    const auto frame = peer_.waitFor(6004, 1000);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->second, 7);
+    EXPECT_LT(SteadyClock::now() - start, 500ms) << "woken by the post, not by the keep-alive";
 }
 
 TEST_F(ConnectionThread, FirstKeepAliveCarriesTheInitialTimeout) {

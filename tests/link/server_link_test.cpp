@@ -1,5 +1,6 @@
 // The console's link against the simulator over 127.0.0.1: connection set-up,
 // identification, login, the logged-in queue and the status poll.
+#include "core/clock.h"
 #include "link/message_catalogue.h"
 #include "link/server_connection_handler.h"
 #include "link/server_link.h"
@@ -10,11 +11,13 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/test_listener.h"
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -50,7 +53,17 @@ public:
     }
 
     void onConnect(sim::SimConnection& c) override { inner_.onConnect(c); }
-    void onFrame(sim::SimConnection& c, const wire::FrameView& f) override { inner_.onFrame(c, f); }
+    void onFrame(sim::SimConnection& c, const wire::FrameView& f) override {
+        {
+            std::lock_guard lock(lock_);
+            ++received_[f.messageId];
+        }
+        inner_.onFrame(c, f);
+    }
+    int received(std::uint16_t id) {
+        std::lock_guard lock(lock_);
+        return received_[id];
+    }
     void onTick(sim::SimConnection& c) override {
         inner_.onTick(c);
         std::deque<Pending> due;
@@ -73,6 +86,7 @@ private:
     sim::SiteProtocol inner_;
     std::mutex lock_;
     std::deque<Pending> pending_;
+    std::map<std::uint16_t, int> received_;
 };
 
 // Records what the data model would have been handed.
@@ -134,7 +148,9 @@ protected:
         if (!link_) {
             services_.settings = &store_;
             services_.model = &model_;
-            services_.tempRoot = folder_;
+            if (services_.tempRoot.empty()) {
+                services_.tempRoot = folder_;
+            }
             link_ = std::make_unique<ServerLink>(services_);
         }
         return *link_;
@@ -389,6 +405,22 @@ TEST_F(LinkAgainstSim, OfferedUpdateIsDownloadedAndItsInstallerStarted) {
     EXPECT_TRUE(found);
 }
 
+TEST_F(LinkAgainstSim, OfferIsPolledEverySecondWhileTheUserDecides) {
+    const auto file = folder_ / "install.sh";
+    std::ofstream(file) << "#!/bin/sh\n";
+    sim::FaultSwitches faults;
+    faults.offerUpdateFiles = {file.string()};
+    startServer(faults);
+    services_.runUpdate = [&](CServerConnectionUpdateSubHandler& update) {
+        std::this_thread::sleep_for(2500ms); // the user reads the question
+        update.Decline();
+        return false;
+    };
+    ASSERT_TRUE(link().Connect("admin", "secret")) << link().errorText();
+    // The first request, then one per second of the wait.
+    EXPECT_GE(protocol_->received(msg::APPLICATION_INFO_REQUEST), 3);
+}
+
 TEST_F(LinkAgainstSim, DeclinedUpdateGoesOnToTheLogin) {
     const auto file = folder_ / "install.sh";
     std::ofstream(file) << "#!/bin/sh\n";
@@ -403,6 +435,158 @@ TEST_F(LinkAgainstSim, DeclinedUpdateGoesOnToTheLogin) {
     };
     ASSERT_TRUE(link().Connect("admin", "secret")) << link().errorText();
     EXPECT_EQ(asked, 1);
+}
+
+// Every way an attempt can stall or end early finishes with its own text,
+// never with "not compatible" and never as a success.
+TEST_F(LinkAgainstSim, AttemptsThatCannotFinishEndWithTheirRealReason) {
+    const auto installer = folder_ / "install.sh";
+    std::ofstream(installer) << "#!/bin/sh\n";
+    const auto component = folder_ / "component.bin";
+    std::ofstream(component, std::ios::binary) << std::string(40000, 'x'); // three blocks
+    struct Case {
+        const char* name;
+        sim::FaultSwitches faults;
+        std::string tempRoot; // under folder_; empty: an existing one
+        std::uint32_t answerTimeoutMs;
+        bool loggedIn;
+        std::string text; // errorText, or the start of DownloadProblem when logged in
+    };
+    sim::FaultSwitches noLoginAnswer;
+    noLoginAnswer.ignoreMessageIds = {msg::ADMIN_LOGIN_REQUEST};
+    sim::FaultSwitches noCheckAnswer;
+    noCheckAnswer.ignoreMessageIds = {msg::APPLICATION_COMPATIBILITY_REQUEST};
+    sim::FaultSwitches closedAtLogin;
+    closedAtLogin.closeAfterFrames = 2; // the compatibility request, then the login
+    sim::FaultSwitches update;
+    update.offerUpdateFiles = {component.string(), installer.string()};
+    sim::FaultSwitches stalled = update;
+    stalled.ignoreMessageIds = {msg::APPLICATION_COMPONENT_BLOCK_REQUEST};
+    sim::FaultSwitches cut = update;
+    cut.closeAfterFrames = 5; // compatibility, info, component info, block 0, block 1
+    sim::FaultSwitches silent = update;
+    // Each answer held 150 ms: the blocks are due from about 600 ms on.
+    silent.answerDelayMs = 150;
+    silent.silentAfterMs = 650;
+    silent.announcedCheckTimeMs = 1000;
+    sim::FaultSwitches noInstaller = update;
+    noInstaller.updateWithoutInstaller = true;
+    sim::FaultSwitches badName = update;
+    badName.firstComponentName = "../escaped.bin";
+    const Case cases[] = {
+        {"login never answered", noLoginAnswer, "", 400, false, kNoLoginAnswerText},
+        {"version check never answered", noCheckAnswer, "", 400, false,
+         kNoIdentificationAnswerText},
+        {"closed before the login answer", closedAtLogin, "", 400, false, kConnectionEndedText},
+        {"download stalls", stalled, "", 400, false, kUpdateStalledText},
+        {"closed mid-download", cut, "", 400, false, "The update download stopped: "},
+        // Not even keep-alives: the link's own time-out ends it.
+        {"silent mid-download", silent, "", kAnswerTimeoutMs, false,
+         "The update download stopped: "},
+        {"no installer", noInstaller, "", 400, false, "The update holds no installer"},
+        {"hostile component name", badName, "", 400, false, "The update was refused: "},
+        {"temporary folder missing", update, "missing/tmp", 400, true,
+         "The update could not be stored"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        startServer(c.faults);
+        services_.answerTimeoutMs = c.answerTimeoutMs;
+        services_.tempRoot = c.tempRoot.empty() ? folder_ : folder_ / c.tempRoot;
+        bool sawProblem = false;
+        services_.runUpdate = [&](CServerConnectionUpdateSubHandler& exchange) {
+            if (!exchange.StartDownload()) {
+                return false;
+            }
+            std::uint64_t seen = link_->ChangeCount();
+            while (!exchange.DownloadFinished() && link_->connected()) {
+                link_->WaitForChange(seen, 1s);
+            }
+            sawProblem = !exchange.DownloadProblem().empty();
+            return exchange.DownloadSucceeded();
+        };
+        const auto start = SteadyClock::now();
+        const bool connected = link().Connect("admin", "secret");
+        EXPECT_LT(SteadyClock::now() - start, 6s);
+        EXPECT_EQ(connected, c.loggedIn) << link().errorText();
+        const std::string text =
+            c.loggedIn ? link().handler().Update().DownloadProblem() : link().errorText();
+        EXPECT_EQ(text.rfind(c.text, 0), 0u) << text;
+        EXPECT_FALSE(link().handler().Update().InstallerStarted());
+        if (!c.faults.offerUpdateFiles.empty()) {
+            EXPECT_TRUE(sawProblem) << "the update's waiter learns why";
+        }
+        if (!c.loggedIn) {
+            EXPECT_EQ(link().linkState(), kAttemptFailed);
+        }
+        link_.reset();
+        server_->stop();
+    }
+}
+
+// The answer time-out on the handler alone, with a clock the test moves:
+// frames that keep coming are answers, however long the stream (the
+// configuration of a large site arrives before the login completes); only a
+// server that falls quiet runs into it.
+TEST(AnswerTimeout, EndsOnlyAQuietWait) {
+    ManualClock clock(1000);
+    ScopedClock useClock(clock);
+    MemorySettingsStore store;
+    LinkServices services;
+    services.settings = &store;
+    ServerLink link(services);
+    CServerConnectionHandler& handler = link.handler();
+    handler.OnConnect();
+    handler.SetState(kStateLoginSent);
+    handler.OnPoll();
+    const std::uint8_t mode = 1;
+    for (int i = 0; i < 5; ++i) {
+        clock.advance(kAnswerTimeoutMs - 1);
+        handler.OnMessage(msg::ADMIN_TRUNKING_MODE, 0, &mode, 1);
+        handler.OnPoll();
+        ASSERT_FALSE(handler.DisconnectRequested()) << "frame " << i;
+    }
+    EXPECT_EQ(handler.MsUntilPollDue(), kAnswerTimeoutMs);
+    clock.advance(kAnswerTimeoutMs - 1);
+    handler.OnPoll();
+    EXPECT_FALSE(handler.DisconnectRequested());
+    EXPECT_EQ(handler.MsUntilPollDue(), 1u) << "the connection thread wakes for it";
+    clock.advance(1);
+    handler.OnPoll();
+    EXPECT_TRUE(handler.DisconnectRequested());
+    EXPECT_EQ(link.errorText(), kNoLoginAnswerText);
+    EXPECT_EQ(handler.State(), CConnectionHandler::kIdle);
+    handler.OnDisconnect();
+}
+
+// The server takes one console at a time: a second one is accepted by the
+// system but never hears a word, and must say so.
+TEST_F(LinkAgainstSim, SecondConsoleIsToldTheServerDidNotAnswer) {
+    startServer();
+    ASSERT_TRUE(link().Connect("admin", "secret")) << link().errorText();
+    ServerLink second(services_);
+    EXPECT_FALSE(second.Connect("viewer", "pw"));
+    EXPECT_EQ(second.errorText(), kServerSilentText);
+    EXPECT_TRUE(link().loggedIn()) << "the first console keeps its link";
+}
+
+TEST_F(LinkAgainstSim, ConnectGivesUpWhenAborted) {
+    sim::FaultSwitches faults;
+    faults.ignoreMessageIds = {msg::ADMIN_LOGIN_REQUEST};
+    startServer(faults);
+    std::atomic<bool> abort{false};
+    link().SetAbortFlag(&abort);
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(300ms);
+        abort.store(true);
+    });
+    const auto start = SteadyClock::now();
+    EXPECT_FALSE(link().Connect("admin", "secret"));
+    const auto took = SteadyClock::now() - start;
+    stopper.join();
+    EXPECT_EQ(link().errorText(), kInterruptedText);
+    EXPECT_LT(took, 300ms + 4 * ServerLink::kAbortCheckMs);
+    EXPECT_FALSE(link().connected());
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The console's run against the simulator: login view, main window, and the
 // way back, on the offscreen platform.
+#include "core/message_ids.h"
 #include "link/password_cipher.h"
 #include "link/server_connection_handler.h"
 #include "model/label_table.h"
@@ -202,6 +203,23 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
     }
 
+    void unansweredLoginShowsWhyAndIsTriedAgain() {
+        mirx::sim::FaultSwitches faults;
+        faults.ignoreMessageIds = {mirx::msg::ADMIN_LOGIN_REQUEST};
+        fixture_->store.set(mirx::link::kAutomaticLogin.name, std::uint32_t{1});
+        fixture_->startServer(faults);
+        app().start();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(app().loginView()->statusText()->text(),
+                                  QString(mirx::link::kNoLoginAnswerText), kLoginTimeoutMs);
+        QVERIFY(app().loginView()->loginButton()->isEnabled());
+        QCOMPARE(fixture_->link().linkState(), int(mirx::link::kAttemptFailed));
+        // Automatic login: the next tick starts another attempt.
+        QTRY_VERIFY_WITH_TIMEOUT(fixture_->frameLogCount("ADMIN_LOGIN_REQUEST") >= 2,
+                                 kReconnectTimeoutMs);
+        QVERIFY(app().mainWindow() == nullptr);
+    }
+
     void lostConnectionLogsInAgainWhenTheServerIsBack() {
         fixture_->store.set(mirx::link::kAutomaticLogin.name, std::uint32_t{1});
         fixture_->startServer();
@@ -291,12 +309,16 @@ private slots:
         QCOMPARE(fixture_->prompter.asked[0].caption, QString("Force Failover Confirmation"));
         QTest::qWait(1500);
         QCOMPARE(main->failoverField()->text(), QString("PRIMARY ACTIVE\nSecondary Standby"));
+        QCOMPARE(fixture_->frameLogCount("ADMIN_FORCE_FAILOVER_REQUEST"), std::size_t{0});
 
         fixture_->prompter.answers = {true};
         main->failoverButton()->click();
+        QTRY_COMPARE(fixture_->frameLogCount("ADMIN_FORCE_FAILOVER_REQUEST"), std::size_t{1});
         QTRY_COMPARE_WITH_TIMEOUT(main->failoverField()->text(),
                                   QString("Primary Standby\n SECONDARY ACTIVE"), 5000);
         QCOMPARE(main->failoverButton()->text(), QString("Force Failback"));
+        // The one request it sent is the failover, never a restart.
+        QCOMPARE(fixture_->frameLogCount("ADMIN_SYSTEM_RESTART_REQUEST"), std::size_t{0});
     }
 
     void restartIsRequestedOnlyOnYes() {
@@ -313,6 +335,7 @@ private slots:
         fixture_->prompter.answers = {true};
         main->restartButton()->click();
         QTRY_COMPARE(fixture_->frameLogCount("ADMIN_SYSTEM_RESTART_REQUEST"), std::size_t{1});
+        QCOMPARE(fixture_->frameLogCount("ADMIN_FORCE_FAILOVER_REQUEST"), std::size_t{0});
     }
 
     void titlesCarryTheProfile() {

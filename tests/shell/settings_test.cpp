@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 #include <ostream>
@@ -425,6 +426,56 @@ TEST_F(SettingsFile, UnopenableStoreStillTakesTheCommandLineProfile) {
     EXPECT_EQ(store.currentProfile(), "West");
     EXPECT_FALSE(store.writeNumber("DataIpPort", 5));
     EXPECT_EQ(log.count("[West]"), 1u);
+}
+
+// A file that could hand the stored password to someone else is not used,
+// and the store says why in words of its own.
+TEST_F(SettingsFile, RefusedFileSaysWhy) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> prepare; // given the file's path
+        const char* says;
+    };
+    const Case cases[] = {
+        {"a link to a file of ours",
+         [this](const fs::path& f) {
+             writeFile(root_ / "elsewhere.conf", "");
+             fs::create_directories(f.parent_path());
+             fs::create_symlink(root_ / "elsewhere.conf", f);
+         },
+         "is a symbolic link"},
+        {"a dangling link",
+         [this](const fs::path& f) {
+             fs::create_directories(f.parent_path());
+             fs::create_symlink(root_ / "nothing-here.conf", f);
+         },
+         "is a symbolic link"},
+        {"another user's file",
+         [](const fs::path& f) {
+             fs::create_directories(f.parent_path());
+             writeFile(f, "");
+             if (::chown(f.c_str(), ::geteuid() + 1, static_cast<gid_t>(-1)) != 0) {
+                 GTEST_SKIP() << "only root can give a file away";
+             }
+         },
+         "belongs to user"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(file().parent_path());
+        c.prepare(file());
+        if (HasFatalFailure() || IsSkipped()) {
+            return;
+        }
+        QSettingsStore store(std::nullopt);
+        EXPECT_NE(store.refusal().find(c.says), std::string::npos) << store.refusal();
+        EXPECT_NE(store.refusal().find(file().string()), std::string::npos) << store.refusal();
+        EXPECT_FALSE(store.writeString("Password", "secret"));
+        EXPECT_EQ(readFile(root_ / "elsewhere.conf").find("secret"), std::string::npos);
+    }
+    fs::remove_all(file().parent_path());
+    QSettingsStore store(std::nullopt);
+    EXPECT_EQ(store.refusal(), "") << "a plain file of ours is taken";
 }
 
 TEST_F(SettingsFile, FailedWriteLeavesTheOldValue) {

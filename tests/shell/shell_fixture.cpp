@@ -10,6 +10,9 @@ std::unique_ptr<link::ConsoleLink> makeConsole(link::SettingsStore& store,
     services.domainAccount = [&account] {
         return link::DomainCheck{account, account ? "" : ShellFixture::kDomainRefusal};
     };
+    // The simulator answers in milliseconds; a test that withholds an answer
+    // need not wait the full time-out.
+    services.answerTimeoutMs = 2000;
     return std::make_unique<link::ConsoleLink>(std::move(services));
 }
 

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Runs the measured code and its yardsticks in turn (A B C A B C ...), so a
+// change in the machine's load touches all of them alike, and keeps each
+// one's median. A ratio is only taken between medians of one such run.
+struct Measure {
+    std::string name;
+    // One timed round; returns its seconds.
+    std::function<double()> round;
+    std::vector<double> seconds = {};
+
+    double median() const {
+        if (seconds.empty()) {
+            return 0;
+        }
+        std::vector<double> sorted = seconds;
+        std::sort(sorted.begin(), sorted.end());
+        const std::size_t mid = sorted.size() / 2;
+        return sorted.size() % 2 != 0 ? sorted[mid] : (sorted[mid - 1] + sorted[mid]) / 2;
+    }
+};
+
+inline void runInterleaved(std::vector<Measure>& measures, int rounds) {
+    for (int i = 0; i < rounds; ++i) {
+        for (Measure& m : measures) {
+            m.seconds.push_back(m.round());
+        }
+    }
+    for (const Measure& m : measures) {
+        const auto [low, high] = std::minmax_element(m.seconds.begin(), m.seconds.end());
+        std::printf("%-28s median %9.3f ms  (min %.3f, max %.3f, %zu rounds)\n", m.name.c_str(),
+                    m.median() * 1e3, *low * 1e3, *high * 1e3, m.seconds.size());
+    }
+}
+
+// Seconds `work` takes.
+template <typename Work>
+double timed(Work&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}

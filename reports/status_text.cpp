@@ -48,22 +48,24 @@ StatusField connectionsField(std::uint16_t active, std::uint16_t configured) {
     return {format("%d of %d", active, configured), colour};
 }
 
-StatusField audioField(std::uint16_t count) { return {format("%d", count), StatusColour::Cyan}; }
+StatusField audioField(std::uint16_t count) {
+    return {format("%d", count), StatusColour::Cyan};
+}
 
 FailoverField failoverField(std::uint8_t state) {
     switch (state) {
     case 1:
         return {{"Not Configured", StatusColour::Yellow}, std::nullopt, std::nullopt};
     case 2:
-        return {{"PRIMARY ACTIVE\nSecondary Off-line", StatusColour::Yellow}, "Force Failover",
-                false};
+        return {
+            {"PRIMARY ACTIVE\nSecondary Off-line", StatusColour::Yellow}, "Force Failover", false};
     case 3:
         return {{"PRIMARY ACTIVE\nSecondary Standby", StatusColour::Green}, "Force Failover", true};
     case 4:
         return {{"Primary off-line\nSECONDARY ACTIVE", StatusColour::Red}, "Force Failback", false};
     case 5:
-        return {{"Primary Standby\n SECONDARY ACTIVE", StatusColour::Yellow}, "Force Failback",
-                true};
+        return {
+            {"Primary Standby\n SECONDARY ACTIVE", StatusColour::Yellow}, "Force Failback", true};
     default:
         return {{"?", StatusColour::Default}, std::nullopt, std::nullopt};
     }
@@ -76,8 +78,8 @@ TrunkingFields trunkingFields(Trunking mode, const model::SystemStatus& status) 
         status.get(rts ? SystemStatus::kRtsTrunkState : SystemStatus::kDelecTrunkState);
     const std::uint8_t active =
         status.get(rts ? SystemStatus::kRtsTrunksActive : SystemStatus::kDelecTrunksActive);
-    const std::uint8_t configured = status.get(rts ? SystemStatus::kRtsTrunksConfigured
-                                                   : SystemStatus::kDelecTrunksConfigured);
+    const std::uint8_t configured =
+        status.get(rts ? SystemStatus::kRtsTrunksConfigured : SystemStatus::kDelecTrunksConfigured);
     switch (state) {
     case 1:
         return {{"Not Configured", StatusColour::Yellow}, std::nullopt};

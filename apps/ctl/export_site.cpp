@@ -52,7 +52,7 @@ std::vector<ClientRef> localClients(const model::MirrorData& d) {
 }
 
 site::Site mirroredSite(const model::MirrorData& d, const std::vector<ClientRef>& clients,
-                       bool includePasswords) {
+                        bool includePasswords) {
     site::Site site;
     d.labels.ForEachLabel([&](const model::LabelInfo& label) {
         site.labels[label.get(model::LabelInfo::kLabelNumber)] = label;

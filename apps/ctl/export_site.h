@@ -36,7 +36,7 @@ std::vector<ClientRef> localClients(const model::MirrorData& d);
 // credentials, defaults, the records of `clients` held, systems and
 // settings. Link-level facts (trunking mode, server version) are not set.
 site::Site mirroredSite(const model::MirrorData& d, const std::vector<ClientRef>& clients,
-                       bool includePasswords);
+                        bool includePasswords);
 
 // Fetches the per-client options and audio settings through `link` (one
 // request in flight at a time) and gathers the mirrored configuration.

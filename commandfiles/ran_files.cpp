@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -68,6 +69,13 @@ std::optional<std::string> unescape(std::string_view text) {
     return out;
 }
 
+// The whole field as a number, nothing before or after it.
+template <typename T>
+bool parseWhole(std::string_view text, T& value, int base = 10) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
 std::vector<std::string_view> fields(std::string_view line) {
     std::vector<std::string_view> parts;
     std::size_t start = 0;
@@ -94,10 +102,8 @@ std::set<RanFile> parse(const std::string& text) {
         RanFile file;
         const auto folder = unescape(parts[4]);
         const auto name = unescape(parts[5]);
-        if (!folder || !name ||
-            std::sscanf(std::string(parts[1]).c_str(), "%" SCNx64, &file.hash) != 1 ||
-            std::sscanf(std::string(parts[2]).c_str(), "%" SCNd64, &file.size) != 1 ||
-            std::sscanf(std::string(parts[3]).c_str(), "%" SCNd64, &file.modifiedNs) != 1) {
+        if (!folder || !name || !parseWhole(parts[1], file.hash, 16) ||
+            !parseWhole(parts[2], file.size) || !parseWhole(parts[3], file.modifiedNs)) {
             continue;
         }
         file.folder = *folder;

@@ -210,7 +210,7 @@ std::optional<std::filesystem::path> logFolder(const std::filesystem::path& prog
     if (::access(programDirectory.c_str(), W_OK | X_OK) == 0) {
         return programDirectory;
     }
-    const std::optional<std::filesystem::path> state = userStateFolder();
+    std::optional<std::filesystem::path> state = userStateFolder();
     if (!state) {
         print("ERROR:  Unable to create Activity Log file: %s is not writable and %s",
               programDirectory.c_str(), kNoStateFolderText);

@@ -103,7 +103,134 @@ void printStatus(std::ostream& out, const model::SystemStatus& s, link::Trunking
     out.flush();
 }
 
+int checkCommand(const CtlOptions& options, CtlStreams streams) {
+    return checkCommandFiles({options.files, options.config}, streams);
+}
+
+int loginCheckCommand(CtlSession& s) {
+    link::ServerLink& link = s.link;
+    s.streams.out << "server version:  " << versionText(link.handler().Update().ServerVersion())
+                  << "\n"
+                  << "privilege level: " << int(link.privilegeLevel())
+                  << (link.fullAdministrator() ? " (full administrator)" : " (standard)") << "\n"
+                  << "trunking mode:   " << link::trunkingModeName(link.trunkingMode()) << "\n";
+    link.StopLink();
+    return kExitOk;
+}
+
+int exportCommand(CtlSession& s) {
+    ExportOptions exportOptions;
+    exportOptions.includePasswords = s.options.includePasswords;
+    std::string error;
+    const auto site = fetchSite(s.link, s.mirror, exportOptions, s.stop, error);
+    s.link.StopLink();
+    if (s.stop.load()) {
+        return kExitInterrupted;
+    }
+    if (!site) {
+        s.streams.err << "mirx-ctl: " << error << "\n";
+        return kExitConnectionLost;
+    }
+    writeExport(*site, s.streams.out);
+    s.streams.out.flush();
+    return kExitOk;
+}
+
+int runCommandFilesCommand(CtlSession& s) {
+    RunCommandFilesOptions run;
+    run.folder = s.options.folder ? std::filesystem::path(*s.options.folder)
+                                  : defaultCommandFilesFolder(s.link.services().relaunchArguments);
+    run.once = s.options.once;
+    return runCommandFiles(s.link, s.mirror, run, s.streams, s.stop, s.reconnect);
+}
+
+int statusCommand(CtlSession& s) {
+    link::ServerLink& link = s.link;
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    bool first = true;
+    std::uint64_t seen = link.ChangeCount();
+    for (;;) {
+        if (link.takeStatusChanged()) {
+            if (!first) {
+                s.streams.out << "\n";
+            }
+            printStatus(s.streams.out, link.status(), link.trunkingMode());
+            if (!s.options.watch) {
+                link.StopLink();
+                return kExitOk;
+            }
+            first = false;
+        }
+        if (s.stop.load()) {
+            link.StopLink();
+            return s.options.watch && !first ? kExitOk : kExitInterrupted;
+        }
+        if (!link.connected()) {
+            s.streams.err << "mirx-ctl: the connection to the server was lost\n";
+            link.StopLink();
+            return kExitConnectionLost;
+        }
+        if (first && std::chrono::steady_clock::now() > deadline) {
+            s.streams.err << "mirx-ctl: the server sent no status\n";
+            link.StopLink();
+            return kExitConnectionLost;
+        }
+        // Each status arrives with a NotifyChange, as does the connection's end.
+        link.WaitForChange(seen, link::ServerLink::kAbortCheckMs);
+    }
+}
+
+constexpr std::array<std::string_view, 0> kNoOptions{};
+constexpr std::array<std::string_view, 1> kStatusOptions{"--watch"};
+constexpr std::array<std::string_view, 2> kExportOptions{"--format", "--include-passwords"};
+constexpr std::array<std::string_view, 2> kRunOptions{"--folder", "--once"};
+constexpr std::array<std::string_view, 1> kCheckOptions{"--config"};
+
+const std::array kCommands{
+    CtlCommand{"login-check", "",
+               "log in, print the server version, privilege level and trunking mode, log out", true,
+               kNoOptions, false, nullptr, &loginCheckCommand},
+    CtlCommand{"status", "[--watch]", "print the server status once, or every second", true,
+               kStatusOptions, false, nullptr, &statusCommand},
+    CtlCommand{"export", "[--format json] [--include-passwords]",
+               "write the mirrored configuration as JSON to standard output (passwords left "
+               "empty unless asked for)",
+               true, kExportOptions, false, nullptr, &exportCommand},
+    CtlCommand{"run-command-files", "[--folder DIR] [--once]",
+               "run the command files of DIR (default: \"Command Files\" beside the program) as "
+               "the console does; --once runs what is due now and ends",
+               true, kRunOptions, false, nullptr, &runCommandFilesCommand},
+    CtlCommand{"check", "FILE... [--config site.json]",
+               "check command files without a server: each problem as FILE:LINE: message, then "
+               "what each valid file would do; login names resolve against an exported site",
+               false, kCheckOptions, true, &checkCommand, nullptr},
+};
+
 } // namespace
+
+const CtlCommand* findCtlCommand(std::string_view name) {
+    for (const CtlCommand& command : kCommands) {
+        if (command.name == name) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+const CtlCommand* ownerOfOption(std::string_view option) {
+    for (const CtlCommand& command : kCommands) {
+        for (std::string_view own : command.options) {
+            if (own == option) {
+                return &command;
+            }
+        }
+    }
+    return nullptr;
+}
+
+std::span<const CtlCommand> ctlCommands() {
+    return kCommands;
+}
 
 int exitCodeFor(const std::string& errorText) {
     for (const FailureExit& f : kFailureExits) {
@@ -155,9 +282,13 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
         ~RestoreSink() { log::setDebuggerSink(nullptr); }
     } restore;
 
-    // Needs no server and no login.
-    if (options.command == "check") {
-        return checkCommandFiles({options.files, options.config}, streams);
+    const CtlCommand* command = findCtlCommand(options.command);
+    if (command == nullptr) {
+        streams.err << "mirx-ctl: unknown command " << options.command << "\n";
+        return kExitUsage;
+    }
+    if (!command->needsLogin) {
+        return command->runOffline(options, streams);
     }
 
     OverlaySettingsStore store(profile);
@@ -275,76 +406,10 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
         return exitCodeFor(link.errorText());
     }
 
-    if (options.command == "login-check") {
-        streams.out << "server version:  " << versionText(link.handler().Update().ServerVersion())
-                    << "\n"
-                    << "privilege level: " << int(link.privilegeLevel())
-                    << (link.fullAdministrator() ? " (full administrator)" : " (standard)") << "\n"
-                    << "trunking mode:   " << link::trunkingModeName(link.trunkingMode()) << "\n";
-        link.StopLink();
-        return kExitOk;
-    }
-
-    if (options.command == "export") {
-        ExportOptions exportOptions;
-        exportOptions.includePasswords = options.includePasswords;
-        std::string error;
-        const auto site = fetchSite(link, mirror, exportOptions, stop, error);
-        link.StopLink();
-        if (stop.load()) {
-            return kExitInterrupted;
-        }
-        if (!site) {
-            streams.err << "mirx-ctl: " << error << "\n";
-            return kExitConnectionLost;
-        }
-        writeExport(*site, streams.out);
-        streams.out.flush();
-        return kExitOk;
-    }
-
-    if (options.command == "run-command-files") {
-        RunCommandFilesOptions run;
-        run.folder = options.folder ? std::filesystem::path(*options.folder)
-                                    : defaultCommandFilesFolder(link.services().relaunchArguments);
-        run.once = options.once;
-        return runCommandFiles(link, mirror, run, streams, stop,
-                               [&] { return link.Connect(user, password); });
-    }
-
-    // status
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    bool first = true;
-    std::uint64_t seen = link.ChangeCount();
-    for (;;) {
-        if (link.takeStatusChanged()) {
-            if (!first) {
-                streams.out << "\n";
-            }
-            printStatus(streams.out, link.status(), link.trunkingMode());
-            if (!options.watch) {
-                link.StopLink();
-                return kExitOk;
-            }
-            first = false;
-        }
-        if (stop.load()) {
-            link.StopLink();
-            return options.watch && !first ? kExitOk : kExitInterrupted;
-        }
-        if (!link.connected()) {
-            streams.err << "mirx-ctl: the connection to the server was lost\n";
-            link.StopLink();
-            return kExitConnectionLost;
-        }
-        if (first && std::chrono::steady_clock::now() > deadline) {
-            streams.err << "mirx-ctl: the server sent no status\n";
-            link.StopLink();
-            return kExitConnectionLost;
-        }
-        // Each status arrives with a NotifyChange, as does the connection's end.
-        link.WaitForChange(seen, link::ServerLink::kAbortCheckMs);
-    }
+    CtlSession session{options, streams, stop, link, mirror, [&link, &user, &password] {
+                           return link.Connect(user, password);
+                       }};
+    return command->runLoggedIn(session);
 }
 
 } // namespace mirx::ctl

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "apps/ctl/ctl_command_table.h"
 #include "apps/ctl/ctl_options.h"
 #include "link/settings_store.h"
 
@@ -59,12 +60,6 @@ protected:
 private:
     link::SettingsStore& below_;
     std::map<std::string, link::StoredValue, std::less<>> overrides_;
-};
-
-struct CtlStreams {
-    std::ostream& out;
-    std::ostream& err;
-    std::istream& in;
 };
 
 // Runs one command; returns the exit status. `stop` ends the command in any

@@ -1,6 +1,9 @@
 #include "apps/ctl/ctl_options.h"
 
+#include "apps/ctl/ctl_command_table.h"
+
 #include <charconv>
+#include <vector>
 
 namespace mirx::ctl {
 
@@ -23,9 +26,52 @@ splitServer(std::string_view text) {
                      std::optional<std::uint16_t>{static_cast<std::uint16_t>(port)}};
 }
 
+namespace {
+
+// "--watch belongs to the status command", "--folder and --once belong to ...".
+std::string belongsText(const CtlCommand& owner) {
+    std::string names;
+    for (std::size_t i = 0; i < owner.options.size(); ++i) {
+        if (i > 0) {
+            names += i + 1 == owner.options.size() ? " and " : ", ";
+        }
+        names += owner.options[i];
+    }
+    return names + (owner.options.size() == 1 ? " belongs" : " belong") + " to the " +
+           std::string(owner.name) + " command";
+}
+
+// Appends `text` cut into lines of at most `width` characters, each indented.
+void wrapInto(std::string& out, std::string_view text, std::size_t indent, std::size_t width) {
+    std::size_t column = indent;
+    out.append(indent, ' ');
+    while (!text.empty()) {
+        const std::size_t blank = text.find(' ');
+        const std::string_view word = text.substr(0, blank);
+        if (column > indent && column + 1 + word.size() > width) {
+            out += '\n';
+            out.append(indent, ' ');
+            column = indent;
+        } else if (column > indent) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        text = blank == std::string_view::npos ? std::string_view{} : text.substr(blank + 1);
+    }
+    out += '\n';
+}
+
+} // namespace
+
 std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& options) {
+    std::vector<std::string_view> commandOptions;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (ownerOfOption(arg) != nullptr) {
+            commandOptions.push_back(arg);
+        }
         auto value = [&](std::string& out) -> bool {
             if (i + 1 >= args.size()) {
                 return false;
@@ -95,7 +141,8 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
             return "unknown option " + arg;
         } else if (options.command.empty()) {
             options.command = arg;
-        } else if (options.command == "check") {
+        } else if (const CtlCommand* command = findCtlCommand(options.command);
+                   command != nullptr && command->takesFiles) {
             options.files.push_back(arg);
         } else {
             return "unexpected argument " + arg;
@@ -113,62 +160,49 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
     if (options.command.empty()) {
         return "no command given";
     }
-    if (options.command != "login-check" && options.command != "status" &&
-        options.command != "export" && options.command != "run-command-files" &&
-        options.command != "check") {
+    const CtlCommand* command = findCtlCommand(options.command);
+    if (command == nullptr) {
         return "unknown command " + options.command;
     }
-    if (options.includePasswords && options.command != "export") {
-        return "--include-passwords belongs to the export command";
+    for (std::string_view option : commandOptions) {
+        if (const CtlCommand* owner = ownerOfOption(option); owner != command) {
+            return belongsText(*owner);
+        }
     }
-    if (options.watch && options.command != "status") {
-        return "--watch belongs to the status command";
-    }
-    if ((options.folder || options.once) && options.command != "run-command-files") {
-        return "--folder and --once belong to the run-command-files command";
-    }
-    if (options.config && options.command != "check") {
-        return "--config belongs to the check command";
-    }
-    if (options.command == "check" && options.files.empty()) {
-        return "check needs at least one command file";
+    if (command->takesFiles && options.files.empty()) {
+        return options.command + " needs at least one command file";
     }
     return {};
 }
 
 std::string ctlUsage() {
-    return "usage: mirx-ctl [OPTIONS] COMMAND\n"
-           "\n"
-           "Commands:\n"
-           "  login-check        log in, print the server version, privilege level and\n"
-           "                     trunking mode, log out\n"
-           "  status [--watch]   print the server status once, or every second\n"
-           "  export [--format json] [--include-passwords]\n"
-           "                     write the mirrored configuration as JSON to standard\n"
-           "                     output (passwords left empty unless asked for)\n"
-           "  run-command-files [--folder DIR] [--once]\n"
-           "                     run the command files of DIR (default: \"Command Files\"\n"
-           "                     beside the program) as the console does; --once runs\n"
-           "                     what is due now and ends\n"
-           "  check FILE... [--config site.json]\n"
-           "                     check command files without a server: each problem as\n"
-           "                     FILE:LINE: message, then what each valid file would do;\n"
-           "                     login names resolve against an exported site\n"
-           "\n"
-           "Options:\n"
-           "  --profile NAME          settings profile (default: the stored one)\n"
-           "  --server HOST[:PORT]    server for this run only (not stored)\n"
-           "  --user NAME             login name (default: the profile's)\n"
-           "  --password-file FILE    read the password from the first line of FILE\n"
-           "  --password-stdin        read the password from the first line of stdin\n"
-           "  --save-password         store that password in the profile after the\n"
-           "                          login (not done otherwise)\n"
-           "  --accept-update         download and start an update the server offers\n"
-           "  -v, --verbose           show the debug log on standard error\n"
-           "  --help, --version\n"
-           "\n"
-           "Without a password option the profile's stored password is used.\n"
-           "Exit status: see docs/mirx-ctl.md.\n";
+    std::string text = "usage: mirx-ctl [OPTIONS] COMMAND\n\nCommands:\n";
+    for (const CtlCommand& command : ctlCommands()) {
+        text += "  ";
+        text += command.name;
+        if (!command.synopsis.empty()) {
+            text += ' ';
+            text += command.synopsis;
+        }
+        text += '\n';
+        wrapInto(text, command.description, 21, 78);
+    }
+    text += "\n"
+            "Options:\n"
+            "  --profile NAME          settings profile (default: the stored one)\n"
+            "  --server HOST[:PORT]    server for this run only (not stored)\n"
+            "  --user NAME             login name (default: the profile's)\n"
+            "  --password-file FILE    read the password from the first line of FILE\n"
+            "  --password-stdin        read the password from the first line of stdin\n"
+            "  --save-password         store that password in the profile after the\n"
+            "                          login (not done otherwise)\n"
+            "  --accept-update         download and start an update the server offers\n"
+            "  -v, --verbose           show the debug log on standard error\n"
+            "  --help, --version\n"
+            "\n"
+            "Without a password option the profile's stored password is used.\n"
+            "Exit status: see docs/mirx-ctl.md.\n";
+    return text;
 }
 
 } // namespace mirx::ctl

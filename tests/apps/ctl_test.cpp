@@ -6,6 +6,7 @@
 #include "sim/demo_site.h"
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
+#include "tests/support/served_site.h"
 #include "tests/support/test_listener.h"
 
 #include <chrono>
@@ -60,6 +61,39 @@ TEST(CtlOptions, ParsesOrExplains) {
     EXPECT_EQ(options.serverPort, 1500);
 }
 
+// Every command takes its own options and refuses every other command's,
+// naming the command they belong to; the usage text lists every command.
+TEST(CtlOptions, EachCommandTakesOnlyItsOwnOptions) {
+    const std::string usage = ctlUsage();
+    for (const CtlCommand& command : ctlCommands()) {
+        EXPECT_NE(usage.find("  " + std::string(command.name)), std::string::npos) << command.name;
+        EXPECT_EQ(findCtlCommand(command.name), &command);
+        for (const CtlCommand& owner : ctlCommands()) {
+            for (std::string_view option : owner.options) {
+                std::vector<std::string> args{std::string(command.name), std::string(option)};
+                if (option == "--format") {
+                    args.push_back("json");
+                } else if (option == "--config" || option == "--folder") {
+                    args.push_back("x");
+                }
+                if (command.takesFiles) {
+                    args.push_back("a.txt");
+                }
+                CtlOptions options;
+                const std::string problem = parseCtlOptions(args, options);
+                if (&owner == &command) {
+                    EXPECT_EQ(problem, "") << command.name << " " << option;
+                } else {
+                    EXPECT_NE(problem.find(" to the " + std::string(owner.name) + " command"),
+                              std::string::npos)
+                        << command.name << " " << option << ": " << problem;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(findCtlCommand("frobnicate"), nullptr);
+}
+
 TEST(CtlExitCodes, OnePerFailure) {
     const std::pair<std::string, int> cases[] = {
         {"Unable to connect to Ondrel!", kExitUnreachable},
@@ -83,22 +117,11 @@ TEST(CtlExitCodes, OnePerFailure) {
 class CtlAgainstSim : public ::testing::Test {
 protected:
     void SetUp() override {
-        site_ = sim::demoSite();
-        protocol_ = std::make_unique<sim::SiteProtocol>(site_, sim::ProtocolOptions{});
-        server_ = std::make_unique<sim::SimServer>(*protocol_);
-        server_->frameLog().setWriter([](std::string_view) {});
-        ASSERT_TRUE(server_->listen("127.0.0.1", 0));
-        server_->runInBackground();
+        served_.setKeepFrameLog(false);
+        served_.start();
     }
-    void TearDown() override { server_->stop(); }
 
-    void restartServer(const sim::FaultSwitches& faults) {
-        server_->stop();
-        server_ = std::make_unique<sim::SimServer>(*protocol_, faults);
-        server_->frameLog().setWriter([](std::string_view) {});
-        ASSERT_TRUE(server_->listen("127.0.0.1", 0));
-        server_->runInBackground();
-    }
+    void restartServer(const sim::FaultSwitches& faults) { served_.start(faults); }
 
     int run(std::vector<std::string> args, std::string input = {}) {
         CtlOptions options;
@@ -108,11 +131,10 @@ protected:
         err_.str({});
         return runCtl(options, store_, {out_, err_, in}, stop_);
     }
-    std::string server() const { return "127.0.0.1:" + std::to_string(server_->port()); }
+    std::string server() const { return "127.0.0.1:" + std::to_string(served_.port()); }
 
-    site::Site site_;
-    std::unique_ptr<sim::SiteProtocol> protocol_;
-    std::unique_ptr<sim::SimServer> server_;
+    test::ServedSite served_;
+    site::Site& site_ = served_.site;
     link::MemorySettingsStore store_;
     std::ostringstream out_;
     std::ostringstream err_;

@@ -6,6 +6,7 @@
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
 #include "site/scenario.h"
+#include "tests/support/served_site.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -16,22 +17,14 @@ namespace {
 class ExportAgainstSim : public ::testing::Test {
 protected:
     void serve(site::Site site) {
-        site_ = std::move(site);
-        protocol_ = std::make_unique<sim::SiteProtocol>(site_, sim::ProtocolOptions{});
-        server_ = std::make_unique<sim::SimServer>(*protocol_);
-        server_->frameLog().setWriter([](std::string_view) {});
-        ASSERT_TRUE(server_->listen("127.0.0.1", 0));
-        server_->runInBackground();
-    }
-    void TearDown() override {
-        if (server_) {
-            server_->stop();
-        }
+        served_.site = std::move(site);
+        served_.setKeepFrameLog(false);
+        served_.start();
     }
 
     std::string exportDocument(std::vector<std::string> extra = {}) {
         std::vector<std::string> args = {
-            "--server",         "127.0.0.1:" + std::to_string(server_->port()),
+            "--server",         "127.0.0.1:" + std::to_string(served_.port()),
             "--user",           "admin",
             "--password-stdin", "export"};
         args.insert(args.end(), extra.begin(), extra.end());
@@ -45,9 +38,8 @@ protected:
         return out.str();
     }
 
-    site::Site site_;
-    std::unique_ptr<sim::SiteProtocol> protocol_;
-    std::unique_ptr<sim::SimServer> server_;
+    test::ServedSite served_;
+    site::Site& site_ = served_.site;
     std::atomic<bool> stop_{false};
 };
 

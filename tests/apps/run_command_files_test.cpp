@@ -13,6 +13,7 @@
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
 #include "tests/commandfiles/command_file_folder.h"
+#include "tests/support/served_site.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -55,37 +56,15 @@ TEST(RunCommandFilesOptions, ParsesOrExplains) {
 
 class RunCommandFilesAgainstSim : public ::testing::Test {
 protected:
-    void SetUp() override {
-        site_ = sim::demoSite();
-        startServer();
-    }
-    void TearDown() override { stopServer(); }
+    void SetUp() override { startServer(); }
 
+    // The same port each time, so a restarted server is where the link looks.
     void startServer(sim::FaultSwitches faults = {}) {
-        protocol_ = std::make_unique<sim::SiteProtocol>(site_, sim::ProtocolOptions{});
-        server_ = std::make_unique<sim::SimServer>(*protocol_, faults);
-        server_->frameLog().setWriter([this](std::string_view line) {
-            std::lock_guard lock(logLock_);
-            frames_.emplace_back(line);
-        });
-        ASSERT_TRUE(server_->listen("127.0.0.1", port_));
-        port_ = server_->port();
-        server_->runInBackground();
+        served_.start(std::move(faults), port_);
+        port_ = served_.port();
     }
-    void stopServer() {
-        if (server_) {
-            server_->stop();
-        }
-        server_.reset();
-        protocol_.reset();
-    }
-    std::size_t received(const std::string& name) const {
-        std::lock_guard lock(logLock_);
-        return static_cast<std::size_t>(
-            std::count_if(frames_.begin(), frames_.end(), [&](const std::string& line) {
-                return line.starts_with("sim <-") && line.find(" " + name + " (") != line.npos;
-            }));
-    }
+    void stopServer() { served_.stop(); }
+    std::size_t received(const std::string& name) const { return served_.received(name); }
 
     int run(std::vector<std::string> command) {
         std::vector<std::string> args{"--server", "127.0.0.1:" + std::to_string(port_), "--user",
@@ -110,12 +89,9 @@ protected:
         return lines;
     }
 
-    site::Site site_;
-    std::unique_ptr<sim::SiteProtocol> protocol_;
-    std::unique_ptr<sim::SimServer> server_;
+    test::ServedSite served_;
+    site::Site& site_ = served_.site;
     std::uint16_t port_ = 0;
-    mutable std::mutex logLock_;
-    std::vector<std::string> frames_;
     test::CommandFileFolder folder_;
     link::MemorySettingsStore store_;
     std::ostringstream out_;

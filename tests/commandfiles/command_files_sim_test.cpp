@@ -12,6 +12,7 @@
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
 #include "tests/commandfiles/command_file_folder.h"
+#include "tests/support/served_site.h"
 
 #include <algorithm>
 #include <chrono>
@@ -47,7 +48,6 @@ public:
 class SchedulerAgainstSim : public ::testing::Test {
 protected:
     void SetUp() override {
-        site_ = sim::demoSite();
         store_.set(link::kServerIPAddress.name, std::string("127.0.0.1"));
         link::LinkServices services;
         services.settings = &store_;
@@ -68,34 +68,13 @@ protected:
 
     // The same port each time, so a restarted server is where the link looks.
     void startServer(sim::FaultSwitches faults = {}) {
-        protocol_ = std::make_unique<sim::SiteProtocol>(site_, sim::ProtocolOptions{});
-        server_ = std::make_unique<sim::SimServer>(*protocol_, faults);
-        server_->frameLog().setWriter([this](std::string_view line) {
-            std::lock_guard lock(logLock_);
-            frames_.emplace_back(line);
-        });
-        ASSERT_TRUE(server_->listen("127.0.0.1", port_));
-        port_ = server_->port();
+        served_.start(std::move(faults), port_);
+        port_ = served_.port();
         store_.set(link::kDataIpPort.name, std::uint32_t{port_});
-        server_->runInBackground();
     }
     // Afterwards the site is ours to read.
-    void stopServer() {
-        if (server_) {
-            server_->stop();
-        }
-        server_.reset();
-        protocol_.reset();
-    }
-
-    // Frames the server received with this message name.
-    std::size_t received(const std::string& name) const {
-        std::lock_guard lock(logLock_);
-        return static_cast<std::size_t>(
-            std::count_if(frames_.begin(), frames_.end(), [&](const std::string& line) {
-                return line.starts_with("sim <-") && line.find(" " + name + " (") != line.npos;
-            }));
-    }
+    void stopServer() { served_.stop(); }
+    std::size_t received(const std::string& name) const { return served_.received(name); }
 
     // The two timers' work, faster than real time: the scheduler only cares
     // about the order of its ticks.
@@ -121,7 +100,8 @@ protected:
         return texts;
     }
 
-    site::Site site_;
+    test::ServedSite served_;
+    site::Site& site_ = served_.site;
     test::CommandFileFolder folder_;
     link::MemorySettingsStore store_;
     model::Mirror mirror_;
@@ -130,11 +110,7 @@ protected:
     std::unique_ptr<link::ServerLink> link_;
     std::unique_ptr<CCommandFiles> files_;
     Finishes finishes_;
-    std::unique_ptr<sim::SiteProtocol> protocol_;
-    std::unique_ptr<sim::SimServer> server_;
     std::uint16_t port_ = 0;
-    mutable std::mutex logLock_;
-    std::vector<std::string> frames_;
 };
 
 TEST_F(SchedulerAgainstSim, EqualTimesRunInTheOrderFoundAndFinishedFilesAreDeleted) {

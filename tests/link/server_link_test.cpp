@@ -9,7 +9,10 @@
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/served_site.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_listener.h"
+#include "tests/support/wait_until.h"
 
 #include <atomic>
 #include <chrono>
@@ -29,17 +32,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 constexpr char kKeyHex[] = "000102030405060708090a0b0c0d0e0f";
 
-template <typename Predicate>
-bool waitUntil(Predicate done, std::chrono::milliseconds limit) {
-    const auto deadline = SteadyClock::now() + limit;
-    while (!done()) {
-        if (SteadyClock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
+using test::waitUntil;
 
 // The real site protocol, plus frames a test wants the server to push.
 class InjectingProtocol final : public sim::SimProtocol {
@@ -114,56 +107,46 @@ protected:
         site_.admins = {
             {"admin", "secret", 0x11, 1}, {"viewer", "pw", 0, 2}, {"jdoe", "jdoe", 0, 1}};
         site_.trunkingFlags = 0x1;
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("mirx-link-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_);
+        site_.systemSettings.set(model::SystemSettings::kServerAddress,
+                                 *model::parseIpv4("127.0.0.1"));
+        served_.setKeepFrameLog(false);
     }
 
     void TearDown() override {
         link_.reset();
-        if (server_) {
-            server_->stop();
-        }
-        server_.reset();
-        protocol_.reset();
-        std::filesystem::remove_all(folder_);
+        served_.stop();
     }
 
     void startServer(sim::FaultSwitches faults = {}, sim::ProtocolOptions options = {}) {
-        protocol_ = std::make_unique<InjectingProtocol>(site_, options);
-        server_ = std::make_unique<sim::SimServer>(*protocol_, faults);
-        server_->frameLog().setWriter([](std::string_view) {});
-        ASSERT_TRUE(server_->listen("127.0.0.1", 0));
-        site_.systemSettings.set(model::SystemSettings::kClientDataPort, server_->port());
-        site_.systemSettings.set(model::SystemSettings::kServerAddress,
-                                 *model::parseIpv4("127.0.0.1"));
-        server_->runInBackground();
+        served_.start(
+            [&options](site::Site& site) {
+                return std::make_unique<InjectingProtocol>(site, std::move(options));
+            },
+            std::move(faults));
         store_.set(kServerIPAddress.name, std::string("127.0.0.1"));
-        store_.set(kDataIpPort.name, std::uint32_t{server_->port()});
+        store_.set(kDataIpPort.name, std::uint32_t{served_.port()});
     }
+    InjectingProtocol& protocol() { return static_cast<InjectingProtocol&>(served_.protocol()); }
 
     ServerLink& link() {
         if (!link_) {
             services_.settings = &store_;
             services_.model = &model_;
             if (services_.tempRoot.empty()) {
-                services_.tempRoot = folder_;
+                services_.tempRoot = folder_.path();
             }
             link_ = std::make_unique<ServerLink>(services_);
         }
         return *link_;
     }
 
-    site::Site site_;
-    std::unique_ptr<InjectingProtocol> protocol_;
-    std::unique_ptr<sim::SimServer> server_;
+    test::ServedSite served_{site::Site{}};
+    site::Site& site_ = served_.site;
     MemorySettingsStore store_;
     RecordingModel model_;
     LinkServices services_;
     std::unique_ptr<ServerLink> link_;
-    std::filesystem::path folder_;
+    test::TempFolder folder_{"mirx-link"};
     test::LogCapture log_;
 };
 
@@ -217,7 +200,7 @@ TEST_F(LinkAgainstSim, RejectionsShowTheirText) {
         EXPECT_EQ(link().linkState(), kAttemptFailed);
         EXPECT_FALSE(link().retryTimer().armed()) << "the server was reachable";
         link_.reset();
-        server_->stop();
+        served_.stop();
     }
 }
 
@@ -240,7 +223,7 @@ TEST_F(LinkAgainstSim, IncompatibleServersAreRefused) {
         EXPECT_FALSE(link().Connect("admin", "secret")) << c.name;
         EXPECT_EQ(link().errorText(), "Software version is not compatible with Server!") << c.name;
         link_.reset();
-        server_->stop();
+        served_.stop();
     }
 }
 
@@ -253,7 +236,7 @@ TEST_F(LinkAgainstSim, SecondaryServerTakesOverWhenThePrimaryRefuses) {
     }
     store_.set(kDataIpPort.name, std::uint32_t{closedPort});
     store_.set(kSecondaryServerIpAddress.name, std::string("127.0.0.1"));
-    store_.set(kSecondaryServerIpPort.name, std::uint32_t{server_->port()});
+    store_.set(kSecondaryServerIpPort.name, std::uint32_t{served_.port()});
     ASSERT_TRUE(link().Connect("admin", "secret")) << link().errorText();
 }
 
@@ -298,7 +281,7 @@ TEST_F(LinkAgainstSim, SilentServerIsDroppedAfterItsCheckTime) {
         EXPECT_GE(took, checkTime - 100ms) << announced;
         EXPECT_LE(took, checkTime + 1000ms + 1500ms) << announced;
         link_.reset();
-        server_->stop();
+        served_.stop();
     }
 }
 
@@ -322,7 +305,7 @@ TEST_F(LinkAgainstSim, ChangedServerAddressIsStoredAndEndsTheConnection) {
 
     model::SystemSettings same = site_.systemSettings;
     same.set(model::SystemSettings::kSecondaryServerAddress, *model::parseIpv4("127.0.0.9"));
-    protocol_->inject(msg::CONFIGURATION_DATA_SYSTEM_SETTINGS, 0,
+    protocol().inject(msg::CONFIGURATION_DATA_SYSTEM_SETTINGS, 0,
                       std::vector<std::uint8_t>(same.bytes.begin(), same.bytes.end()));
     ASSERT_TRUE(waitUntil(
         [&] {
@@ -334,7 +317,7 @@ TEST_F(LinkAgainstSim, ChangedServerAddressIsStoredAndEndsTheConnection) {
 
     model::SystemSettings moved = same;
     moved.set(model::SystemSettings::kServerAddress, *model::parseIpv4("127.0.0.2"));
-    protocol_->inject(msg::CONFIGURATION_DATA_SYSTEM_SETTINGS, 0,
+    protocol().inject(msg::CONFIGURATION_DATA_SYSTEM_SETTINGS, 0,
                       std::vector<std::uint8_t>(moved.bytes.begin(), moved.bytes.end()));
     ASSERT_TRUE(waitUntil([&] { return !link().connected(); }, 2s));
     EXPECT_EQ(store_.get(kServerIPAddress.name), StoredValue(std::string("127.0.0.2")));
@@ -418,7 +401,7 @@ TEST_F(LinkAgainstSim, OfferIsPolledEverySecondWhileTheUserDecides) {
     };
     ASSERT_TRUE(link().Connect("admin", "secret")) << link().errorText();
     // The first request, then one per second of the wait.
-    EXPECT_GE(protocol_->received(msg::APPLICATION_INFO_REQUEST), 3);
+    EXPECT_GE(protocol().received(msg::APPLICATION_INFO_REQUEST), 3);
 }
 
 TEST_F(LinkAgainstSim, DeclinedUpdateGoesOnToTheLogin) {
@@ -492,7 +475,7 @@ TEST_F(LinkAgainstSim, AttemptsThatCannotFinishEndWithTheirRealReason) {
         SCOPED_TRACE(c.name);
         startServer(c.faults);
         services_.answerTimeoutMs = c.answerTimeoutMs;
-        services_.tempRoot = c.tempRoot.empty() ? folder_ : folder_ / c.tempRoot;
+        services_.tempRoot = c.tempRoot.empty() ? folder_.path() : folder_ / c.tempRoot;
         bool sawProblem = false;
         services_.runUpdate = [&](CServerConnectionUpdateSubHandler& exchange) {
             if (!exchange.StartDownload()) {
@@ -520,7 +503,7 @@ TEST_F(LinkAgainstSim, AttemptsThatCannotFinishEndWithTheirRealReason) {
             EXPECT_EQ(link().linkState(), kAttemptFailed);
         }
         link_.reset();
-        server_->stop();
+        served_.stop();
     }
 }
 

@@ -15,6 +15,8 @@
 #include "sim/sim_server.h"
 #include "site/site.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/served_site.h"
+#include "tests/support/temp_folder.h"
 
 #include <atomic>
 #include <deque>
@@ -29,7 +31,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace mirx::shell {
@@ -173,10 +174,9 @@ private:
     std::vector<Launch> launches() const;
 
     std::unique_ptr<test::LogCapture> log_;
-    std::unique_ptr<QTemporaryDir> folder_;
-    site::Site site_;
-    std::unique_ptr<UpdateServer> protocol_;
-    std::unique_ptr<sim::SimServer> server_;
+    std::unique_ptr<test::TempFolder> folder_;
+    std::unique_ptr<test::ServedSite> served_;
+    UpdateServer& protocol() { return static_cast<UpdateServer&>(served_->protocol()); }
     std::unique_ptr<link::MemorySettingsStore> store_;
     std::unique_ptr<link::ServerLink> link_;
     std::unique_ptr<ScriptedPrompter> prompter_;
@@ -192,9 +192,8 @@ void UpdateDialogTest::init() {
     prompter_ = std::make_unique<ScriptedPrompter>();
     launches_.clear();
     log_ = std::make_unique<test::LogCapture>();
-    folder_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(folder_->isValid());
-    const std::filesystem::path root = folder_->path().toStdString();
+    folder_ = std::make_unique<test::TempFolder>("mirx-update-view");
+    const std::filesystem::path root = folder_->path();
     std::filesystem::create_directories(root / "offer");
     std::filesystem::create_directories(root / "tmp");
 
@@ -205,19 +204,16 @@ void UpdateDialogTest::init() {
     const auto installer = root / "offer" / "install.sh";
     std::ofstream(installer) << "#!/bin/sh\n";
 
-    site_ = site::Site{};
-    site_.admins = {{"admin", "secret", 0x11, 1}};
+    served_ = std::make_unique<test::ServedSite>(site::Site{});
+    served_->site.admins = {{"admin", "secret", 0x11, 1}};
+    served_->setKeepFrameLog(false);
     sim::FaultSwitches faults;
     faults.offerUpdateFiles = {data.string(), installer.string()};
-    protocol_ = std::make_unique<UpdateServer>(site_);
-    server_ = std::make_unique<sim::SimServer>(*protocol_, faults);
-    server_->frameLog().setWriter([](std::string_view) {});
-    QVERIFY(server_->listen("127.0.0.1", 0));
-    server_->runInBackground();
+    served_->start([](site::Site& site) { return std::make_unique<UpdateServer>(site); }, faults);
 
     store_ = std::make_unique<link::MemorySettingsStore>();
     store_->set(link::kServerIPAddress.name, std::string("127.0.0.1"));
-    store_->set(link::kDataIpPort.name, std::uint32_t{server_->port()});
+    store_->set(link::kDataIpPort.name, std::uint32_t{served_->port()});
 
     link::LinkServices services;
     services.settings = store_.get();
@@ -237,11 +233,7 @@ void UpdateDialogTest::init() {
 void UpdateDialogTest::cleanup() {
     context_.reset();
     link_.reset();
-    if (server_) {
-        server_->stop();
-    }
-    server_.reset();
-    protocol_.reset();
+    served_.reset();
     store_.reset();
     folder_.reset();
     log_.reset();
@@ -268,7 +260,7 @@ std::vector<Launch> UpdateDialogTest::launches() const {
 }
 
 void UpdateDialogTest::acceptedOfferIsDownloadedAndItsInstallerStarted() {
-    protocol_->holdBlocksFrom(2);
+    protocol().holdBlocksFrom(2);
     QVERIFY(reachOffer());
     prompter_->answers = {true};
     CUpdateDlg dialog(*context_);
@@ -285,7 +277,7 @@ void UpdateDialogTest::acceptedOfferIsDownloadedAndItsInstallerStarted() {
                                         "Do you wish to download it?")});
     QVERIFY(finished.isEmpty());
 
-    protocol_->release();
+    protocol().release();
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kNetworkTimeoutMs);
     QCOMPARE(finished.first().first().toInt(), int(QDialog::Accepted));
     const auto started = launches();
@@ -334,7 +326,7 @@ void UpdateDialogTest::offerThatNeedsNoAnswerStartsAtOnce() {
     QTRY_VERIFY_WITH_TIMEOUT(link_->PollConnect() == Progress::Succeeded, kNetworkTimeoutMs);
     link_->StopLink();
 
-    protocol_->setAskUser(false);
+    protocol().setAskUser(false);
     QVERIFY(reachOffer());
     CUpdateDlg dialog(*context_);
     QCOMPARE(runDialog(dialog), int(QDialog::Accepted));
@@ -350,7 +342,7 @@ void UpdateDialogTest::stoppingMidDownloadCancelsAndTheLoginGoesOn_data() {
 
 void UpdateDialogTest::stoppingMidDownloadCancelsAndTheLoginGoesOn() {
     QFETCH(bool, byButton);
-    protocol_->holdBlocksFrom(1);
+    protocol().holdBlocksFrom(1);
     QVERIFY(reachOffer());
     prompter_->answers = {true};
     CUpdateDlg dialog(*context_);
@@ -368,14 +360,14 @@ void UpdateDialogTest::stoppingMidDownloadCancelsAndTheLoginGoesOn() {
 
     // The block on its way is where the exchange notices and turns to the login.
     link_->ResumeAfterUpdate(false);
-    protocol_->release();
+    protocol().release();
     QTRY_VERIFY_WITH_TIMEOUT(link_->PollConnect() == Progress::Succeeded, kNetworkTimeoutMs);
     QVERIFY(launches().empty());
     QVERIFY(!link_->handler().Update().DownloadFinished());
 }
 
 void UpdateDialogTest::lostConnectionClosesTheView() {
-    protocol_->holdBlocksFrom(1);
+    protocol().holdBlocksFrom(1);
     QVERIFY(reachOffer());
     prompter_->answers = {true};
     CUpdateDlg dialog(*context_);
@@ -383,7 +375,7 @@ void UpdateDialogTest::lostConnectionClosesTheView() {
     dialog.open();
     QTRY_COMPARE_WITH_TIMEOUT(dialog.progress()->value(), 1, kNetworkTimeoutMs);
 
-    server_->stop();
+    served_->stop();
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kNetworkTimeoutMs);
     QCOMPARE(finished.first().first().toInt(), int(QDialog::Rejected));
     link_->ResumeAfterUpdate(false);

@@ -72,6 +72,15 @@ std::size_t ServedSite::frameLogCount(const std::string& text) const {
         }));
 }
 
+std::size_t ServedSite::received(const std::string& messageName) const {
+    const std::string named = " " + messageName + " (";
+    std::lock_guard lock(logLock_);
+    return static_cast<std::size_t>(
+        std::count_if(frameLog_.begin(), frameLog_.end(), [&named](const std::string& line) {
+            return line.starts_with("sim <-") && line.find(named) != std::string::npos;
+        }));
+}
+
 std::vector<std::string> ServedSite::frameLog() const {
     std::lock_guard lock(logLock_);
     return frameLog_;

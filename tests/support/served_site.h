@@ -47,6 +47,8 @@ public:
     // Frame log lines naming `text`, e.g. a message name the server received.
     std::size_t frameLogCount(const std::string& text) const;
     std::vector<std::string> frameLog() const;
+    // Frames the simulator received with that message name.
+    std::size_t received(const std::string& messageName) const;
     // Drop lines instead of keeping them (large sites, benchmarks).
     void setKeepFrameLog(bool keep) { keepFrameLog_ = keep; }
 

@@ -14,6 +14,7 @@
 #include "sim/sim_server.h"
 #include "tests/commandfiles/command_file_folder.h"
 #include "tests/support/served_site.h"
+#include "tests/support/wait_until.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -198,17 +199,10 @@ TEST_F(RunCommandFilesAgainstSim, LogsInAgainAfterALostConnectionAndFinishesTheW
     std::thread ctl([&] {
         status = run({"run-command-files", "--folder", folder_.path().string()});
     });
-    auto waitFor = [](auto done) {
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(5ms);
-        }
-        return done();
-    };
-    EXPECT_TRUE(waitFor([&] { return received("ADMIN_FORCED_LISTEN_REQUEST") == 1; }));
+    EXPECT_TRUE(test::waitUntil([&] { return received("ADMIN_FORCED_LISTEN_REQUEST") == 1; }));
     stopServer();
     startServer();
-    EXPECT_TRUE(waitFor([&] { return !folder_.has("drop.txt"); }));
+    EXPECT_TRUE(test::waitUntil([&] { return !folder_.has("drop.txt"); }));
     stop_ = true;
     ctl.join();
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/temp_folder.h"
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -7,25 +9,15 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 namespace mirx::test {
 
 // A fresh command files folder per test, removed afterwards.
 class CommandFileFolder {
 public:
-    CommandFileFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::filesystem::temp_directory_path() /
-                ("mirx-cf-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" +
-                 info->name());
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~CommandFileFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
+    CommandFileFolder()
+        : folder_("mirx-cf")
+        , path_(folder_.path()) {}
     CommandFileFolder(const CommandFileFolder&) = delete;
     CommandFileFolder& operator=(const CommandFileFolder&) = delete;
 
@@ -58,6 +50,7 @@ public:
     void remove(const std::string& name) const { std::filesystem::remove(path_ / name); }
 
 private:
+    TempFolder folder_;
     std::filesystem::path path_;
     int writes_ = 0;
 };

@@ -3,6 +3,7 @@
 #include "core/state_folder.h"
 #include "tests/support/env_override.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/temp_folder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -147,18 +148,8 @@ TEST(DebugLog, CutNeverSplitsACharacter) {
 
 class LogFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("mirx-log-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_);
-        clock_.setLocalTime(LocalTime{2026, 12, 6, 12, 50, 24, 75});
-    }
-    void TearDown() override {
-        closeLogFile();
-        std::filesystem::remove_all(folder_);
-    }
+    void SetUp() override { clock_.setLocalTime(LocalTime{2026, 12, 6, 12, 50, 24, 75}); }
+    void TearDown() override { closeLogFile(); }
 
     static std::string readAll(const std::filesystem::path& path) {
         std::ifstream in(path, std::ios::binary);
@@ -174,7 +165,8 @@ protected:
         return out;
     }
 
-    std::filesystem::path folder_;
+    test::TempFolder temp_{"mirx-log"};
+    const std::filesystem::path folder_ = temp_.path();
     ManualClock clock_;
     ScopedClock useClock_{clock_};
     test::LogCapture capture_;

@@ -6,6 +6,7 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/test_client.h"
 #include "tests/support/test_listener.h"
+#include "tests/support/wait_until.h"
 
 #include <algorithm>
 #include <chrono>
@@ -73,17 +74,7 @@ private:
     std::atomic<std::uint32_t> pollDueMs_{kNoPollDue};
 };
 
-template <typename Predicate>
-bool waitUntil(Predicate done, std::chrono::milliseconds limit) {
-    const auto deadline = SteadyClock::now() + limit;
-    while (!done()) {
-        if (SteadyClock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
+using test::waitUntil;
 
 // A console connection thread talking to a test peer on 127.0.0.1.
 class ConnectionThread : public ::testing::Test {

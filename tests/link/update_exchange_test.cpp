@@ -7,6 +7,8 @@
 #include "link/update_exchange.h"
 #include "link/update_records.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 #include <algorithm>
 #include <array>
@@ -69,26 +71,7 @@ mode_t modeOf(const fs::path& path) {
     return ::lstat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
-// A private folder removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string name = (fs::temp_directory_path() / "mirx-update-XXXXXX").string();
-        if (::mkdtemp(name.data()) != nullptr) {
-            path_ = name;
-        }
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using test::TempFolder;
 
 // The handler base with its own queue enabled, as after a connect.
 class TestLink final : public CConnectionHandler {
@@ -677,14 +660,6 @@ TEST(UpdateExchange, IgnoresAnswersItIsNotWaitingFor) {
 
 // ------------------------------------------------------------------- launching
 
-template <typename Predicate>
-bool waitFor(Predicate done) {
-    for (int i = 0; i < 1000 && !done(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-}
-
 std::vector<std::string> readLines(const fs::path& path) {
     std::ifstream in(path);
     std::vector<std::string> lines;
@@ -710,7 +685,7 @@ TEST(LaunchDetached, RunsTheProgramInASessionOfItsOwn) {
 
     const std::vector<std::string> args{"/Profile", "Site A", ""};
     ASSERT_TRUE(LaunchDetached(script, args));
-    ASSERT_TRUE(waitFor([&] { return fs::exists(out); }));
+    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(out); }));
 
     std::vector<std::string> lines = readLines(out);
     ASSERT_EQ(lines.size(), args.size() + 1);

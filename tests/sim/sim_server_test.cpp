@@ -3,6 +3,7 @@
 #include "sim/sim_server.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/test_client.h"
+#include "tests/support/wait_until.h"
 
 #include <atomic>
 #include <chrono>
@@ -101,17 +102,6 @@ private:
     std::vector<std::string> lines_;
 };
 
-bool eventually(const std::function<bool()>& condition, int timeoutMs = 2000) {
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (SteadyClock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
 long msSince(SteadyClock::time_point start) {
     return static_cast<long>(
         std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start).count());
@@ -187,7 +177,7 @@ TEST(SimServer, ServesOneConsoleAtATimeThenTheNext) {
     EXPECT_EQ(answer->id, 41);
 
     second.close();
-    EXPECT_TRUE(eventually([&] { return sim.protocol.disconnects == 2; }));
+    EXPECT_TRUE(test::waitUntil([&] { return sim.protocol.disconnects == 2; }));
     EXPECT_EQ(sim.protocol.connects, 2);
 }
 
@@ -199,7 +189,7 @@ TEST(SimServer, DropsGarbageFromTheConsoleAndKeepsTheConnection) {
 
     // At least a header's worth, or the receiver would wait for more.
     ASSERT_TRUE(client.sendRaw(Bytes(20, 0x01)));
-    ASSERT_TRUE(eventually(
+    ASSERT_TRUE(test::waitUntil(
         [&] { return log.contains("Message Start Marker invalid ... Discarding 20 bytes"); }));
     ASSERT_TRUE(client.send(10, 0));
     const auto answer = client.receive(2000);
@@ -396,7 +386,7 @@ TEST_P(ThrowingProtocol, ClosesThatConnectionOnlyAndServesTheNext) {
     }
     EXPECT_TRUE(failing.waitClosed(2000));
     EXPECT_TRUE(sim.logged("closed: protocol failed: boom"));
-    EXPECT_TRUE(eventually([&] { return sim.protocol.disconnects == 1; }));
+    EXPECT_TRUE(test::waitUntil([&] { return sim.protocol.disconnects == 1; }));
 
     sim.protocol.throwIn = EchoProtocol::ThrowIn::Nowhere;
     TestClient next;

@@ -5,11 +5,11 @@
 #include "apps/ctl/run_command_files.h"
 #include "core/debug_log.h"
 #include "link/app_version.h"
+#include "link/console_link.h"
 #include "link/console_version.h"
 #include "link/domain_login.h"
 #include "link/installer_launcher.h"
 #include "link/login_records.h"
-#include "link/mirror_dispatch.h"
 #include "link/server_connection_handler.h"
 #include "link/server_link.h"
 #include "model/system_status.h"
@@ -337,14 +337,7 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
         return kExitUsage;
     }
 
-    model::Mirror mirror;
-    link::MirrorDispatch dispatch(mirror);
-    link::LinkServices services;
-    services.settings = &store;
-    services.model = &dispatch;
-    services.tempRoot = link::temporaryRoot();
-    services.consoleVersion = link::consoleVersion().pack();
-    services.relaunchArguments = std::move(ownCommandLine);
+    link::LinkServices services = link::programServices(store, std::move(ownCommandLine));
     // Why --accept-update did not end in a started installer.
     std::string updateProblem;
     link::ServerLink* linkPointer = nullptr;
@@ -387,7 +380,9 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
         return update.DownloadSucceeded();
     };
 
-    link::ServerLink link(services);
+    link::ConsoleLink console(std::move(services));
+    link::ServerLink& link = console.link();
+    model::Mirror& mirror = console.mirror();
     linkPointer = &link;
     link.SetAbortFlag(&stop);
     const bool loggedIn = link.Connect(user, password);

@@ -118,27 +118,8 @@ int main() {
              finished = finished && fs::is_empty(f.folder) && files.rows().empty();
              return s;
          }},
-        {"raw ping-pong, blocking",
-         [&] {
-             return timed([&] {
-                 for (int i = 0; i < kCommands; ++i) {
-                     blocking.exchange();
-                 }
-             });
-         }},
-        {"raw ping-pong, busy (floor)",
-         [&] {
-             busy.begin();
-             struct End {
-                 BusyRawPingPong& p;
-                 ~End() { p.end(); }
-             } end{busy};
-             return timed([&] {
-                 for (int i = 0; i < kCommands; ++i) {
-                     busy.exchange();
-                 }
-             });
-         }},
+        blockingPingPongs(blocking, kCommands),
+        busyPingPongs(busy, kCommands),
     };
     runInterleaved(measures, kRounds);
     link.StopLink();

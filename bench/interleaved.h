@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bench/loopback_pair.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -46,4 +48,31 @@ double timed(Work&& work) {
     const auto start = std::chrono::steady_clock::now();
     work();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The two yardsticks of a request/response benchmark, `count` raw loopback
+// ping-pongs each: with blocking sockets, and busy-polling (the floor).
+inline Measure blockingPingPongs(RawPingPong& pingPong, int count) {
+    return {"raw ping-pong, blocking", [&pingPong, count] {
+                return timed([&] {
+                    for (int i = 0; i < count; ++i) {
+                        pingPong.exchange();
+                    }
+                });
+            }};
+}
+
+inline Measure busyPingPongs(BusyRawPingPong& pingPong, int count) {
+    return {"raw ping-pong, busy (floor)", [&pingPong, count] {
+                pingPong.begin();
+                struct End {
+                    BusyRawPingPong& p;
+                    ~End() { p.end(); }
+                } end{pingPong};
+                return timed([&] {
+                    for (int i = 0; i < count; ++i) {
+                        pingPong.exchange();
+                    }
+                });
+            }};
 }

@@ -96,27 +96,8 @@ int main() {
                  }
              });
          }},
-        {"raw ping-pong, blocking",
-         [&] {
-             return timed([&] {
-                 for (int i = 0; i < kPairs; ++i) {
-                     blocking.exchange();
-                 }
-             });
-         }},
-        {"raw ping-pong, busy (floor)",
-         [&] {
-             busy.begin();
-             struct End {
-                 BusyRawPingPong& p;
-                 ~End() { p.end(); }
-             } end{busy};
-             return timed([&] {
-                 for (int i = 0; i < kPairs; ++i) {
-                     busy.exchange();
-                 }
-             });
-         }},
+        blockingPingPongs(blocking, kPairs),
+        busyPingPongs(busy, kPairs),
     };
     runInterleaved(pairs, kRounds);
     link.StopLink();

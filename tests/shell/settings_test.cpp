@@ -1,6 +1,7 @@
 #include "link/settings_store.h"
 #include "shell/settings/command_line.h"
 #include "shell/settings/qsettings_store.h"
+#include "tests/support/env_override.h"
 #include "tests/support/log_capture.h"
 
 #include <algorithm>
@@ -33,31 +34,7 @@ void PrintTo(const Case& c, std::ostream* os) {
 namespace fs = std::filesystem;
 using link::StoredValue;
 
-// Restores one environment variable when it goes out of scope.
-class EnvOverride {
-public:
-    EnvOverride(const char* name, const std::optional<std::string>& value)
-        : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        set(value);
-    }
-    ~EnvOverride() { set(old_); }
-    EnvOverride(const EnvOverride&) = delete;
-    EnvOverride& operator=(const EnvOverride&) = delete;
-
-private:
-    void set(const std::optional<std::string>& value) {
-        if (value) {
-            ::setenv(name_, value->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using test::EnvOverride;
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

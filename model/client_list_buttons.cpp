@@ -19,6 +19,21 @@ bool isClient(const LabelInfo* label) {
 
 } // namespace
 
+void noteSelection(ClientListSelection& selection, const LabelTable& labels,
+                   std::span<const int> selectedClients) {
+    if (selectedClients.empty()) {
+        selection.selectedRows = 0;
+        return;
+    }
+    selection.selectedRows = static_cast<int>(selectedClients.size());
+    if (selectedClients.size() > 1) {
+        selection.selectedClient = -1;
+        return;
+    }
+    selection.selectedClient = selectedClients.front();
+    selection.currentClientLabel = labels.ClientLabelNumber(selectedClients.front());
+}
+
 ClientListButtons clientListButtons(const LabelTable& labels,
                                     const ClientListSelection& selection) {
     ClientListButtons buttons;

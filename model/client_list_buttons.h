@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 
 // Which of the client list's buttons may be pressed, from the selection the
 // list holds and the template links of the selected client.
@@ -39,6 +40,12 @@ struct ClientListSelection {
     // False for an administrator who may only look.
     bool mayChange = true;
 };
+
+// After the list's selection changed to the rows of `selectedClients`: one
+// row becomes the selected client and the link source; several clear the
+// selected client; none keeps everything as it was.
+void noteSelection(ClientListSelection& selection, const LabelTable& labels,
+                   std::span<const int> selectedClients);
 
 class ClientListButtons {
 public:

@@ -327,5 +327,26 @@ TEST_F(ClientListTest, ButtonsFollowTheSelection) {
     }
 }
 
+TEST_F(ClientListTest, SelectionKeepsTheLastClientSelectedAlone) {
+    struct Step {
+        std::vector<int> selected;
+        int rows;
+        int client;
+        int current;
+    };
+    const Step steps[] = {
+        {{}, 0, -1, kNoLabel},     {{4}, 1, 4, 10004}, {{}, 0, 4, 10004},
+        {{4, 1, 0}, 3, -1, 10004}, {{1}, 1, 1, 10001}, {{1, 2}, 2, -1, 10001},
+        {{}, 0, -1, 10001},
+    };
+    ClientListSelection selection;
+    for (const Step& s : steps) {
+        noteSelection(selection, data->labels, s.selected);
+        EXPECT_EQ(selection.selectedRows, s.rows) << s.selected.size();
+        EXPECT_EQ(selection.selectedClient, s.client) << s.selected.size();
+        EXPECT_EQ(selection.currentClientLabel, s.current) << s.selected.size();
+    }
+}
+
 } // namespace
 } // namespace mirx::model

@@ -204,18 +204,28 @@ ClientRow buildClientRow(const LabelTable& labels, const ClientStore& clients, i
     return row;
 }
 
-std::vector<ClientRow> buildClientRows(const LabelTable& labels, const ClientStore& clients,
-                                       const ClientListContext& context) {
-    std::vector<ClientRow> rows;
-    rows.reserve(static_cast<std::size_t>(labels.ClientCount()));
+std::vector<int> clientIndexesInOrder(const LabelTable& labels) {
+    std::vector<int> indexes;
+    indexes.reserve(static_cast<std::size_t>(labels.ClientCount()));
     int reference = kNoLabel;
     for (std::size_t visited = 0;
          visited < kClientsPerSystem &&
          labels.Next(reference, static_cast<int>(LabelKind::Client), false) != kNoLabel;
          ++visited) {
         if (const LabelInfo* label = labels.Find(reference)) {
-            rows.push_back(buildClientRow(labels, clients, label->get(L::kIndex), context));
+            indexes.push_back(label->get(L::kIndex));
         }
+    }
+    return indexes;
+}
+
+std::vector<ClientRow> buildClientRows(const LabelTable& labels, const ClientStore& clients,
+                                       const ClientListContext& context) {
+    std::vector<ClientRow> rows;
+    const std::vector<int> indexes = clientIndexesInOrder(labels);
+    rows.reserve(indexes.size());
+    for (const int index : indexes) {
+        rows.push_back(buildClientRow(labels, clients, index, context));
     }
     return rows;
 }

@@ -87,6 +87,9 @@ struct ClientRow {
 ClientRow buildClientRow(const LabelTable& labels, const ClientStore& clients, int clientIndex,
                          const ClientListContext& context);
 
+// Client indexes of every client of local system 0, in canonical order.
+std::vector<int> clientIndexesInOrder(const LabelTable& labels);
+
 // Every client of local system 0 in canonical label order.
 std::vector<ClientRow> buildClientRows(const LabelTable& labels, const ClientStore& clients,
                                        const ClientListContext& context);

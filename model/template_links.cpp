@@ -2,8 +2,6 @@
 
 #include "core/message_ids.h"
 
-#include <algorithm>
-
 namespace mirx::model {
 namespace {
 
@@ -144,20 +142,6 @@ SettingsEditorTarget settingsEditorTarget(const LabelTable& labels, TemplateKind
         target.templateClient = templateLabel->get(L::kIndex);
     }
     return target;
-}
-
-std::vector<int> clientIndexesInOrder(const LabelTable& labels) {
-    std::vector<int> indexes;
-    int reference = kNoLabel;
-    for (std::size_t visited = 0;
-         visited < kClientsPerSystem &&
-         labels.Next(reference, static_cast<int>(LabelKind::Client), false) != kNoLabel;
-         ++visited) {
-        if (const LabelInfo* label = labels.Find(reference)) {
-            indexes.push_back(label->get(L::kIndex));
-        }
-    }
-    return indexes;
 }
 
 } // namespace mirx::model

@@ -15,7 +15,8 @@
 // rows changed.
 //
 // `rows` are the client indexes of every row of the client list in list
-// order; `selected` the selected rows' client indexes in the same order.
+// order (clientIndexesInOrder() in the canonical one); `selected` the selected rows' client indexes
+// in the same order.
 
 namespace mirx::model {
 
@@ -67,8 +68,5 @@ struct SettingsEditorTarget {
 
 SettingsEditorTarget settingsEditorTarget(const LabelTable& labels, TemplateKind kind,
                                           int selectedClient, int currentClientLabel);
-
-// Client indexes of every client of local system 0, in canonical order.
-std::vector<int> clientIndexesInOrder(const LabelTable& labels);
 
 } // namespace mirx::model

@@ -1,4 +1,5 @@
 #include "core/message_ids.h"
+#include "model/client_list.h"
 #include "model/template_links.h"
 #include "tests/model/client_site.h"
 #include "tests/support/log_capture.h"

@@ -5,6 +5,7 @@
 #include "link/password_cipher.h"
 #include "link/update_records.h"
 #include "model/client_edit_records.h"
+#include "model/client_list.h"
 #include "model/log_records.h"
 #include "model/sound_files.h"
 #include "model/statistics.h"

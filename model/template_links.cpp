@@ -144,4 +144,18 @@ SettingsEditorTarget settingsEditorTarget(const LabelTable& labels, TemplateKind
     return target;
 }
 
+LabelChanges restoreTemplate(LabelTable& labels, TemplateKind kind, int clientIndex,
+                             std::int16_t value) {
+    LabelChanges changes;
+    LabelInfo* label = clientLabel(labels, clientIndex);
+    if (label == nullptr || label->get(templateField(kind)) == value) {
+        return changes;
+    }
+    label->set(templateField(kind), value);
+    changes.changedClients.push_back(clientIndex);
+    changes.posts.push_back(
+        labelUpdate(*label, static_cast<std::uint16_t>(label->get(L::kLabelNumber))));
+    return changes;
+}
+
 } // namespace mirx::model

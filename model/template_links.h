@@ -69,4 +69,11 @@ struct SettingsEditorTarget {
 SettingsEditorTarget settingsEditorTarget(const LabelTable& labels, TemplateKind kind,
                                           int selectedClient, int currentClientLabel);
 
+// Puts a client's field back to what it was before the list asked (the
+// editor opened after "Unlink" was cancelled). The unlink was posted, so the
+// restored label is posted too and the server keeps the same link as the
+// console. Nothing when the field already holds the value.
+LabelChanges restoreTemplate(LabelTable& labels, TemplateKind kind, int clientIndex,
+                             std::int16_t value);
+
 } // namespace mirx::model

@@ -241,5 +241,31 @@ TEST(TemplateLinks, SettingsEditorAsksForAFollower) {
     }
 }
 
+TEST(TemplateLinks, CancelledEditorAfterUnlinkRestoresTheLinkOnBothSides) {
+    mirx::test::LogCapture log;
+    site::Site site;
+    site::addClient(site, 10000, 0, 10, "A", "", "a", "");
+    site::addClient(site, 10001, 1, 10, "B", "", "b", "");
+    test::labelOf(site, 10000).set(L::kAudioSettingsTemplate, 10000);
+    test::labelOf(site, 10001).set(L::kAudioSettingsTemplate, 10000);
+    const auto data = test::loadSite(site);
+    LabelTable& labels = data->labels;
+    const std::vector<int> rows = clientIndexesInOrder(labels);
+
+    const auto target = settingsEditorTarget(labels, K::AudioSettings, 1, 10001);
+    ASSERT_TRUE(target.askFirst);
+    const std::vector<int> selected = {1};
+    ASSERT_EQ(unlinkTemplate(labels, K::AudioSettings, selected, rows).posts.size(), 1u);
+
+    const LabelChanges restored =
+        restoreTemplate(labels, K::AudioSettings, 1, target.templateValue);
+    ASSERT_EQ(restored.posts.size(), 1u);
+    EXPECT_EQ(restored.posts[0].second, 10001);
+    const L& b = site.labels.at(10001);
+    EXPECT_EQ(restored.posts[0].bytes, std::vector<std::uint8_t>(b.bytes.begin(), b.bytes.end()));
+    EXPECT_TRUE(restoreTemplate(labels, K::AudioSettings, 1, target.templateValue).posts.empty());
+    EXPECT_TRUE(restoreTemplate(labels, K::AudioSettings, 7, 10000).posts.empty());
+}
+
 } // namespace
 } // namespace mirx::model

@@ -46,7 +46,9 @@ LabelChanges setTemplate(LabelTable& labels, TemplateKind kind, std::int16_t val
         const std::int16_t own = label->get(L::kLabelNumber);
         label->set(field, value);
         changes.changedClients.push_back(client);
-        if (old == own) {
+        // A template linked to itself keeps its followers as they are:
+        // posting each of them again unchanged would only fill the queue.
+        if (old == own && value != old) {
             moveFollowers(labels, kind, old, value, rows, changes);
         }
         changes.posts.push_back(labelUpdate(*label, static_cast<std::uint16_t>(own)));

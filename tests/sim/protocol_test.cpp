@@ -646,6 +646,7 @@ TEST_F(LoggedIn, DeletingAClientRemovesItFromEveryMembership) {
 TEST_F(LoggedIn, ClientConfigurationRecordsAreStored) {
     using model::TemplateKind;
     using L = model::LabelInfo;
+    test::LogCapture log;
     const auto mirror = model::test::loadSite(smallSite());
     model::LabelTable& labels = mirror->labels;
     model::ClientStore& clients = mirror->clients;

@@ -196,6 +196,10 @@ bool ClientStore::setCredentials(int index, const ClientCredentials& record) {
         return false;
     }
     *target = record;
+    if (isClientIndex(index)) {
+        credentialsCount_ =
+            std::max<std::size_t>(credentialsCount_, static_cast<std::size_t>(index) + 1);
+    }
     return true;
 }
 

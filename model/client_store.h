@@ -72,6 +72,7 @@ public:
 
     // Index -1 is the master administrator.
     std::optional<ClientCredentials> credentials(int index) const;
+    // A client's record raises the credentials count to cover it.
     bool setCredentials(int index, const ClientCredentials& record);
     // One more than the highest client index whose credentials are held.
     std::size_t credentialsCount() const { return credentialsCount_; }

@@ -775,14 +775,20 @@ struct SiteProtocol::Impl {
     void labelUpdate(SimConnection& c, const Frame& f) {
         model::LabelInfo label;
         label.assignPrefix(f.payload);
-        if (!model::isLabelNumber(f.secondValue) ||
-            label.get(model::LabelInfo::kLabelNumber) != f.secondValue) {
-            refuse(c, f, "not a label number, or not the record's own");
+        // Followers moved along with a template are named by client index.
+        int number = f.secondValue;
+        if (!model::isLabelNumber(number)) {
+            const std::map<int, int> clients = site.clientLabels();
+            const auto found = clients.find(number);
+            number = found == clients.end() ? model::kNoLabel : found->second;
+        }
+        if (number == model::kNoLabel || label.get(model::LabelInfo::kLabelNumber) != number) {
+            refuse(c, f, "not a label number or a client's index, or not the record's own");
             return;
         }
-        const bool added = !site.labels.contains(f.secondValue);
-        site.labels[f.secondValue] = label;
-        activity("Label " + std::to_string(f.secondValue) + (added ? " added" : " changed"));
+        const bool added = !site.labels.contains(number);
+        site.labels[number] = label;
+        activity("Label " + std::to_string(number) + (added ? " added" : " changed"));
         changed();
     }
 

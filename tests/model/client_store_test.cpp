@@ -287,26 +287,32 @@ TEST(ClientStore, ShortRecordsLeaveTheRestOfTheStoredOne) {
 }
 
 TEST(ClientStore, CredentialsCountRules) {
-    enum class Step { List, Record };
+    enum class Step { List, Record, Edit };
     struct Case {
         Step step;
-        std::uint16_t value; // list: entry count; record: second value
+        std::uint16_t value; // list: entry count; record: second value; edit: index
         std::size_t countAfter;
     };
     const std::vector<Case> steps = {
         {Step::List, 3, 3},        {Step::Record, 7, 8},     {Step::Record, 2, 8},
         {Step::Record, 0xFFFF, 8}, {Step::Record, 1000, 8},  {Step::List, 2, 2},
         {Step::Record, 999, 1000}, {Step::List, 5000, 1000}, {Step::List, 0, 0},
-        {Step::Record, 0, 1},
+        {Step::Record, 0, 1},      {Step::Edit, 11, 12},     {Step::Edit, 4, 12},
+        {Step::Edit, 0xFFFF, 12},
     };
     ClientStore store;
     test::LogCapture log;
     ClientCredentials record = initialCredentials(0);
     record.set(ClientCredentials::kLoginName, "someone");
     for (const auto& s : steps) {
-        SCOPED_TRACE(testing::Message() << (s.step == Step::List ? "list " : "record ") << s.value);
+        SCOPED_TRACE(testing::Message() << (s.step == Step::List   ? "list "
+                                            : s.step == Step::Edit ? "edit "
+                                                                   : "record ")
+                                        << s.value);
         if (s.step == Step::List) {
             store.ReceiveCredentialsList(s.value, {}, "srv");
+        } else if (s.step == Step::Edit) {
+            store.setCredentials(static_cast<std::int16_t>(s.value), record);
         } else {
             store.ReceiveCredentials(s.value, record.view());
         }

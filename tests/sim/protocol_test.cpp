@@ -4,14 +4,18 @@
 #include "link/message_catalogue.h"
 #include "link/password_cipher.h"
 #include "link/update_records.h"
+#include "model/client_edit_records.h"
+#include "model/client_list.h"
 #include "model/log_records.h"
 #include "model/sound_files.h"
 #include "model/statistics.h"
 #include "model/system_status.h"
+#include "model/template_links.h"
 #include "model/ui_settings.h"
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
 #include "site/site_builder.h"
+#include "tests/model/client_site.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/test_client.h"
 
@@ -635,6 +639,78 @@ TEST_F(LoggedIn, DeletingAClientRemovesItFromEveryMembership) {
     EXPECT_FALSE(site.labels.contains(10002));
     EXPECT_FALSE(site.credentials.contains(kOffline));
     EXPECT_TRUE(site.labels.contains(10000));
+}
+
+// What the client views post, made by the console's own functions from a
+// mirror of the same site, lands in the site byte for byte.
+TEST_F(LoggedIn, ClientConfigurationRecordsAreStored) {
+    using model::TemplateKind;
+    using L = model::LabelInfo;
+    test::LogCapture log;
+    const auto mirror = model::test::loadSite(smallSite());
+    model::LabelTable& labels = mirror->labels;
+    model::ClientStore& clients = mirror->clients;
+    std::vector<model::OutgoingRecord> posts;
+    const auto post = [&](std::vector<model::OutgoingRecord> records) {
+        posts.insert(posts.end(), records.begin(), records.end());
+    };
+
+    // Duplicate the panel into a new client at the lowest free index.
+    clients.setOptions(kPanel, smallSite().options[kOffline]);
+    model::AudioSettings audio = model::defaultAudioSettings();
+    audio.set(model::AudioSettings::kCodec, 7);
+    clients.setAudio(kPanel, audio);
+    clients.setSelectorAssignments(selectorList({selector(kPartyLine, 1), selector(10002, 0)}));
+    model::ClientEditValues values;
+    values.clientType = 10;
+    values.loginName = "new desk";
+    values.password = "pw";
+    values.talkListenName = "Copy";
+    const model::ClientSave save = model::saveClientEdit(labels, clients, -1, kPanel, values);
+    ASSERT_FALSE(save.error);
+    ASSERT_EQ(save.clientIndex, 3);
+    post(save.posts);
+
+    // Spare becomes an audio template with the SIP client following, then
+    // follows the panel and takes its follower along (posted by index).
+    std::vector<int> rows = model::clientIndexesInOrder(labels);
+    post(model::linkTemplate(labels, TemplateKind::AudioSettings, 10002,
+                             std::vector<int>{kSip, kOffline}, rows)
+             .posts);
+    const auto moved = model::linkTemplate(labels, TemplateKind::AudioSettings, 10000,
+                                           std::vector<int>{kPanel, kOffline}, rows);
+    ASSERT_EQ(moved.posts.size(), 3u);
+    EXPECT_EQ(moved.posts[1].second, kSip);
+    post(moved.posts);
+    post(model::linkTemplate(labels, TemplateKind::Options, 10001, std::vector<int>{kSip, 3}, rows)
+             .posts);
+    // Deleting the panel unlinks everyone that followed it.
+    post(model::deleteClient(labels, kPanel, rows).posts);
+
+    const int changesBefore = sim.changes();
+    for (const model::OutgoingRecord& record : posts) {
+        ASSERT_TRUE(client.send(record.id, record.second, record.bytes));
+    }
+    status(client);
+    EXPECT_EQ(sim.changes() - changesBefore, static_cast<int>(posts.size())) << "each one taken";
+    const Site& site = sim.stoppedSite();
+
+    EXPECT_FALSE(site.labels.contains(10000));
+    rows = model::clientIndexesInOrder(labels);
+    EXPECT_EQ(rows, (std::vector<int>{kSip, kOffline, 3}));
+    for (const int index : rows) {
+        const int number = labels.ClientLabelNumber(index);
+        ASSERT_TRUE(site.labels.contains(number)) << number;
+        EXPECT_EQ(site.labels.at(number), *labels.Find(number)) << number;
+        EXPECT_EQ(site.labels.at(number).get(L::kAudioSettingsTemplate), model::kNoLabel);
+    }
+    EXPECT_EQ(site.labels.at(save.labelNumber).get(L::kOptionsTemplate), 10001);
+    EXPECT_EQ(site.credentials.at(3), *clients.credentials(3));
+    EXPECT_EQ(site.credentials.at(3).get(model::ClientCredentials::kLoginName), "new_desk");
+    EXPECT_EQ(site.options.at(3), *clients.options(3));
+    EXPECT_EQ(site.options.at(3).get(model::ClientOptions::kPanelConnectionTimeoutMs), 9999);
+    EXPECT_EQ(site.audio.at(3), audio);
+    EXPECT_EQ(site.selectors.at(3), clients.selectorAssignments());
 }
 
 TEST_F(LoggedIn, StatisticsMoveForOnlineClientsOnly) {

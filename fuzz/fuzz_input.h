@@ -4,7 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <span>
+#include <string>
 #include <string_view>
 
 // What the fuzz targets share: a silent debug log and one plain record
@@ -23,6 +26,17 @@ public:
 inline void silenceLog() {
     static SilentSink silent;
     log::setDebuggerSink(&silent);
+}
+
+// A private folder made once per process under $TMPDIR; the run ends when
+// none can be made, since every input would then test nothing.
+inline std::filesystem::path scratchFolder(std::string_view prefix) {
+    std::string name =
+        (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (::mkdtemp(name.data()) == nullptr) {
+        std::abort();
+    }
+    return name;
 }
 
 struct Record {

@@ -16,13 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path& folder() {
-    static const fs::path path = [] {
-        std::string name = (fs::temp_directory_path() / "mirx-fuzz-settings-XXXXXX").string();
-        if (::mkdtemp(name.data()) == nullptr) {
-            std::abort();
-        }
-        return fs::path(name);
-    }();
+    static const fs::path path = mirx::fuzz::scratchFolder("mirx-fuzz-settings");
     return path;
 }
 

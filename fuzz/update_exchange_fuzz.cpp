@@ -34,13 +34,7 @@ public:
 // A private folder holding the download root; anything next to the root
 // got out of it.
 const fs::path& fence() {
-    static const fs::path path = [] {
-        std::string name = (fs::temp_directory_path() / "mirx-fuzz-update-XXXXXX").string();
-        if (::mkdtemp(name.data()) == nullptr) {
-            std::abort();
-        }
-        return fs::path(name);
-    }();
+    static const fs::path path = fuzz::scratchFolder("mirx-fuzz-update");
     return path;
 }
 

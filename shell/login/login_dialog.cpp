@@ -22,10 +22,11 @@ constexpr int kFieldMaxChars = 20;
 
 } // namespace
 
-CLoginDlg::CLoginDlg(ShellContext& context, bool firstShowing, QWidget* parent)
+CLoginDlg::CLoginDlg(ShellContext& context, Opening opening, QWidget* parent)
     : ViewDialog(context, ViewKey::Login, parent)
     , context_(context)
-    , firstShowing_(firstShowing)
+    , opening_(opening)
+    , automaticPaused_(opening == Opening::AfterLogout)
     , attempt_(context.link) {
     setWindowIcon(QIcon(QStringLiteral(":/mirx/mirx-admin.svg")));
 
@@ -34,17 +35,18 @@ CLoginDlg::CLoginDlg(ShellContext& context, bool firstShowing, QWidget* parent)
     password_ = new QLineEdit(this);
     password_->setMaxLength(kFieldMaxChars);
     password_->setEchoMode(QLineEdit::Password);
-    login_ = new QPushButton(tr("LOGIN"), this);
+    // Created in the order of the layout, which is the tab order.
+    automatic_ = new QCheckBox(tr("Login &Automatically"), this);
+    configure_ = new QPushButton(tr("&Configure..."), this);
+    login_ = new QPushButton(tr("&LOGIN"), this);
     login_->setDefault(true);
-    configure_ = new QPushButton(tr("Configure..."), this);
-    automatic_ = new QCheckBox(tr("Login Automatically"), this);
     status_ = new QLabel(this);
     status_->setWordWrap(true);
     status_->setMinimumHeight(status_->fontMetrics().height() * 2);
 
     auto* fields = new QFormLayout;
-    fields->addRow(tr("Login Name:"), name_);
-    fields->addRow(tr("Login Password:"), password_);
+    fields->addRow(tr("Login &Name:"), name_);
+    fields->addRow(tr("Login &Password:"), password_);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(automatic_);
     buttons->addStretch();
@@ -99,7 +101,7 @@ void CLoginDlg::opened() {
         if (closed()) {
             return;
         }
-        if (firstShowing_ && automatic_->isChecked()) {
+        if (opening_ == Opening::ProgramStart && automatic_->isChecked()) {
             attempt();
         }
         attemptTick_->start();
@@ -160,12 +162,14 @@ void CLoginDlg::openConfiguration(bool fromAttempt) {
 }
 
 void CLoginDlg::onLoginClicked() {
+    automaticPaused_ = false;
     context_.link.setLinkState(link::kAttemptRequested);
 }
 
 void CLoginDlg::onAutomaticClicked(bool checked) {
     context_.settings.writeNumber(link::kAutomaticLogin.name, checked ? 1 : 0);
     if (checked) {
+        automaticPaused_ = false;
         context_.link.setLinkState(link::kAttemptRequested);
     }
 }
@@ -189,7 +193,8 @@ void CLoginDlg::onAttemptTick() {
 
 void CLoginDlg::onRetryTick() {
     const int state = context_.link.linkState();
-    if (automatic_->isChecked() && (state == link::kLinkIdle || state == link::kAttemptFailed)) {
+    if (automatic_->isChecked() && !automaticPaused_ &&
+        (state == link::kLinkIdle || state == link::kAttemptFailed)) {
         context_.link.setLinkState(link::kAttemptRequested);
     }
 }

@@ -24,9 +24,16 @@ public:
     static constexpr int kAttemptTickMs = 100;
     static constexpr int kAutomaticRetryMs = 5000;
 
-    // `firstShowing`: the first login view of this run, which makes an
-    // attempt at once when "Login Automatically" is ticked.
-    CLoginDlg(ShellContext& context, bool firstShowing, QWidget* parent = nullptr);
+    enum class Opening {
+        // Makes an attempt at once when "Login Automatically" is ticked.
+        ProgramStart,
+        // The administrator logged out: automatic login waits until they log
+        // in by hand (or tick the box again).
+        AfterLogout,
+        AfterLostConnection,
+    };
+
+    CLoginDlg(ShellContext& context, Opening opening, QWidget* parent = nullptr);
     ~CLoginDlg() override;
 
     QLineEdit* nameEdit() const { return name_; }
@@ -36,6 +43,8 @@ public:
     QCheckBox* automaticBox() const { return automatic_; }
     QLabel* statusText() const { return status_; }
     bool attemptRunning() const { return attempt_.running(); }
+    // Whether "Login Automatically" retries on its own now.
+    bool automaticRetriesPaused() const { return automaticPaused_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -57,7 +66,8 @@ private:
     void openConfiguration(bool fromAttempt);
 
     ShellContext& context_;
-    const bool firstShowing_;
+    const Opening opening_;
+    bool automaticPaused_ = false;
     bool openedOnce_ = false;
     QLineEdit* name_ = nullptr;
     QLineEdit* password_ = nullptr;

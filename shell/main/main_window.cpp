@@ -6,6 +6,8 @@
 #include "model/mirror.h"
 #include "reports/status_text.h"
 #include "shell/commandfiles/command_file_timers.h"
+#include "shell/common/accessible_names.h"
+#include "shell/common/mnemonics.h"
 #include "shell/common/prompter.h"
 #include "shell/common/shell_context.h"
 #include "shell/common/status_palette.h"
@@ -20,6 +22,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -82,6 +85,11 @@ CSystemAdministrationDlg::CSystemAdministrationDlg(ShellContext& context, const 
     about->setShortcut(QKeySequence::HelpContents);
     connect(about, &QAction::triggered, this, &CSystemAdministrationDlg::showAbout);
     addAction(about);
+    auto* quit = new QAction(tr("E&xit"), this);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutContext(Qt::WindowShortcut);
+    connect(quit, &QAction::triggered, this, &QDialog::reject);
+    addAction(quit);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     buildLayout();
@@ -172,9 +180,13 @@ void CSystemAdministrationDlg::buildLayout() {
     statusColumn->addWidget(makeButton(ViewKey::DebugLog));
     statusColumn->addStretch();
 
-    logout_ = new QPushButton(tr("Logout"), this);
-    exit_ = new QPushButton(tr("Exit"), this);
-    logout_->setDefault(true);
+    logout_ = new QPushButton(tr("&Logout"), this);
+    exit_ = new QPushButton(tr("E&xit"), this);
+    // Enter never ends the session: no button is pressed by it.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
     connect(logout_, &QPushButton::clicked, this, &QDialog::accept);
     connect(exit_, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -265,6 +277,7 @@ void CSystemAdministrationDlg::watchConnection() {
     link.StopLink();
     link.setLinkState(link::kAttemptRequested);
     link.retryTimer().start(2);
+    connectionLost_ = true;
     accept();
 }
 
@@ -297,7 +310,13 @@ void CSystemAdministrationDlg::refreshStatus() {
     paintStatusField(*failoverStatus_, failover.field);
     if (context_.link.fullAdministrator()) {
         if (failover.buttonCaption) {
-            failover_->setText(QString::fromStdString(*failover.buttonCaption));
+            // Both captions start alike, so the mnemonic keeps its place.
+            QString caption = QString::fromStdString(*failover.buttonCaption);
+            const qsizetype mnemonic = failover_->text().indexOf(QLatin1Char('&'));
+            if (mnemonic >= 0 && mnemonic < caption.size()) {
+                caption.insert(mnemonic, QLatin1Char('&'));
+            }
+            failover_->setText(caption);
         }
         if (failover.buttonEnabled) {
             failover_->setEnabled(*failover.buttonEnabled);
@@ -314,6 +333,25 @@ void CSystemAdministrationDlg::refreshStatus() {
             paintStatusField(*activeTrunks_, *trunking.activeTrunks);
         }
     }
+}
+
+void CSystemAdministrationDlg::keyPressEvent(QKeyEvent* event) {
+    // Escape would close the window and end the program with no question;
+    // "Exit", Ctrl+Q and the close button are the ways out.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CSystemAdministrationDlg::showEvent(QShowEvent* event) {
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        assignMnemonics(*this);
+        nameControls(*this);
+    }
+    QDialog::showEvent(event);
 }
 
 void CSystemAdministrationDlg::showAbout() {

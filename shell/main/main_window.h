@@ -52,6 +52,10 @@ public:
     // The open modeless view, if any.
     QDialog* openView(ViewKey key) const;
 
+    // True when the window ended because the connection was lost, not by
+    // "Logout" or "Exit".
+    bool connectionLost() const { return connectionLost_; }
+
     // Shows the last status the link received.
     void refreshStatus();
 
@@ -59,6 +63,10 @@ public:
 
 public slots:
     void showAbout();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildLayout();
@@ -72,6 +80,8 @@ private:
     const ViewRegistry& views_;
     const Layout layout_;
     bool closed_ = false;
+    bool connectionLost_ = false;
+    bool shownOnce_ = false;
     std::map<ViewKey, QPushButton*> buttons_;
     std::map<ViewKey, QPointer<QDialog>> modeless_;
     QPushButton* restart_ = nullptr;

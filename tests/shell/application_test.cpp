@@ -289,7 +289,7 @@ private slots:
         QVERIFY(main != nullptr);
         QCOMPARE(main->failoverField()->text(), QString("PRIMARY ACTIVE\nSecondary Standby"));
         QCOMPARE(mirx::shell::shownStatusColour(*main->failoverField()), StatusColour::Green);
-        QCOMPARE(main->failoverButton()->text(), QString("Force Failover"));
+        QCOMPARE(main->failoverButton()->text().remove('&'), QString("Force Failover"));
         QCOMPARE(main->failoverButton()->isEnabled(), enabled);
         QCOMPARE(main->restartButton()->isEnabled(), enabled);
         QCOMPARE(main->button(ViewKey::SystemSettings)->isEnabled(), enabled);
@@ -316,7 +316,8 @@ private slots:
         QTRY_COMPARE(fixture_->frameLogCount("ADMIN_FORCE_FAILOVER_REQUEST"), std::size_t{1});
         QTRY_COMPARE_WITH_TIMEOUT(main->failoverField()->text(),
                                   QString("Primary Standby\n SECONDARY ACTIVE"), 5000);
-        QCOMPARE(main->failoverButton()->text(), QString("Force Failback"));
+        QCOMPARE(main->failoverButton()->text().remove('&'), QString("Force Failback"));
+        QVERIFY(main->failoverButton()->text().contains('&'));
         // The one request it sent is the failover, never a restart.
         QCOMPARE(fixture_->frameLogCount("ADMIN_SYSTEM_RESTART_REQUEST"), std::size_t{0});
     }
@@ -407,6 +408,113 @@ private slots:
         QCOMPARE(finished.at(0).at(0).value<CSystemAdministrationApp::Outcome>(),
                  CSystemAdministrationApp::Outcome::Exited);
         QVERIFY(!fixture_->link().connected());
+    }
+
+    void escapeAndEnterLeaveTheMainWindowOpen_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+    }
+    void escapeAndEnterLeaveTheMainWindowOpen() {
+        QFETCH(int, key);
+        fixture_->startServer();
+        QSignalSpy finished(&app(), &CSystemAdministrationApp::finished);
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        // Wherever the focus is: on the window, and on the Logout button.
+        QTest::keyClick(main, Qt::Key(key));
+        main->logoutButton()->setFocus();
+        QTest::keyClick(main->logoutButton(), Qt::Key(key));
+        QTest::qWait(200);
+        QCOMPARE(app().mainWindow(), main);
+        QVERIFY(main->isVisible());
+        QVERIFY(app().loginView() == nullptr);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(fixture_->link().linkState(), int(mirx::link::kLoggedIn));
+        for (QPushButton* button : main->findChildren<QPushButton*>()) {
+            QVERIFY2(!button->isDefault() && !button->autoDefault(), qPrintable(button->text()));
+        }
+    }
+
+    void ctrlQEndsTheProgramFromTheMainWindow() {
+        fixture_->startServer();
+        QSignalSpy finished(&app(), &CSystemAdministrationApp::finished);
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        QTest::keyClick(main, Qt::Key_Q, Qt::ControlModifier);
+        QTRY_COMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).value<CSystemAdministrationApp::Outcome>(),
+                 CSystemAdministrationApp::Outcome::Exited);
+    }
+
+    void mainWindowButtonsHaveTheirOwnMnemonics() {
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+        QSet<QChar> seen;
+        for (QPushButton* button : main->findChildren<QPushButton*>()) {
+            const QString text = button->text();
+            const qsizetype at = text.indexOf(QLatin1Char('&'));
+            QVERIFY2(at >= 0 && at + 1 < text.size(), qPrintable(text));
+            QVERIFY2(!seen.contains(text[at + 1].toLower()), qPrintable(text));
+            seen.insert(text[at + 1].toLower());
+            QVERIFY2(!button->accessibleName().contains(QLatin1Char('&')), qPrintable(text));
+        }
+        QCOMPARE(main->logoutButton()->accessibleName(), QString("Logout"));
+    }
+
+    void logoutPausesAutomaticLoginUntilTheNextManualOne() {
+        fixture_->store.set(mirx::link::kAutomaticLogin.name, std::uint32_t{1});
+        fixture_->startServer();
+        app().start();
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+        app().mainWindow()->logoutButton()->click();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        CLoginDlg* login = app().loginView();
+        QVERIFY(login->automaticBox()->isChecked());
+        QVERIFY(login->automaticRetriesPaused());
+        // Past the automatic retry tick: still at the login view.
+        QTest::qWait(CLoginDlg::kAutomaticRetryMs + 1000);
+        QVERIFY(app().mainWindow() == nullptr);
+        QCOMPARE(fixture_->frameLogCount("ADMIN_LOGIN_REQUEST"), 1u);
+
+        // A manual login re-arms it: a lost connection is retried again.
+        QTest::mouseClick(login->loginButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+        const std::uint16_t port = fixture_->port();
+        fixture_->stopServer();
+        QTRY_VERIFY_WITH_TIMEOUT(app().loginView() != nullptr, kLoginTimeoutMs);
+        QVERIFY(!app().loginView()->automaticRetriesPaused());
+        fixture_->startServer({}, port);
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kReconnectTimeoutMs);
+    }
+
+    void loginViewTabOrderFollowsTheLayout() {
+        fixture_->startServer();
+        app().start();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        CLoginDlg* login = app().loginView();
+        const QList<QWidget*> expected{login->nameEdit(), login->passwordEdit(),
+                                       login->automaticBox(), login->configureButton(),
+                                       login->loginButton()};
+        QWidget* at = login->nameEdit();
+        for (qsizetype i = 1; i < expected.size(); ++i) {
+            do {
+                at = at->nextInFocusChain();
+            } while (at->focusPolicy() == Qt::NoFocus || !expected.contains(at));
+            QCOMPARE(at, expected[i]);
+        }
+        // The labels' mnemonics reach their fields.
+        login->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(login));
+        QTest::keyClick(login, Qt::Key_P, Qt::AltModifier);
+        QVERIFY(login->passwordEdit()->hasFocus());
+        QCOMPARE(login->passwordEdit()->accessibleName(), QString("Login Password"));
     }
 
     void closingTheLoginViewEnds() {

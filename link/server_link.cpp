@@ -2,11 +2,13 @@
 
 #include "core/debug_log.h"
 #include "core/local_addresses.h"
+#include "core/socket_errors.h"
 #include "core/thread.h"
 #include "link/connection_thread.h"
 #include "link/server_connection_handler.h"
 #include "link/settings_store.h"
 
+#include <cerrno>
 #include <chrono>
 
 namespace mirx::link {
@@ -108,6 +110,16 @@ std::string ServerLink::errorText() const {
     return errorText_;
 }
 
+ConnectionEvent ServerLink::lastConnectionEvent() const {
+    ConnectionEvent opening;
+    {
+        const std::lock_guard lock(textLock_);
+        opening = openFailure_;
+    }
+    const ConnectionEvent ended = handler_->LastEnd();
+    return ended.atMs > opening.atMs ? ended : opening;
+}
+
 void ServerLink::setErrorText(std::string text) {
     std::lock_guard lock(textLock_);
     errorText_ = std::move(text);
@@ -175,14 +187,19 @@ bool ServerLink::OpenSocket() {
         return true;
     }
     const std::string secondary = readString(store, kSecondaryServerIpAddress).value_or("");
-    if (secondary.empty()) {
-        setErrorText("Unable to connect to Ondrel!");
-        return false;
+    if (!secondary.empty()) {
+        const std::uint16_t port = readSecondaryPort(store);
+        if (socket_.OpenConnection(isLoopback(secondary) ? "127.0.0.1" : client, 0, secondary,
+                                   port) == 0) {
+            return true;
+        }
     }
-    const std::uint16_t port = readSecondaryPort(store);
-    if (socket_.OpenConnection(isLoopback(secondary) ? "127.0.0.1" : client, 0, secondary, port) ==
-        0) {
-        return true;
+    {
+        const int error = socket_.LastConnectError();
+        const std::lock_guard lock(textLock_);
+        openFailure_ = {error == consoleSocketError(ECONNREFUSED) ? ConnectionEnd::Refused
+                                                                  : ConnectionEnd::Unreachable,
+                        static_cast<std::uint32_t>(error), wallClockMs()};
     }
     setErrorText("Unable to connect to Ondrel!");
     return false;

@@ -8,6 +8,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 
@@ -23,6 +24,7 @@ public:
     static constexpr int kUpdateInstalled = 2;
     static constexpr int kAttemptTickMs = 100;
     static constexpr int kAutomaticRetryMs = 5000;
+    static constexpr int kIndicatorTickMs = 200;
 
     enum class Opening {
         // Makes an attempt at once when "Login Automatically" is ticked.
@@ -42,12 +44,21 @@ public:
     QPushButton* configureButton() const { return configure_; }
     QCheckBox* automaticBox() const { return automatic_; }
     QLabel* statusText() const { return status_; }
+    // Why the connection was lost or the last attempt could not connect,
+    // and when.
+    QLabel* connectionNote() const { return note_; }
+    // "Next attempt in N s" while automatic login waits.
+    QLabel* countdownText() const { return countdown_; }
+    QProgressBar* busyIndicator() const { return busy_; }
+    // Cancels the running attempt or the automatic retries.
+    QPushButton* cancelButton() const { return cancel_; }
     bool attemptRunning() const { return attempt_.running(); }
     // Whether "Login Automatically" retries on its own now.
     bool automaticRetriesPaused() const { return automaticPaused_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closing(int result) override;
 
 private:
@@ -64,6 +75,11 @@ private:
     void onUpdateOffered();
     void applyFieldLocks();
     void openConfiguration(bool fromAttempt);
+    void updateIndicators();
+    // Milliseconds until automatic login tries again; negative: it does not.
+    int automaticRetryInMs() const;
+    void cancelAttempts();
+    void showConnectionEvent(bool lost);
 
     ShellContext& context_;
     const Opening opening_;
@@ -75,6 +91,11 @@ private:
     QPushButton* configure_ = nullptr;
     QCheckBox* automatic_ = nullptr;
     QLabel* status_ = nullptr;
+    QLabel* note_ = nullptr;
+    QLabel* countdown_ = nullptr;
+    QProgressBar* busy_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    std::int64_t attemptStartedMs_ = 0;
     QTimer* attemptTick_ = nullptr;
     QTimer* retryTick_ = nullptr;
     LoginAttempt attempt_;

@@ -2,7 +2,9 @@
 
 #include "commandfiles/command_files.h"
 #include "core/message_ids.h"
+#include "link/server_connection_handler.h"
 #include "link/server_link.h"
+#include "link/settings_store.h"
 #include "model/mirror.h"
 #include "reports/status_text.h"
 #include "shell/commandfiles/command_file_timers.h"
@@ -19,12 +21,14 @@
 #include <filesystem>
 
 #include <QAction>
+#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace mirx::shell {
@@ -206,6 +210,7 @@ void CSystemAdministrationDlg::buildLayout() {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
     layout->addLayout(closeRow);
+    layout->addWidget(buildStatusBar());
 
     // Enabling rules at opening.
     const bool full = context_.link.fullAdministrator();
@@ -214,11 +219,40 @@ void CSystemAdministrationDlg::buildLayout() {
     }
     restart_->setEnabled(full);
     failover_->setEnabled(false);
+    // Why a control stays grey for this administrator.
+    for (auto& [key, button] : buttons_) {
+        button->setToolTip(privilegeNote(viewEntry(key).privilege, context_.link));
+    }
+    const QString fullOnly = privilegeNote(ViewPrivilege::FullAdministrator, context_.link);
+    restart_->setToolTip(fullOnly);
+    failover_->setToolTip(fullOnly);
     buttons_[ViewKey::DebugLog]->setVisible(context_.debugControls);
     std::error_code error;
     const bool haveCommandFiles = std::filesystem::is_directory(
         commandfiles::commandFilesFolder(context_.programDirectory), error);
     buttons_[ViewKey::CommandFiles]->setVisible(haveCommandFiles);
+}
+
+QStatusBar* CSystemAdministrationDlg::buildStatusBar() {
+    auto* bar = new QStatusBar(this);
+    bar->setSizeGripEnabled(false);
+    link::ServerLink& link = context_.link;
+    serverText_ =
+        new QLabel(tr("Server %1").arg(QString::fromStdString(link.handler().PeerText())), bar);
+    const QString level = link.fullAdministrator()
+                              ? tr("level %1, full administrator").arg(link.privilegeLevel())
+                              : tr("level %1").arg(link.privilegeLevel());
+    userText_ = new QLabel(
+        tr("%1 (%2)").arg(QString::fromStdString(link::readUserName(context_.settings)), level),
+        bar);
+    connectionText_ = new QLabel(
+        tr("Connected since %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))),
+        bar);
+    lastStatusText_ = new QLabel(tr("No status received yet"), bar);
+    for (QLabel* label : {serverText_, userText_, connectionText_, lastStatusText_}) {
+        bar->addWidget(label);
+    }
+    return bar;
 }
 
 QPushButton* CSystemAdministrationDlg::button(ViewKey key) const {
@@ -283,6 +317,8 @@ void CSystemAdministrationDlg::watchConnection() {
 
 void CSystemAdministrationDlg::statusTick() {
     if (context_.link.takeStatusChanged()) {
+        lastStatusText_->setText(
+            tr("Last status at %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
         refreshStatus();
     }
 }

@@ -10,6 +10,7 @@
 
 class QLabel;
 class QPushButton;
+class QStatusBar;
 
 namespace mirx::shell {
 
@@ -49,6 +50,12 @@ public:
     QLabel* failoverField() const { return failoverStatus_; }
     QLabel* trunkingField() const { return trunkingStatus_; }
     QLabel* activeTrunksField() const { return activeTrunks_; }
+    // The status bar: where the console is connected, as whom, since when,
+    // and when the server last sent its status.
+    QLabel* serverText() const { return serverText_; }
+    QLabel* userText() const { return userText_; }
+    QLabel* connectionText() const { return connectionText_; }
+    QLabel* lastStatusText() const { return lastStatusText_; }
     // The open modeless view, if any.
     QDialog* openView(ViewKey key) const;
 
@@ -70,6 +77,7 @@ protected:
 
 private:
     void buildLayout();
+    QStatusBar* buildStatusBar();
     void openViewFor(ViewKey key);
     void confirmRestart();
     void confirmFailover();
@@ -96,6 +104,10 @@ private:
     QLabel* failoverStatus_ = nullptr;
     QLabel* trunkingStatus_ = nullptr;
     QLabel* activeTrunks_ = nullptr;
+    QLabel* serverText_ = nullptr;
+    QLabel* userText_ = nullptr;
+    QLabel* connectionText_ = nullptr;
+    QLabel* lastStatusText_ = nullptr;
     QTimer connectionWatch_;
     QTimer statusRefresh_;
     CommandFileTimers* commandFileTimers_ = nullptr;

@@ -15,7 +15,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -293,6 +295,125 @@ private slots:
         QCOMPARE(main->failoverButton()->isEnabled(), enabled);
         QCOMPARE(main->restartButton()->isEnabled(), enabled);
         QCOMPARE(main->button(ViewKey::SystemSettings)->isEnabled(), enabled);
+        // A grey control says why; an enabled one has nothing to explain.
+        for (QPushButton* button : {main->restartButton(), main->failoverButton(),
+                                    main->button(ViewKey::SystemSettings)}) {
+            QCOMPARE(button->toolTip().contains("full administrator rights"), !enabled);
+        }
+        QVERIFY(main->button(ViewKey::ClientStatistics)->toolTip().isEmpty());
+        const QString level = enabled ? "level 1, full administrator" : "level ";
+        QVERIFY2(main->userText()->text().startsWith(user + " (" + level),
+                 qPrintable(main->userText()->text()));
+    }
+
+    void statusBarShowsWhereAndSinceWhen() {
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+        QCOMPARE(main->serverText()->text(), QString("Server 127.0.0.1:%1").arg(fixture_->port()));
+        QVERIFY(main->connectionText()->text().startsWith("Connected since "));
+        QVERIFY(mainWithStatus() != nullptr);
+        QTRY_VERIFY(main->lastStatusText()->text().startsWith("Last status at "));
+        QVERIFY(QRegularExpression("^Last status at \\d\\d:\\d\\d:\\d\\d$")
+                    .match(main->lastStatusText()->text())
+                    .hasMatch());
+    }
+
+    void lostConnectionSaysWhyAndWhen_data() {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("server stopped") << false << "Ondrel closed the connection.";
+        QTest::newRow("server went silent") << true << "Ondrel sent nothing for 2000 ms.";
+    }
+    void lostConnectionSaysWhyAndWhen() {
+        QFETCH(bool, silent);
+        QFETCH(QString, why);
+        mirx::sim::FaultSwitches faults;
+        if (silent) {
+            faults.silentAfterMs = 3000;
+            faults.announcedCheckTimeMs = 2000;
+        }
+        fixture_->startServer(faults);
+        QVERIFY(startAndLogin());
+        if (!silent) {
+            fixture_->stopServer();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(app().loginView() != nullptr, kLoginTimeoutMs);
+        const QString note = app().loginView()->connectionNote()->text();
+        QVERIFY2(QRegularExpression("^Connection lost at \\d\\d:\\d\\d:\\d\\d: " +
+                                    QRegularExpression::escape(why) + "$")
+                     .match(note)
+                     .hasMatch(),
+                 qPrintable(note));
+        if (!silent) {
+            // The retry that follows at once finds nothing listening.
+            QTRY_VERIFY_WITH_TIMEOUT(
+                app().loginView()->connectionNote()->text().contains(
+                    "Ondrel refused the connection: nothing listens on its port."),
+                kLoginTimeoutMs);
+            QVERIFY(app().loginView()->connectionNote()->text().startsWith("Last attempt at "));
+        }
+    }
+
+    void automaticRetriesCountDownAndCanBeCancelled() {
+        fixture_->store.set(mirx::link::kAutomaticLogin.name, std::uint32_t{1});
+        fixture_->startServer();
+        app().start();
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+        fixture_->stopServer();
+        QTRY_VERIFY_WITH_TIMEOUT(app().loginView() != nullptr, kLoginTimeoutMs);
+        CLoginDlg* login = app().loginView();
+        QTRY_VERIFY_WITH_TIMEOUT(login->countdownText()->text().startsWith("Next attempt in "),
+                                 kLoginTimeoutMs);
+        QVERIFY(login->cancelButton()->isVisible());
+        QTest::mouseClick(login->cancelButton(), Qt::LeftButton);
+        QVERIFY(login->countdownText()->text().isEmpty());
+        QVERIFY(!login->cancelButton()->isVisible());
+        QCOMPARE(fixture_->link().linkState(), int(mirx::link::kLinkIdle));
+        // The server is back, but nothing tries until asked.
+        fixture_->startServer();
+        const std::size_t requests = fixture_->frameLogCount("ADMIN_LOGIN_REQUEST");
+        QTest::qWait(CLoginDlg::kAutomaticRetryMs + 1000);
+        QVERIFY(app().mainWindow() == nullptr);
+        QCOMPARE(fixture_->frameLogCount("ADMIN_LOGIN_REQUEST"), requests);
+    }
+
+    void attemptInProgressCanBeCancelled_data() {
+        QTest::addColumn<bool>("byEscape");
+        QTest::newRow("Cancel button") << false;
+        QTest::newRow("Escape") << true;
+    }
+    void attemptInProgressCanBeCancelled() {
+        QFETCH(bool, byEscape);
+        mirx::sim::FaultSwitches faults;
+        faults.ignoreMessageIds = {mirx::msg::ADMIN_LOGIN_REQUEST};
+        fixture_->startServer(faults);
+        app().start();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        CLoginDlg* login = app().loginView();
+        QVERIFY(!login->busyIndicator()->isVisible());
+        QVERIFY(!login->cancelButton()->isVisible());
+        QTest::mouseClick(login->loginButton(), Qt::LeftButton);
+        QTRY_VERIFY(login->attemptRunning());
+        QTRY_VERIFY(login->busyIndicator()->isVisible());
+        QVERIFY(login->cancelButton()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(fixture_->frameLogCount("ADMIN_LOGIN_REQUEST") == 1,
+                                 kLoginTimeoutMs);
+        if (byEscape) {
+            login->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(login));
+            QTest::keyClick(login, Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(login->cancelButton(), Qt::LeftButton);
+        }
+        QVERIFY(!login->attemptRunning());
+        QCOMPARE(app().loginView(), login);
+        QVERIFY(login->isVisible());
+        QCOMPARE(login->statusText()->text(), QString("Login cancelled."));
+        QVERIFY(login->loginButton()->isEnabled());
+        QVERIFY(!login->busyIndicator()->isVisible());
+        QVERIFY(!fixture_->link().connected());
+        QCOMPARE(fixture_->link().linkState(), int(mirx::link::kLinkIdle));
     }
 
     void failoverIsRequestedOnlyOnYes() {

@@ -152,6 +152,8 @@ void CSystemAdministrationDlg::buildLayout() {
         trunkingGrid->addWidget(activeTrunks_, 1, 1);
         informationGrid->addWidget(trunking, row++, 0, 1, 2);
     }
+    // An enlarged window grows the space below the fields, not the fields.
+    informationGrid->setRowStretch(row, 1);
 
     auto* configuration = new QGroupBox(tr("System Configuration"), this);
     auto* configurationColumn = new QVBoxLayout(configuration);
@@ -177,12 +179,11 @@ void CSystemAdministrationDlg::buildLayout() {
     connect(failover_, &QPushButton::clicked, this, &CSystemAdministrationDlg::confirmFailover);
 
     auto* status = new QGroupBox(tr("System Status"), this);
-    auto* statusColumn = new QVBoxLayout(status);
-    statusColumn->addWidget(makeButton(ViewKey::ClientStatistics));
-    statusColumn->addWidget(makeButton(ViewKey::SipRegistrations));
-    statusColumn->addWidget(makeButton(ViewKey::ActivityLog));
-    statusColumn->addWidget(makeButton(ViewKey::DebugLog));
-    statusColumn->addStretch();
+    auto* statusGrid = new QGridLayout(status);
+    statusGrid->addWidget(makeButton(ViewKey::ClientStatistics), 0, 0);
+    statusGrid->addWidget(makeButton(ViewKey::SipRegistrations), 0, 1);
+    statusGrid->addWidget(makeButton(ViewKey::ActivityLog), 1, 0);
+    statusGrid->addWidget(makeButton(ViewKey::DebugLog), 1, 1);
 
     logout_ = new QPushButton(tr("&Logout"), this);
     exit_ = new QPushButton(tr("E&xit"), this);
@@ -197,11 +198,13 @@ void CSystemAdministrationDlg::buildLayout() {
     auto* columns = new QHBoxLayout;
     columns->addWidget(information, 3);
     auto* buttonColumns = new QVBoxLayout;
+    // Two groups side by side and the third below them: the window stays
+    // narrow enough for a half-width screen at double scale.
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(configuration);
     buttonRow->addWidget(maintenance);
-    buttonRow->addWidget(status);
     buttonColumns->addLayout(buttonRow);
+    buttonColumns->addWidget(status);
     columns->addLayout(buttonColumns, 4);
     auto* closeRow = new QHBoxLayout;
     closeRow->addStretch();
@@ -250,7 +253,11 @@ QStatusBar* CSystemAdministrationDlg::buildStatusBar() {
         bar);
     lastStatusText_ = new QLabel(tr("No status received yet"), bar);
     for (QLabel* label : {serverText_, userText_, connectionText_, lastStatusText_}) {
-        bar->addWidget(label);
+        // The window may be narrower than the four texts; a cut one still
+        // shows whole in its tooltip.
+        label->setMinimumWidth(label->fontMetrics().averageCharWidth() * 4);
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        bar->addWidget(label, 1);
     }
     return bar;
 }

@@ -5,7 +5,9 @@
 #include "link/server_connection_handler.h"
 #include "model/label_table.h"
 #include "shell/common/status_palette.h"
+#include "shell/login/configuration_dialog.h"
 #include "shell/login/login_dialog.h"
+#include "shell/main/about_dialog.h"
 #include "shell/main/application.h"
 #include "shell/main/main_window.h"
 #include "tests/shell/shell_fixture.h"
@@ -636,6 +638,47 @@ private slots:
         QTest::keyClick(login, Qt::Key_P, Qt::AltModifier);
         QVERIFY(login->passwordEdit()->hasFocus());
         QCOMPARE(login->passwordEdit()->accessibleName(), QString("Login Password"));
+    }
+
+    void everyWindowFitsAtDoubleScale_data() {
+        QTest::addColumn<int>("trunkingFlags");
+        QTest::newRow("standard") << 0;
+        QTest::newRow("trunking") << 1;
+    }
+    void everyWindowFitsAtDoubleScale() {
+        QFETCH(int, trunkingFlags);
+        fixture_->site.trunkingFlags = static_cast<std::uint8_t>(trunkingFlags);
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+        auto& context = fixture_->context();
+        CLoginDlg login(context, CLoginDlg::Opening::AfterLogout);
+        mirx::shell::CConfigurationDlg configuration(context);
+        mirx::shell::CAboutDlg about(context);
+        for (QWidget* window :
+             std::initializer_list<QWidget*>{main, &login, &configuration, &about}) {
+            const QString problem = mirx::test::windowFitProblem(*window);
+            QVERIFY2(problem.isEmpty(), qPrintable(window->windowTitle() + ": " + problem));
+        }
+    }
+
+    void mainWindowKeepsItsSizeAndItsFieldsTheirShape() {
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = mainWithStatus();
+        QVERIFY(main != nullptr);
+        const int fieldHeight = main->upTimeField()->height();
+        const QSize larger = main->size() + QSize(20, 40);
+        QVERIFY(main->screen()->availableGeometry().size().expandedTo(larger) ==
+                main->screen()->availableGeometry().size());
+        main->resize(larger);
+        QTRY_COMPARE(main->size(), larger);
+        QCOMPARE(main->upTimeField()->height(), fieldHeight);
+        main->logoutButton()->click();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        QTest::mouseClick(app().loginView()->loginButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+        QTRY_COMPARE(app().mainWindow()->size(), larger);
     }
 
     void closingTheLoginViewEnds() {

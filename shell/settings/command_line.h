@@ -12,7 +12,7 @@
 // Start-up options. The "/Option" spellings work as written; each also has a
 // "--option" alias (which may take its value as "--option=value"). Names are
 // compared case-insensitively and must match whole; unknown arguments are
-// skipped.
+// skipped and named together in one warning.
 
 namespace mirx::link {
 class SettingsStore;

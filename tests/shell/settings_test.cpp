@@ -572,7 +572,7 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"profile_upper", {"/PROFILE", "Site"}, withProfile("Site")},
         OptionCase{"profile_alias", {"--profile", "Site"}, withProfile("Site")},
         OptionCase{"profile_alias_inline", {"--Profile=Site B"}, withProfile("Site B")},
-        OptionCase{"slash_form_has_no_inline_value", {"/Profile=Site"}, {}},
+        OptionCase{"slash_form_has_no_inline_value", {"/Profile=Site"}, {.warnings = 1}},
         OptionCase{"profile_cut", {"/Profile", k60}, withProfile(std::string(50, 'a'))},
         OptionCase{"empty_profile_is_none", {"/Profile", ""}, {}},
         OptionCase{"later_wins", {"/Profile", "A", "/Profile", "B"}, withProfile("B")},
@@ -580,8 +580,8 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"debug_alias", {"--DEBUG"}, {.debug = true}},
         OptionCase{"debug_log", {"/debuglog"}, {.debugLog = true}},
         OptionCase{"debug_log_alias", {"--debug-log"}, {.debugLog = true}},
-        OptionCase{"names_match_whole", {"/Debugging", "/Prof", "x", "/ip"}, {}},
-        OptionCase{"unknown_skipped", {"stray", "/Debug"}, {.debug = true}},
+        OptionCase{"names_match_whole", {"/Debugging", "/Prof", "x", "/ip"}, {.warnings = 1}},
+        OptionCase{"unknown_skipped", {"stray", "/Debug"}, {.debug = true, .warnings = 1}},
         OptionCase{"value_is_the_next_argument", {"/Profile", "/Debug"}, withProfile("/Debug")},
         OptionCase{"value_option_last", {"/Debug", "/ip_address"}, {.debug = true, .warnings = 1}},
         OptionCase{"address", {"/IP_ADDRESS", "ondrel.example"}, {.ipAddress = "ondrel.example"}},
@@ -612,8 +612,22 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"help", {"--help"}, {.help = true}},
         OptionCase{"help_short", {"-h"}, {.help = true}},
         OptionCase{"version", {"--Version"}, {.version = true}},
-        OptionCase{"flag_with_inline_value_skipped", {"--debug=1"}, {}}),
+        OptionCase{"flag_with_inline_value_skipped", {"--debug=1"}, {.warnings = 1}}),
     [](const auto& p) { return std::string(p.param.label); });
+
+TEST(CommandLineWarnings, UnknownOptionsAreNamedInOneLine) {
+    const std::vector<std::string_view> args = {"mirx-admin", "/Debugging", "--debug=1", "/Debug",
+                                                "stray"};
+    const StartupOptions options = parseCommandLine(args);
+    ASSERT_EQ(options.warnings.size(), 1u);
+    EXPECT_EQ(options.warnings[0], "WARNING: Unknown options skipped: /Debugging --debug=1 stray");
+    EXPECT_TRUE(options.debug);
+}
+
+TEST(CommandLineWarnings, KnownOptionsWarnNothing) {
+    const std::vector<std::string_view> args = {"mirx-admin", "/Debug", "--profile=Site"};
+    EXPECT_TRUE(parseCommandLine(args).warnings.empty());
+}
 
 TEST(CommandLineWarnings, NameTheOptionLeftWithoutValue) {
     const std::vector<std::string_view> args = {"mirx-admin", "--login-name"};

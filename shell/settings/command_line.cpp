@@ -328,7 +328,10 @@ std::string helpText(std::string_view programName) {
             "--option=VALUE. Unknown options are skipped and named in one warning.\n"
             "Settings are kept per user in\n"
             "$XDG_CONFIG_HOME/Talbrook/SystemAdministration.conf (~/.config when\n"
-            "XDG_CONFIG_HOME is not set); without either the program does not start.\n";
+            "XDG_CONFIG_HOME is not set); without either the program does not start.\n"
+            "Command files are read from \"Command Files\" beside the program when that\n"
+            "folder exists, otherwise from $XDG_DATA_HOME/Talbrook/Command Files\n"
+            "(~/.local/share/Talbrook/Command Files).\n";
     return text;
 }
 

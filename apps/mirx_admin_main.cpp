@@ -48,6 +48,10 @@ int main(int argc, char** argv) {
         std::cerr << "mirx-admin: " << problem << "\n";
         return 2;
     }
+    if (const std::string problem = shell::loginFieldProblem(options); !problem.empty()) {
+        std::cerr << "mirx-admin: " << problem << "\n";
+        return 2;
+    }
     const std::filesystem::path settingsFile = shell::QSettingsStore::defaultFilePath();
     if (settingsFile.empty()) {
         std::cerr << "mirx-admin: " << shell::QSettingsStore::kNoSettingsFolderText << "\n";

@@ -4,6 +4,7 @@
 #include "core/local_addresses.h"
 #include "core/socket_errors.h"
 #include "core/thread.h"
+#include "core/utf16.h"
 #include "link/connection_thread.h"
 #include "link/server_connection_handler.h"
 #include "link/settings_store.h"
@@ -13,12 +14,6 @@
 
 namespace mirx::link {
 namespace {
-
-constexpr std::size_t kLoginChars = 20;
-
-std::string cut(const std::string& text, std::size_t chars) {
-    return text.size() <= chars ? text : text.substr(0, chars);
-}
 
 bool isLoopback(const std::string& dotted) {
     return dotted.rfind("127.", 0) == 0;
@@ -209,15 +204,21 @@ bool ServerLink::BeginConnect(const std::string& loginName, const std::string& p
     setLinkState(kAttemptRunning);
     setErrorText({});
     privilegeWord_.store(-1);
-    loginName_ = cut(loginName, kLoginChars);
+    // In UTF-16 units, as the request carries them.
+    if (text::utf16Length(loginName) > kLoginFieldChars) {
+        return Fail(kLoginNameTooLongText, false);
+    }
+    if (text::utf16Length(password) > kLoginFieldChars) {
+        return Fail(kPasswordTooLongText, false);
+    }
+    loginName_ = loginName;
 
     // A connection left over from an abandoned attempt.
     EndConnection();
     if (!OpenSocket()) {
         return Fail(errorText(), true);
     }
-    handler_->SetCredentials(loginName_, cut(password, kLoginChars),
-                             readDomainAuthentication(settings()));
+    handler_->SetCredentials(loginName_, password, readDomainAuthentication(settings()));
     connectionsBefore_ = handler_->ConnectionCount();
     auto* thread = new CConnectionThread({&socket_, handler_.get(), false, false});
     thread->SetAutoDelete(true);

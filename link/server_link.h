@@ -59,6 +59,10 @@ inline constexpr const char* kUpdateStalledText = "Ondrel stopped answering duri
 inline constexpr const char* kConnectionEndedText =
     "The connection to Ondrel ended before the login was answered!";
 inline constexpr const char* kInterruptedText = "The login was interrupted.";
+// Longer names and passwords are refused before connecting, never cut.
+inline constexpr std::size_t kLoginFieldChars = 20;
+inline constexpr const char* kLoginNameTooLongText = "The login name is longer than 20 characters!";
+inline constexpr const char* kPasswordTooLongText = "The password is longer than 20 characters!";
 
 enum class TrunkingMode : std::uint8_t { None = 0, Rts = 1, Delec = 2 };
 // RTS wins when the server reports both.

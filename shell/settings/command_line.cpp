@@ -122,10 +122,11 @@ void apply(StartupOptions& options, Option option, std::string_view value) {
         options.ipPort = portFromText(value);
         break;
     case Option::LoginName:
-        options.loginName = nonEmpty(value, kLoginFieldMaxChars);
+        // Whole: a longer one is refused (loginFieldProblem), never cut.
+        options.loginName = value.empty() ? std::nullopt : std::optional<std::string>(value);
         break;
     case Option::LoginPassword:
-        options.loginPassword = cut(value, kLoginFieldMaxChars);
+        options.loginPassword = std::string(value);
         break;
     case Option::LoginPasswordFile:
         options.loginPasswordFile = std::string(value);
@@ -244,7 +245,17 @@ std::string readStartupPassword(StartupOptions& options, std::istream& standardI
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
-    options.loginPassword = cut(line, kLoginFieldMaxChars);
+    options.loginPassword = line;
+    return {};
+}
+
+std::string loginFieldProblem(const StartupOptions& options) {
+    if (options.loginName && text::utf16Length(*options.loginName) > kLoginFieldMaxChars) {
+        return "the login name is longer than 20 characters";
+    }
+    if (options.loginPassword && text::utf16Length(*options.loginPassword) > kLoginFieldMaxChars) {
+        return "the password is longer than 20 characters";
+    }
     return {};
 }
 

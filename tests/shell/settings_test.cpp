@@ -604,15 +604,55 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"login_alias",
                    {"--login-name=ops", "--login-password", "pw"},
                    {.loginName = "ops", .loginPassword = "pw"}},
-        OptionCase{"login_cut",
+        // Kept whole, so loginFieldProblem can refuse them.
+        OptionCase{"login_kept_whole",
                    {"/login_name", k25, "/login_password", k25},
-                   {.loginName = std::string(20, 'b'), .loginPassword = std::string(20, 'b')}},
+                   {.loginName = std::string(25, 'b'), .loginPassword = std::string(25, 'b')}},
         OptionCase{"empty_login_name_is_none", {"/login_name", ""}, {}},
         OptionCase{"empty_password_is_given", {"/login_password", ""}, {.loginPassword = ""}},
         OptionCase{"help", {"--help"}, {.help = true}},
         OptionCase{"help_short", {"-h"}, {.help = true}},
         OptionCase{"version", {"--Version"}, {.version = true}},
         OptionCase{"flag_with_inline_value_skipped", {"--debug=1"}, {.warnings = 1}}),
+    [](const auto& p) { return std::string(p.param.label); });
+
+struct LoginFieldCase {
+    const char* label;
+    std::vector<std::string_view> args;
+    const char* problem;
+};
+
+class LoginFields : public testing::TestWithParam<LoginFieldCase> {};
+
+TEST_P(LoginFields, LongerThanTheRequestHoldsAreRefused) {
+    std::vector<std::string_view> args = {"mirx-admin"};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    EXPECT_EQ(loginFieldProblem(parseCommandLine(args)), GetParam().problem);
+}
+
+// 20 characters in UTF-16 units: "é" is one unit, two UTF-8 bytes.
+const std::string k20Accented = [] {
+    std::string text;
+    for (int i = 0; i < 20; ++i) {
+        text += "\xc3\xa9";
+    }
+    return text;
+}();
+const std::string k21 = std::string(21, 'n');
+const std::string kLongPasswordArgument = "--login-password=" + k21;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LoginFields,
+    testing::Values(LoginFieldCase{"none_given", {}, ""},
+                    LoginFieldCase{"twenty_fit",
+                                   {"/login_name", k20Accented, "/login_password", k20Accented},
+                                   ""},
+                    LoginFieldCase{"long_name",
+                                   {"/login_name", k21},
+                                   "the login name is longer than 20 characters"},
+                    LoginFieldCase{"long_password",
+                                   {"/login_name", "ops", kLongPasswordArgument},
+                                   "the password is longer than 20 characters"}),
     [](const auto& p) { return std::string(p.param.label); });
 
 TEST(CommandLineWarnings, UnknownOptionsAreNamedInOneLine) {
@@ -842,11 +882,11 @@ INSTANTIATE_TEST_SUITE_P(
                            "\nx\n",
                            "",
                            ""},
-        PasswordSourceCase{"file_cut",
+        PasswordSourceCase{"file_kept_whole",
                            {"/login_password_file", "<file>"},
                            std::string(25, 'c') + "\n",
                            "",
-                           std::string(20, 'c')},
+                           std::string(25, 'c')},
         PasswordSourceCase{"file_empty",
                            {"/login_password_file", "<file>"},
                            "",
@@ -967,11 +1007,11 @@ INSTANTIATE_TEST_SUITE_P(
                            {"/login_password", "first", "--login-password=second"},
                            {"/login_password", "@@@@@", "--login-password=@@@@@@"},
                            "second"},
-        // Longer than the 20 characters kept: all of it goes.
+        // Longer than a password may be: all of it goes still.
         ArgumentMemoryCase{"long",
                            {"/login_password", std::string(30, 'p')},
                            {"/login_password", std::string(30, '@')},
-                           std::string(20, 'p')},
+                           std::string(30, 'p')},
         ArgumentMemoryCase{
             "no_password", {"/Profile", "P", "--debug"}, {"/Profile", "P", "--debug"}, "<none>"},
         ArgumentMemoryCase{"option_last_without_value",

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <unistd.h>
 
 #include <QApplication>
 
@@ -37,11 +38,17 @@ int main(int argc, char** argv) {
         std::cout << "mirx-admin " << link::consoleVersionText() << "\n";
         return 0;
     }
-    for (const std::string& warning : options.warnings) {
-        std::cerr << "mirx-admin: " << warning << "\n";
-    }
+    // The debug channel stays out of the way of a desktop session's log:
+    // everything with /Debug or on a terminal, otherwise warnings and errors.
+    log::setStandardErrorLines(options.debug || ::isatty(STDERR_FILENO) != 0
+                                   ? log::StandardErrorLines::All
+                                   : log::StandardErrorLines::WarningsAndErrors);
     if (const std::string problem = shell::readStartupPassword(options, std::cin);
         !problem.empty()) {
+        std::cerr << "mirx-admin: " << problem << "\n";
+        return 2;
+    }
+    if (const std::string problem = shell::loginFieldProblem(options); !problem.empty()) {
         std::cerr << "mirx-admin: " << problem << "\n";
         return 2;
     }
@@ -57,6 +64,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QString::fromLatin1(link::consoleVersionText()));
     QGuiApplication::setDesktopFileName(QStringLiteral("mirx-admin"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Read again once the toolkit took its own options (-platform, -style...)
+    // out of the arguments, so only options nobody knows are named.
+    for (const std::string& warning : shell::parseCommandLine(argc, argv).warnings) {
+        std::cerr << "mirx-admin: " << warning << "\n";
+    }
 
     shell::QSettingsStore settings(options.profile, settingsFile);
     if (!settings.refusal().empty()) {

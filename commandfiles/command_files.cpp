@@ -3,6 +3,7 @@
 #include "commandfiles/calendar.h"
 #include "core/clock.h"
 #include "core/debug_log.h"
+#include "core/state_folder.h"
 #include "link/server_connection_handler.h"
 #include "link/server_link.h"
 
@@ -35,7 +36,13 @@ unsigned long low32(std::int64_t value) {
 } // namespace
 
 fs::path commandFilesFolder(const fs::path& programDirectory) {
-    return programDirectory / kCommandFilesFolderName;
+    const fs::path beside = programDirectory / kCommandFilesFolderName;
+    std::error_code error;
+    if (fs::is_directory(beside, error)) {
+        return beside;
+    }
+    const std::optional<fs::path> data = userDataFolder();
+    return data ? *data / kCommandFilesFolderName : beside;
 }
 
 LinkProbe probeLink(link::ServerLink& link) {

@@ -61,7 +61,10 @@ namespace mirx::commandfiles {
 
 inline constexpr const char* kCommandFilesFolderName = "Command Files";
 
-// The folder beside the program.
+// "Command Files" beside the program when that folder exists (a console run
+// from where it was unpacked), otherwise in the user's data folder (an
+// installed console, whose program folder is not the user's); beside the
+// program when there is no data folder either.
 std::filesystem::path commandFilesFolder(const std::filesystem::path& programDirectory);
 
 // What the scheduler sees of the server link.

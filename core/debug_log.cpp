@@ -25,6 +25,7 @@ public:
 
 StandardErrorSink g_standardError;
 std::atomic<LineSink*> g_debugger{nullptr};
+std::atomic<StandardErrorLines> g_standardErrorLines{StandardErrorLines::All};
 
 // The file channel. The lock only guards open/close against concurrent
 // writers; each line still goes out in a single write().
@@ -78,7 +79,7 @@ void writeFileLine(std::string_view text) {
     (void)ignored; // a failed log write is not worth failing for
 }
 
-void emit(std::string text) {
+void emit(std::string text, bool errorLevel) {
     const std::string_view kept = text::prefixWithinUtf16Units(text, kMessageCapacity - 1);
     text.resize(kept.size());
     writeFileLine(text);
@@ -87,7 +88,15 @@ void emit(std::string text) {
         text += '\n';
     }
     LineSink* sink = g_debugger.load(std::memory_order_acquire);
-    (sink != nullptr ? *sink : g_standardError).write(text);
+    if (sink != nullptr) {
+        sink->write(text);
+        return;
+    }
+    if (errorLevel ||
+        g_standardErrorLines.load(std::memory_order_relaxed) == StandardErrorLines::All ||
+        readsAsWarningOrError(text)) {
+        g_standardError.write(text);
+    }
 }
 
 MIRX_PRINTF(4, 0)
@@ -96,7 +105,7 @@ void emitFiltered(const DebugFilterTable& table, Level level, std::uint32_t cate
     if (!table.passes(level, category)) {
         return;
     }
-    emit(vformat(format, args));
+    emit(vformat(format, args), level == Level::Error);
 }
 
 } // namespace
@@ -165,7 +174,7 @@ void print(const char* format, ...) {
     va_start(args, format);
     std::string text = vformat(format, args);
     va_end(args);
-    emit(std::move(text));
+    emit(std::move(text), false);
 }
 
 void printError(const DebugFilterTable& table, std::uint32_t category, const char* format, ...) {
@@ -191,6 +200,25 @@ void printDetail(const DebugFilterTable& table, std::uint32_t category, const ch
 
 void setDebuggerSink(LineSink* sink) {
     g_debugger.store(sink, std::memory_order_release);
+}
+
+void setStandardErrorLines(StandardErrorLines lines) {
+    g_standardErrorLines.store(lines, std::memory_order_relaxed);
+}
+
+bool readsAsWarningOrError(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    for (const char* word : {"error", "warning", "fail"}) {
+        if (lower.find(word) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::filesystem::path logFileName(const std::filesystem::path& folder, int year, int month, int day,

@@ -9,7 +9,8 @@
 #include <string_view>
 
 // The process-wide debug log: every diagnostic of the console is one line.
-// Lines always reach the debugger channel (standard error unless replaced) and,
+// Lines reach the debugger channel (standard error unless replaced; see
+// setStandardErrorLines) and,
 // once openLogFile() succeeded, a UTF-16LE file beside the program.
 
 #define MIRX_PRINTF(fmtIndex, firstArg) __attribute__((format(printf, fmtIndex, firstArg)))
@@ -88,6 +89,14 @@ public:
 // Replaces the debugger channel (nullptr restores standard error). The sink
 // must outlive every message emitted while it is installed.
 void setDebuggerSink(LineSink* sink);
+
+// What standard error shows as the debugger channel: every line, or only
+// error-level lines and lines that read as a warning or an error. A
+// replaced channel and the log file get every line either way.
+enum class StandardErrorLines : std::uint8_t { All, WarningsAndErrors };
+void setStandardErrorLines(StandardErrorLines lines);
+// Mentions an error, a warning or a failure, in any case.
+bool readsAsWarningOrError(std::string_view text);
 
 // Creates "<folder>/Debug_Log_YYYY-MM-DD_hh-mm.txt" (UTF-16LE with BOM) from
 // the start minute and sends every later message there too. The file is

@@ -156,6 +156,7 @@ int CIpSocket::WaitForConnect() {
 
 int CIpSocket::OpenConnection(const std::string& localAddressText, std::uint16_t localPort,
                               const std::string& remoteAddressText, std::uint16_t remotePort) {
+    connectError_ = 0;
     const int created = Create(SOCK_STREAM, kTcpProtocol);
     if (state_ == State::Closed) {
         log::print("ERROR: Failed to create the socket: %ld", static_cast<long>(created));
@@ -192,7 +193,8 @@ int CIpSocket::OpenConnection(const std::string& localAddressText, std::uint16_t
         log::print("Error changing socket to non-blocking: %d", lastConsoleSocketError());
     }
 
-    if (Connect(remote) == 0) {
+    connectError_ = Connect(remote);
+    if (connectError_ == 0) {
         // The system picked the local end when we did not bind.
         ReadLocalAddressBack();
         MarkAudioVideo();

@@ -73,6 +73,9 @@ public:
     // 0 on success; 1 on failure, the socket then Closed and reusable.
     int OpenConnection(const std::string& localAddressText, std::uint16_t localPort,
                        const std::string& remoteAddressText, std::uint16_t remotePort);
+    // Why the last OpenConnection failed: the connect's error number
+    // (10061 refused, 10060 time-out, ...), or 0.
+    int LastConnectError() const { return connectError_; }
 
     // Bytes sent (at most SendBufferSize()), -kWouldBlock when nothing fits,
     // another negated error number, or -1 when not Connected or nothing given.
@@ -116,6 +119,7 @@ private:
     int sendBufferSize_ = 0;
     int socketType_ = 0;
     std::string protocolName_;
+    int connectError_ = 0;
 };
 
 } // namespace mirx

@@ -16,6 +16,16 @@ std::optional<std::filesystem::path> userStateFolder() {
     return std::nullopt;
 }
 
+std::optional<std::filesystem::path> userDataFolder() {
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
+        return std::filesystem::path(xdg) / "Talbrook";
+    }
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+        return std::filesystem::path(home) / ".local" / "share" / "Talbrook";
+    }
+    return std::nullopt;
+}
+
 std::error_code makeStateFolder(const std::filesystem::path& folder) {
     std::filesystem::path partial;
     for (const auto& part : folder) {

@@ -15,6 +15,12 @@ namespace mirx {
 // under the current directory.
 std::optional<std::filesystem::path> userStateFolder();
 
+// The user's data folder, for what the user puts there for the console (the
+// command files of an installed console): $XDG_DATA_HOME/Talbrook when
+// XDG_DATA_HOME is an absolute path, else $HOME/.local/share/Talbrook;
+// nullopt with neither.
+std::optional<std::filesystem::path> userDataFolder();
+
 // Creates `folder` and any missing parents, the new ones with mode 0700.
 // An existing folder is left as it is.
 std::error_code makeStateFolder(const std::filesystem::path& folder);

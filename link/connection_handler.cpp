@@ -39,6 +39,16 @@ void CConnectionHandler::OnConnect() {
     connections_.fetch_add(1, std::memory_order_acq_rel);
 }
 
+void CConnectionHandler::RecordEnd(ConnectionEnd reason, std::uint32_t detail) {
+    const std::lock_guard lock(endLock_);
+    lastEnd_ = {reason, detail, wallClockMs()};
+}
+
+ConnectionEvent CConnectionHandler::LastEnd() const {
+    const std::lock_guard lock(endLock_);
+    return lastEnd_;
+}
+
 void CConnectionHandler::OnDisconnect() {
     disconnectRequest_.store(false, std::memory_order_release);
     CurrentQueue().DisableAndClear();

@@ -2,11 +2,13 @@
 
 #include "core/message_queue.h"
 #include "core/wakeup.h"
+#include "link/connection_end.h"
 
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace mirx::link {
@@ -43,6 +45,11 @@ public:
     const std::string& PeerText() const { return peerText_; }
     std::uint16_t LocalPort() const { return localPort_; }
     std::uint16_t PeerPort() const { return peerPort_; }
+
+    // Set by the connection thread just before OnDisconnect: why the
+    // connection ended. Any thread may read the last one.
+    void RecordEnd(ConnectionEnd reason, std::uint32_t detail);
+    ConnectionEvent LastEnd() const;
 
     // Any thread: closes the connection within one pass.
     void RequestDisconnect();
@@ -88,6 +95,8 @@ private:
     std::atomic<bool> connected_{false};
     std::atomic<unsigned> connections_{0};
     std::atomic<bool> disconnectRequest_{false};
+    mutable std::mutex endLock_;
+    ConnectionEvent lastEnd_;
 };
 
 // "%d.%d.%d.%d:%d" of an address as four wire bytes and a port.

@@ -133,6 +133,7 @@ void CConnectionThread::Run() {
                         log::printError(filters(), kCategory,
                                         "[%s] ***ERROR*** Socket send failure: %d",
                                         peerText_.c_str(), -sent);
+                        NoteEnd(ConnectionEnd::SocketError, static_cast<std::uint32_t>(-sent));
                         RequestStop();
                     }
                 }
@@ -142,6 +143,7 @@ void CConnectionThread::Run() {
                 log::printInfo(filters(), kCategory,
                                "[%s] Closing connection due to communication timeout!",
                                peerText_.c_str());
+                NoteEnd(ConnectionEnd::NoAnswer, communicationTimeout_.interval());
                 RequestStop();
                 break;
             }
@@ -160,6 +162,7 @@ void CConnectionThread::Run() {
 
     socket_->Close();
     if (handler_ != nullptr) {
+        handler_->RecordEnd(end_, endDetail_);
         handler_->OnDisconnect();
         if (ownsHandler_) {
             delete handler_;
@@ -182,6 +185,7 @@ bool CConnectionThread::ReceiveWaiting(FrameReceiver& receiver, FrameSink& sink,
             std::min<std::size_t>(receiver.freeSpace().size(), static_cast<std::size_t>(INT32_MAX));
         const int received = socket_->Receive(receiver.freeSpace().data(), static_cast<int>(room));
         if (received == 0) {
+            NoteEnd(ConnectionEnd::ClosedByServer, 0);
             return false; // the peer closed, or the socket refused the call
         }
         if (received == -kWouldBlock) {
@@ -191,6 +195,7 @@ bool CConnectionThread::ReceiveWaiting(FrameReceiver& receiver, FrameSink& sink,
         if (received < 0) {
             log::printError(filters(), kCategory, "[%s] ***ERROR*** Socket receive error: %d",
                             peerText_.c_str(), -received);
+            NoteEnd(ConnectionEnd::SocketError, static_cast<std::uint32_t>(-received));
             return false;
         }
         incomplete = receiver.commit(static_cast<std::size_t>(received), sink);
@@ -219,6 +224,7 @@ bool CConnectionThread::SendAll(const std::uint8_t* data, std::size_t length) {
             done += static_cast<std::size_t>(sent);
         } else if (sent == -kWouldBlock) {
             if (communicationTimeout_.expired()) {
+                NoteEnd(ConnectionEnd::NoAnswer, communicationTimeout_.interval());
                 return false;
             }
             WaitWritable();
@@ -230,14 +236,23 @@ bool CConnectionThread::SendAll(const std::uint8_t* data, std::size_t length) {
         } else {
             log::printError(filters(), kCategory, "[%s] ***ERROR*** Socket send failure: %d",
                             peerText_.c_str(), -sent);
+            NoteEnd(ConnectionEnd::SocketError, static_cast<std::uint32_t>(-sent));
             RequestStop();
             return false;
         }
         if (done < length && communicationTimeout_.expired()) {
+            NoteEnd(ConnectionEnd::NoAnswer, communicationTimeout_.interval());
             return false;
         }
     }
     return true;
+}
+
+void CConnectionThread::NoteEnd(ConnectionEnd reason, std::uint32_t detail) {
+    if (end_ == ConnectionEnd::ByConsole) {
+        end_ = reason;
+        endDetail_ = detail;
+    }
 }
 
 bool CConnectionThread::WaitWritable() {

@@ -5,6 +5,7 @@
 #include "core/socket_errors.h"
 #include "core/thread.h"
 #include "core/wire_frame.h"
+#include "link/connection_end.h"
 
 #include <array>
 #include <atomic>
@@ -59,6 +60,8 @@ private:
     bool SendAll(const std::uint8_t* data, std::size_t length);
     bool WaitWritable();
     void Wait(int timeoutMs);
+    // The first reason the loop must end wins.
+    void NoteEnd(ConnectionEnd reason, std::uint32_t detail);
 
     std::atomic<bool> stopRequest_{false};
     CIpSocket* socket_;
@@ -72,6 +75,8 @@ private:
     std::string peerText_;
     CElapsedTimer communicationTimeout_;
     CElapsedTimer keepAliveTimer_;
+    ConnectionEnd end_ = ConnectionEnd::ByConsole;
+    std::uint32_t endDetail_ = 0;
 };
 
 } // namespace mirx::link

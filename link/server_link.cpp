@@ -2,21 +2,18 @@
 
 #include "core/debug_log.h"
 #include "core/local_addresses.h"
+#include "core/socket_errors.h"
 #include "core/thread.h"
+#include "core/utf16.h"
 #include "link/connection_thread.h"
 #include "link/server_connection_handler.h"
 #include "link/settings_store.h"
 
+#include <cerrno>
 #include <chrono>
 
 namespace mirx::link {
 namespace {
-
-constexpr std::size_t kLoginChars = 20;
-
-std::string cut(const std::string& text, std::size_t chars) {
-    return text.size() <= chars ? text : text.substr(0, chars);
-}
 
 bool isLoopback(const std::string& dotted) {
     return dotted.rfind("127.", 0) == 0;
@@ -108,6 +105,16 @@ std::string ServerLink::errorText() const {
     return errorText_;
 }
 
+ConnectionEvent ServerLink::lastConnectionEvent() const {
+    ConnectionEvent opening;
+    {
+        const std::lock_guard lock(textLock_);
+        opening = openFailure_;
+    }
+    const ConnectionEvent ended = handler_->LastEnd();
+    return ended.atMs > opening.atMs ? ended : opening;
+}
+
 void ServerLink::setErrorText(std::string text) {
     std::lock_guard lock(textLock_);
     errorText_ = std::move(text);
@@ -175,14 +182,19 @@ bool ServerLink::OpenSocket() {
         return true;
     }
     const std::string secondary = readString(store, kSecondaryServerIpAddress).value_or("");
-    if (secondary.empty()) {
-        setErrorText("Unable to connect to Ondrel!");
-        return false;
+    if (!secondary.empty()) {
+        const std::uint16_t port = readSecondaryPort(store);
+        if (socket_.OpenConnection(isLoopback(secondary) ? "127.0.0.1" : client, 0, secondary,
+                                   port) == 0) {
+            return true;
+        }
     }
-    const std::uint16_t port = readSecondaryPort(store);
-    if (socket_.OpenConnection(isLoopback(secondary) ? "127.0.0.1" : client, 0, secondary, port) ==
-        0) {
-        return true;
+    {
+        const int error = socket_.LastConnectError();
+        const std::lock_guard lock(textLock_);
+        openFailure_ = {error == consoleSocketError(ECONNREFUSED) ? ConnectionEnd::Refused
+                                                                  : ConnectionEnd::Unreachable,
+                        static_cast<std::uint32_t>(error), wallClockMs()};
     }
     setErrorText("Unable to connect to Ondrel!");
     return false;
@@ -192,15 +204,21 @@ bool ServerLink::BeginConnect(const std::string& loginName, const std::string& p
     setLinkState(kAttemptRunning);
     setErrorText({});
     privilegeWord_.store(-1);
-    loginName_ = cut(loginName, kLoginChars);
+    // In UTF-16 units, as the request carries them.
+    if (text::utf16Length(loginName) > kLoginFieldChars) {
+        return Fail(kLoginNameTooLongText, false);
+    }
+    if (text::utf16Length(password) > kLoginFieldChars) {
+        return Fail(kPasswordTooLongText, false);
+    }
+    loginName_ = loginName;
 
     // A connection left over from an abandoned attempt.
     EndConnection();
     if (!OpenSocket()) {
         return Fail(errorText(), true);
     }
-    handler_->SetCredentials(loginName_, cut(password, kLoginChars),
-                             readDomainAuthentication(settings()));
+    handler_->SetCredentials(loginName_, password, readDomainAuthentication(settings()));
     connectionsBefore_ = handler_->ConnectionCount();
     auto* thread = new CConnectionThread({&socket_, handler_.get(), false, false});
     thread->SetAutoDelete(true);

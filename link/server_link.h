@@ -3,6 +3,7 @@
 #include "core/elapsed_timer.h"
 #include "core/ip_socket.h"
 #include "core/message_queue.h"
+#include "link/connection_end.h"
 #include "link/domain_login.h"
 #include "link/password_cipher.h"
 #include "model/system_settings.h"
@@ -58,6 +59,10 @@ inline constexpr const char* kUpdateStalledText = "Ondrel stopped answering duri
 inline constexpr const char* kConnectionEndedText =
     "The connection to Ondrel ended before the login was answered!";
 inline constexpr const char* kInterruptedText = "The login was interrupted.";
+// Longer names and passwords are refused before connecting, never cut.
+inline constexpr std::size_t kLoginFieldChars = 20;
+inline constexpr const char* kLoginNameTooLongText = "The login name is longer than 20 characters!";
+inline constexpr const char* kPasswordTooLongText = "The password is longer than 20 characters!";
 
 enum class TrunkingMode : std::uint8_t { None = 0, Rts = 1, Delec = 2 };
 // RTS wins when the server reports both.
@@ -142,6 +147,10 @@ public:
     std::string errorText() const;
     void setErrorText(std::string text);
 
+    // The latest of: why the last connection ended, why the last one could
+    // not be opened.
+    ConnectionEvent lastConnectionEvent() const;
+
     std::int16_t privilegeWord() const { return privilegeWord_.load(); }
     std::uint8_t privilegeLevel() const { return privilegeLevel_.load(); }
     bool fullAdministrator() const { return fullAdministrator_.load(); }
@@ -178,6 +187,7 @@ private:
     std::atomic<int> linkState_{kLinkIdle};
     mutable std::mutex textLock_;
     std::string errorText_;
+    ConnectionEvent openFailure_;
     std::string loginName_;
     std::atomic<std::int16_t> privilegeWord_{-1};
     std::atomic<std::uint8_t> privilegeLevel_{0};

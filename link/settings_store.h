@@ -217,7 +217,7 @@ struct WindowPositionKey {
 };
 
 inline constexpr std::array kWindowPositionKeys{
-    WindowPositionKey{"Main", false},
+    WindowPositionKey{"Main", true},
     WindowPositionKey{"Login", false},
     WindowPositionKey{"ActivityLogDlg", true},
     WindowPositionKey{"ClientConfiguration", true},

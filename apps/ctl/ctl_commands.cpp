@@ -197,8 +197,9 @@ const std::array kCommands{
                "empty unless asked for)",
                true, kExportOptions, false, nullptr, &exportCommand},
     CtlCommand{"run-command-files", "[--folder DIR] [--once]",
-               "run the command files of DIR (default: \"Command Files\" beside the program) as "
-               "the console does; --once runs what is due now and ends",
+               "run the command files of DIR (default: \"Command Files\" beside the program "
+               "when it exists, else in $XDG_DATA_HOME/Talbrook, ~/.local/share/Talbrook) as the "
+               "console does; --once runs what is due now and ends",
                true, kRunOptions, false, nullptr, &runCommandFilesCommand},
     CtlCommand{"check", "FILE... [--config site.json]",
                "check command files without a server: each problem as FILE:LINE: message, then "
@@ -263,6 +264,10 @@ bool OverlaySettingsStore::save(std::string_view name, const link::StoredValue& 
         it->second = value;
         return true;
     }
+    if (keepWrites_ && name != passThrough_) {
+        overrides_.emplace(std::string(name), value);
+        return true;
+    }
     if (const auto* text = std::get_if<std::string>(&value)) {
         return below_.writeString(name, *text);
     }
@@ -297,6 +302,13 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
     }
     if (options.serverPort) {
         store.override(std::string(link::kDataIpPort.name), std::uint32_t{*options.serverPort});
+    }
+    if (options.serverHost && !options.profile) {
+        // A server for this run leaves the stored profile as it is: the
+        // login's name, password, local address and secondary server are
+        // not this profile's. Only a password asked to be saved goes in.
+        store.keepWritesInRun(options.savePassword ? std::string(link::kPassword.name)
+                                                   : std::string());
     }
 
     std::string user = options.user.value_or(link::readUserName(store));

@@ -50,6 +50,12 @@ public:
     explicit OverlaySettingsStore(link::SettingsStore& below)
         : below_(below) {}
     void override(std::string name, link::StoredValue value);
+    // From now on every write stays in this run, except to `passThrough`
+    // (empty: none).
+    void keepWritesInRun(std::string passThrough) {
+        keepWrites_ = true;
+        passThrough_ = std::move(passThrough);
+    }
     std::string profileKeyPath() const override { return below_.profileKeyPath(); }
 
 protected:
@@ -60,6 +66,8 @@ protected:
 private:
     link::SettingsStore& below_;
     std::map<std::string, link::StoredValue, std::less<>> overrides_;
+    bool keepWrites_ = false;
+    std::string passThrough_;
 };
 
 // Runs one command; returns the exit status. `stop` ends the command in any

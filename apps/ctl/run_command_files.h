@@ -30,7 +30,8 @@ struct RunCommandFilesOptions {
     std::chrono::milliseconds reloginDelay{5000};
 };
 
-// The default folder: "Command Files" beside the program.
+// The default folder: the console's rule (commandfiles::commandFilesFolder)
+// from the program's folder.
 std::filesystem::path defaultCommandFilesFolder(const std::vector<std::string>& ownCommandLine);
 
 // Runs on a logged-in `link` until `stop` (or, with once, until nothing due

@@ -34,7 +34,8 @@ struct ShellContext {
     // "/Debug": the debug-only controls are shown.
     bool debugControls = false;
     Locks locks;
-    // The program's own folder; "Command Files" lives beside the program.
+    // The program's own folder; commandfiles::commandFilesFolder finds the
+    // command files from it.
     std::filesystem::path programDirectory;
     // Every membership or listen request of the run takes this guard first
     // (commandfiles/answer_guard.h); null where no such view runs.

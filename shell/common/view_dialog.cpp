@@ -2,6 +2,7 @@
 
 #include "link/server_link.h"
 #include "shell/common/accessible_names.h"
+#include "shell/common/mnemonics.h"
 #include "shell/common/prompter.h"
 #include "shell/common/shell_context.h"
 #include "shell/common/window_position.h"
@@ -43,6 +44,7 @@ QTimer* ViewDialog::viewTimer(int intervalMs, std::function<void()> tick, bool s
 void ViewDialog::showEvent(QShowEvent* event) {
     if (!named_) {
         named_ = true;
+        assignMnemonics(*this);
         nameControls(*this);
     }
     QDialog::showEvent(event);

@@ -47,7 +47,8 @@ protected:
     // it without sending anything.
     void giveUp(const QString& text);
 
-    // Names the view's controls for screen readers before it first shows.
+    // Gives the view's controls mnemonics and names them for screen readers
+    // before it first shows.
     void showEvent(QShowEvent* event) override;
 
     // Runs once as the view closes, after its timers stopped; `result` is

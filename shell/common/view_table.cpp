@@ -30,6 +30,17 @@ QString viewTitle(ViewKey key, std::string_view profile) {
     return viewCaption(key);
 }
 
+QString privilegeNote(ViewPrivilege privilege, const link::ServerLink& link) {
+    if (privilege == ViewPrivilege::FullAdministrator && !link.fullAdministrator()) {
+        return QCoreApplication::translate(
+                   "Views",
+                   "Needs full administrator rights (privilege level 1); you are logged in "
+                   "with level %1.")
+            .arg(link.privilegeLevel());
+    }
+    return {};
+}
+
 bool mayOpen(ViewKey key, const link::ServerLink& link) {
     switch (viewEntry(key).privilege) {
     case ViewPrivilege::Any:

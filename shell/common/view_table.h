@@ -149,5 +149,8 @@ QString viewCaption(ViewKey key);
 QString viewTitle(ViewKey key, std::string_view profile);
 // Whether the logged-in administrator may open the view.
 bool mayOpen(ViewKey key, const link::ServerLink& link);
+// Why a control is disabled for the logged-in administrator, for its tooltip;
+// empty when `privilege` is met.
+QString privilegeNote(ViewPrivilege privilege, const link::ServerLink& link);
 
 } // namespace mirx::shell

@@ -44,7 +44,13 @@ void restoreWindowPosition(QWidget& window, link::SettingsStore& store, std::str
     const int left = placed->left + (asStored ? 0 : primaryRect.x());
     const int top = placed->top + (asStored ? 0 : primaryRect.y());
     if (resizable && placed->right > placed->left && placed->bottom > placed->top) {
-        window.resize(placed->right - placed->left, placed->bottom - placed->top);
+        // A size stored on a larger screen, or at a smaller scale, is cut to
+        // the screen the window opens on.
+        QScreen* screen = QGuiApplication::screenAt(QPoint(left, top));
+        const QSize room = (screen != nullptr ? screen : primary)->availableGeometry().size();
+        window.resize(QSize(placed->right - placed->left, placed->bottom - placed->top)
+                          .boundedTo(room)
+                          .expandedTo(window.minimumSizeHint()));
     }
     window.move(left, top);
 }

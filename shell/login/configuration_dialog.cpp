@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 namespace mirx::shell {
@@ -99,16 +100,24 @@ CConfigurationDlg::CConfigurationDlg(ShellContext& context, QWidget* parent)
     serverAddress_->setMaxLength(static_cast<int>(link::kServerIPAddress.maxChars));
     port_ = new QLineEdit(this);
     port_->setMaxLength(kPortMaxChars);
-    domainAuthentication_ = new QCheckBox(QStringLiteral("Use Domain Authentication"), this);
-    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
-    apply->setDefault(true);
+    // Decimal digits only, no leading zero; the range is checked on storing.
+    port_->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[1-9][0-9]{0,4}")), port_));
+    port_->setAccessibleName(QStringLiteral("Ondrel Port"));
+    domainAuthentication_ = new QCheckBox(QStringLiteral("Use &Domain Authentication"), this);
+    apply_ = new QPushButton(QStringLiteral("&Apply"), this);
+    apply_->setDefault(true);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
 
     auto* group = new QGroupBox(QStringLiteral("Network Settings"), this);
     auto* grid = new QGridLayout(group);
-    grid->addWidget(new QLabel(QStringLiteral("System Configuration IP Address"), group), 0, 0, 1,
-                    3);
+    auto* localLabel = new QLabel(QStringLiteral("&System Configuration IP Address"), group);
+    localLabel->setBuddy(localAddresses_);
+    auto* serverLabel = new QLabel(QStringLiteral("&Ondrel IP Address"), group);
+    serverLabel->setBuddy(serverAddress_);
+    grid->addWidget(localLabel, 0, 0, 1, 3);
     grid->addWidget(localAddresses_, 1, 0, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Ondrel IP Address"), group), 2, 0, 1, 3);
+    grid->addWidget(serverLabel, 2, 0, 1, 3);
     grid->addWidget(serverAddress_, 3, 0);
     grid->addWidget(new QLabel(QStringLiteral(":"), group), 3, 1);
     grid->addWidget(port_, 3, 2);
@@ -116,7 +125,8 @@ CConfigurationDlg::CConfigurationDlg(ShellContext& context, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(apply);
+    buttons->addWidget(apply_);
+    buttons->addWidget(cancel_);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
@@ -163,11 +173,16 @@ CConfigurationDlg::CConfigurationDlg(ShellContext& context, QWidget* parent)
         QString::fromStdString(link::readString(store, link::kServerIPAddress).value_or("")));
     port_->setText(QString::number(link::readPort(store)));
     domainAuthentication_->setChecked(link::readDomainAuthentication(store));
+    openedClientAddress_ = link::readString(store, link::kClientIPAddress).value_or("");
+    openedServerAddress_ = serverAddress_->text().toStdString();
+    openedPort_ = link::readPort(store);
+    openedDomainAuthentication_ = domainAuthentication_->isChecked();
 
     connect(domainAuthentication_, &QCheckBox::clicked, this, [this](bool checked) {
         context_.settings.writeNumber(link::kUseDomainAuthentication.name, checked ? 1u : 0u);
     });
-    connect(apply, &QPushButton::clicked, this, &QDialog::accept);
+    connect(apply_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &CConfigurationDlg::cancel);
 
     serverAddress_->installEventFilter(this);
     port_->installEventFilter(this);
@@ -217,7 +232,37 @@ void CConfigurationDlg::resolveServerAddress() {
 
 void CConfigurationDlg::storePort() {
     port_->setModified(false);
+    bool number = false;
+    const uint port = port_->text().toUInt(&number);
+    if (!number || port == 0 || port > 0xFFFFu) {
+        // Left empty or beyond the last port: the stored port stands.
+        port_->setText(QString::number(link::readPort(context_.settings)));
+        port_->setModified(false);
+        return;
+    }
     context_.settings.writeNumber(link::kDataIpPort.name, parsePortText(port_->text()));
+}
+
+void CConfigurationDlg::cancel() {
+    cancelled_ = true;
+    resolveLater_.stop();
+    // Only what differs is written back, so a profile the view did not
+    // change stays as it was.
+    link::SettingsStore& store = context_.settings;
+    if (link::readString(store, link::kClientIPAddress).value_or("") != openedClientAddress_) {
+        store.writeString(link::kClientIPAddress.name, openedClientAddress_);
+    }
+    if (link::readString(store, link::kServerIPAddress).value_or("") != openedServerAddress_) {
+        store.writeString(link::kServerIPAddress.name, openedServerAddress_);
+    }
+    if (link::readPort(store) != openedPort_) {
+        store.writeNumber(link::kDataIpPort.name, openedPort_);
+    }
+    if (link::readDomainAuthentication(store) != openedDomainAuthentication_) {
+        store.writeNumber(link::kUseDomainAuthentication.name,
+                          openedDomainAuthentication_ ? 1u : 0u);
+    }
+    reject();
 }
 
 void CConfigurationDlg::closing(int) {
@@ -225,6 +270,9 @@ void CConfigurationDlg::closing(int) {
     // without taking the focus from it; what was typed there must not be
     // lost, so it is stored (and the address resolved) as if it were left.
     // A resolution still queued from leaving the field is done now too.
+    if (cancelled_) {
+        return;
+    }
     bool resolve = resolveLater_.isActive();
     resolveLater_.stop();
     if (serverAddress_->isModified()) {

@@ -7,10 +7,13 @@
 #include "shell/login/update_dialog.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -22,10 +25,11 @@ constexpr int kFieldMaxChars = 20;
 
 } // namespace
 
-CLoginDlg::CLoginDlg(ShellContext& context, bool firstShowing, QWidget* parent)
+CLoginDlg::CLoginDlg(ShellContext& context, Opening opening, QWidget* parent)
     : ViewDialog(context, ViewKey::Login, parent)
     , context_(context)
-    , firstShowing_(firstShowing)
+    , opening_(opening)
+    , automaticPaused_(opening == Opening::AfterLogout)
     , attempt_(context.link) {
     setWindowIcon(QIcon(QStringLiteral(":/mirx/mirx-admin.svg")));
 
@@ -34,17 +38,29 @@ CLoginDlg::CLoginDlg(ShellContext& context, bool firstShowing, QWidget* parent)
     password_ = new QLineEdit(this);
     password_->setMaxLength(kFieldMaxChars);
     password_->setEchoMode(QLineEdit::Password);
-    login_ = new QPushButton(tr("LOGIN"), this);
+    // Created in the order of the layout, which is the tab order.
+    automatic_ = new QCheckBox(tr("Login &Automatically"), this);
+    configure_ = new QPushButton(tr("&Configure..."), this);
+    login_ = new QPushButton(tr("&LOGIN"), this);
     login_->setDefault(true);
-    configure_ = new QPushButton(tr("Configure..."), this);
-    automatic_ = new QCheckBox(tr("Login Automatically"), this);
     status_ = new QLabel(this);
     status_->setWordWrap(true);
     status_->setMinimumHeight(status_->fontMetrics().height() * 2);
+    note_ = new QLabel(this);
+    note_->setWordWrap(true);
+    busy_ = new QProgressBar(this);
+    busy_->setRange(0, 0);
+    busy_->setTextVisible(false);
+    busy_->setAccessibleName(tr("Logging in"));
+    busy_->hide();
+    countdown_ = new QLabel(this);
+    cancel_ = new QPushButton(tr("Cancel"), this);
+    cancel_->setAutoDefault(false);
+    cancel_->hide();
 
     auto* fields = new QFormLayout;
-    fields->addRow(tr("Login Name:"), name_);
-    fields->addRow(tr("Login Password:"), password_);
+    fields->addRow(tr("Login &Name:"), name_);
+    fields->addRow(tr("Login &Password:"), password_);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(automatic_);
     buttons->addStretch();
@@ -54,17 +70,25 @@ CLoginDlg::CLoginDlg(ShellContext& context, bool firstShowing, QWidget* parent)
     layout->addLayout(fields);
     layout->addLayout(buttons);
     layout->addWidget(status_);
+    layout->addWidget(note_);
+    auto* progress = new QHBoxLayout;
+    progress->addWidget(busy_, 1);
+    progress->addWidget(countdown_, 1);
+    progress->addWidget(cancel_);
+    layout->addLayout(progress);
     setMinimumWidth(360);
 
     connect(login_, &QPushButton::clicked, this, &CLoginDlg::onLoginClicked);
     connect(automatic_, &QCheckBox::clicked, this, &CLoginDlg::onAutomaticClicked);
     connect(configure_, &QPushButton::clicked, this, &CLoginDlg::onConfigureClicked);
+    connect(cancel_, &QPushButton::clicked, this, &CLoginDlg::cancelAttempts);
     connect(&attempt_, &LoginAttempt::finished, this, &CLoginDlg::onAttemptFinished);
     connect(&attempt_, &LoginAttempt::updateOffered, this, &CLoginDlg::onUpdateOffered);
     attemptTick_ = viewTimer(
         kAttemptTickMs, [this] { onAttemptTick(); }, false);
     retryTick_ = viewTimer(
         kAutomaticRetryMs, [this] { onRetryTick(); }, false);
+    viewTimer(kIndicatorTickMs, [this] { updateIndicators(); });
 
     link::SettingsStore& store = context_.settings;
     adjustSize();
@@ -76,6 +100,9 @@ CLoginDlg::CLoginDlg(ShellContext& context, bool firstShowing, QWidget* parent)
     password_->setText(QString::fromStdString(link::readPassword(store)));
     automatic_->setChecked(link::readFlag(store, link::kAutomaticLogin));
     applyFieldLocks();
+    if (opening == Opening::AfterLostConnection) {
+        showConnectionEvent(true);
+    }
 }
 
 CLoginDlg::~CLoginDlg() {
@@ -99,7 +126,7 @@ void CLoginDlg::opened() {
         if (closed()) {
             return;
         }
-        if (firstShowing_ && automatic_->isChecked()) {
+        if (opening_ == Opening::ProgramStart && automatic_->isChecked()) {
             attempt();
         }
         attemptTick_->start();
@@ -160,12 +187,14 @@ void CLoginDlg::openConfiguration(bool fromAttempt) {
 }
 
 void CLoginDlg::onLoginClicked() {
+    automaticPaused_ = false;
     context_.link.setLinkState(link::kAttemptRequested);
 }
 
 void CLoginDlg::onAutomaticClicked(bool checked) {
     context_.settings.writeNumber(link::kAutomaticLogin.name, checked ? 1 : 0);
     if (checked) {
+        automaticPaused_ = false;
         context_.link.setLinkState(link::kAttemptRequested);
     }
 }
@@ -189,7 +218,8 @@ void CLoginDlg::onAttemptTick() {
 
 void CLoginDlg::onRetryTick() {
     const int state = context_.link.linkState();
-    if (automatic_->isChecked() && (state == link::kLinkIdle || state == link::kAttemptFailed)) {
+    if (automatic_->isChecked() && !automaticPaused_ &&
+        (state == link::kLinkIdle || state == link::kAttemptFailed)) {
         context_.link.setLinkState(link::kAttemptRequested);
     }
 }
@@ -215,8 +245,10 @@ void CLoginDlg::attempt() {
     }
     login_->setEnabled(false);
     status_->setText(tr("Attempting to connect to Ondrel..."));
+    attemptStartedMs_ = QDateTime::currentMSecsSinceEpoch();
     attempt_.start(name.toStdString(), password_->text().left(kFieldMaxChars).toStdString(),
                    domain);
+    updateIndicators();
 }
 
 void CLoginDlg::onAttemptFinished(bool loggedIn) {
@@ -226,6 +258,79 @@ void CLoginDlg::onAttemptFinished(bool loggedIn) {
     }
     status_->setText(QString::fromStdString(context_.link.errorText()));
     login_->setEnabled(true);
+    if (context_.link.lastConnectionEvent().atMs >= attemptStartedMs_) {
+        showConnectionEvent(false);
+    }
+    updateIndicators();
+}
+
+void CLoginDlg::showConnectionEvent(bool lost) {
+    const link::ConnectionEvent event = context_.link.lastConnectionEvent();
+    const QString why = QString::fromStdString(link::connectionEndText(event));
+    const QString when = QDateTime::fromMSecsSinceEpoch(
+                             event.atMs > 0 ? event.atMs : QDateTime::currentMSecsSinceEpoch())
+                             .toString(QStringLiteral("HH:mm:ss"));
+    if (lost) {
+        note_->setText(why.isEmpty() ? tr("Connection lost at %1.").arg(when)
+                                     : tr("Connection lost at %1: %2").arg(when, why));
+    } else if (!why.isEmpty()) {
+        note_->setText(tr("Last attempt at %1: %2").arg(when, why));
+    }
+}
+
+int CLoginDlg::automaticRetryInMs() const {
+    if (!automatic_->isChecked() || automaticPaused_ || attempt_.running() || configuration_ ||
+        context_.link.configurationOpen().load()) {
+        return -1;
+    }
+    link::ServerLink& link = context_.link;
+    switch (link.linkState()) {
+    case link::kAttemptRequested:
+        return link.retryTimer().armed() ? static_cast<int>(link.retryTimer().remaining()) : 0;
+    case link::kLinkIdle:
+    case link::kAttemptFailed:
+        return retryTick_->isActive() ? retryTick_->remainingTime() : -1;
+    default:
+        return -1;
+    }
+}
+
+void CLoginDlg::updateIndicators() {
+    if (closed()) {
+        return;
+    }
+    const bool running = attempt_.running();
+    busy_->setVisible(running);
+    const int retryIn = automaticRetryInMs();
+    // Under a second the attempt is as good as started; no countdown flickers.
+    if (retryIn >= 1000) {
+        countdown_->setText(tr("Next attempt in %1 s").arg((retryIn + 999) / 1000));
+    } else {
+        countdown_->clear();
+    }
+    cancel_->setVisible(running || retryIn >= 0);
+}
+
+void CLoginDlg::cancelAttempts() {
+    // Until the administrator logs in by hand or ticks the box again.
+    automaticPaused_ = true;
+    if (attempt_.running()) {
+        attempt_.abandon();
+        status_->setText(tr("Login cancelled."));
+    }
+    context_.link.setLinkState(link::kLinkIdle);
+    login_->setEnabled(true);
+    updateIndicators();
+}
+
+void CLoginDlg::keyPressEvent(QKeyEvent* event) {
+    // Escape stops what is under way first; only an idle view closes on it.
+    if (event->matches(QKeySequence::Cancel) && cancel_->isVisible()) {
+        event->accept();
+        cancelAttempts();
+        return;
+    }
+    ViewDialog::keyPressEvent(event);
 }
 
 void CLoginDlg::onUpdateOffered() {

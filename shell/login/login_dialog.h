@@ -8,6 +8,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 
@@ -23,10 +24,18 @@ public:
     static constexpr int kUpdateInstalled = 2;
     static constexpr int kAttemptTickMs = 100;
     static constexpr int kAutomaticRetryMs = 5000;
+    static constexpr int kIndicatorTickMs = 200;
 
-    // `firstShowing`: the first login view of this run, which makes an
-    // attempt at once when "Login Automatically" is ticked.
-    CLoginDlg(ShellContext& context, bool firstShowing, QWidget* parent = nullptr);
+    enum class Opening {
+        // Makes an attempt at once when "Login Automatically" is ticked.
+        ProgramStart,
+        // The administrator logged out: automatic login waits until they log
+        // in by hand (or tick the box again).
+        AfterLogout,
+        AfterLostConnection,
+    };
+
+    CLoginDlg(ShellContext& context, Opening opening, QWidget* parent = nullptr);
     ~CLoginDlg() override;
 
     QLineEdit* nameEdit() const { return name_; }
@@ -35,10 +44,21 @@ public:
     QPushButton* configureButton() const { return configure_; }
     QCheckBox* automaticBox() const { return automatic_; }
     QLabel* statusText() const { return status_; }
+    // Why the connection was lost or the last attempt could not connect,
+    // and when.
+    QLabel* connectionNote() const { return note_; }
+    // "Next attempt in N s" while automatic login waits.
+    QLabel* countdownText() const { return countdown_; }
+    QProgressBar* busyIndicator() const { return busy_; }
+    // Cancels the running attempt or the automatic retries.
+    QPushButton* cancelButton() const { return cancel_; }
     bool attemptRunning() const { return attempt_.running(); }
+    // Whether "Login Automatically" retries on its own now.
+    bool automaticRetriesPaused() const { return automaticPaused_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closing(int result) override;
 
 private:
@@ -55,9 +75,15 @@ private:
     void onUpdateOffered();
     void applyFieldLocks();
     void openConfiguration(bool fromAttempt);
+    void updateIndicators();
+    // Milliseconds until automatic login tries again; negative: it does not.
+    int automaticRetryInMs() const;
+    void cancelAttempts();
+    void showConnectionEvent(bool lost);
 
     ShellContext& context_;
-    const bool firstShowing_;
+    const Opening opening_;
+    bool automaticPaused_ = false;
     bool openedOnce_ = false;
     QLineEdit* name_ = nullptr;
     QLineEdit* password_ = nullptr;
@@ -65,6 +91,11 @@ private:
     QPushButton* configure_ = nullptr;
     QCheckBox* automatic_ = nullptr;
     QLabel* status_ = nullptr;
+    QLabel* note_ = nullptr;
+    QLabel* countdown_ = nullptr;
+    QProgressBar* busy_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    std::int64_t attemptStartedMs_ = 0;
     QTimer* attemptTick_ = nullptr;
     QTimer* retryTick_ = nullptr;
     LoginAttempt attempt_;

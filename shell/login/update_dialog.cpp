@@ -118,7 +118,16 @@ void CUpdateDlg::tick() {
     if (update_.DownloadFinished()) {
         if (update_.DownloadSucceeded()) {
             ticker_->stop();
-            accept();
+            // Said before the window goes, so the console's end is no surprise.
+            fileText_->setText(QStringLiteral("Download complete. The installer is starting and "
+                                              "the console will close."));
+            progress_->setValue(progress_->maximum());
+            cancel_->setEnabled(false);
+            QTimer::singleShot(kInstallerNoticeMs, this, [this] {
+                if (!closed()) {
+                    accept();
+                }
+            });
         } else {
             reject();
         }

@@ -28,6 +28,9 @@ class CUpdateDlg final : public ViewDialog {
     Q_OBJECT
 public:
     static constexpr int kTickMs = 5;
+    // How long the notice that the installer starts stays before the view
+    // closes.
+    static constexpr int kInstallerNoticeMs = 1500;
 
     explicit CUpdateDlg(ShellContext& context, QWidget* parent = nullptr);
 

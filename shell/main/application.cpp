@@ -26,8 +26,7 @@ void CSystemAdministrationApp::start() {
 }
 
 void CSystemAdministrationApp::showLogin() {
-    auto* login = new CLoginDlg(context_, firstLogin_);
-    firstLogin_ = false;
+    auto* login = new CLoginDlg(context_, nextLogin_);
     login->setAttribute(Qt::WA_DeleteOnClose);
     login_ = login;
     connect(login, &QDialog::finished, this, &CSystemAdministrationApp::onLoginDone);
@@ -51,7 +50,11 @@ void CSystemAdministrationApp::onLoginDone(int result) {
     auto* window = new CSystemAdministrationDlg(context_, views_, layout);
     window->setAttribute(Qt::WA_DeleteOnClose);
     main_ = window;
-    connect(window, &QDialog::finished, this, &CSystemAdministrationApp::onMainDone);
+    connect(window, &QDialog::finished, this, [this, window](int mainResult) {
+        nextLogin_ = window->connectionLost() ? CLoginDlg::Opening::AfterLostConnection
+                                              : CLoginDlg::Opening::AfterLogout;
+        onMainDone(mainResult);
+    });
     window->show();
     emit mainWindowOpened(window);
 }

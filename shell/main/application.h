@@ -44,7 +44,7 @@ private:
     ViewRegistry views_;
     QPointer<CLoginDlg> login_;
     QPointer<CSystemAdministrationDlg> main_;
-    bool firstLogin_ = true;
+    CLoginDlg::Opening nextLogin_ = CLoginDlg::Opening::ProgramStart;
     bool ended_ = false;
 };
 

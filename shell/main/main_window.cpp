@@ -2,10 +2,14 @@
 
 #include "commandfiles/command_files.h"
 #include "core/message_ids.h"
+#include "link/server_connection_handler.h"
 #include "link/server_link.h"
+#include "link/settings_store.h"
 #include "model/mirror.h"
 #include "reports/status_text.h"
 #include "shell/commandfiles/command_file_timers.h"
+#include "shell/common/accessible_names.h"
+#include "shell/common/mnemonics.h"
 #include "shell/common/prompter.h"
 #include "shell/common/shell_context.h"
 #include "shell/common/status_palette.h"
@@ -17,11 +21,14 @@
 #include <filesystem>
 
 #include <QAction>
+#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace mirx::shell {
@@ -82,6 +89,11 @@ CSystemAdministrationDlg::CSystemAdministrationDlg(ShellContext& context, const 
     about->setShortcut(QKeySequence::HelpContents);
     connect(about, &QAction::triggered, this, &CSystemAdministrationDlg::showAbout);
     addAction(about);
+    auto* quit = new QAction(tr("E&xit"), this);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutContext(Qt::WindowShortcut);
+    connect(quit, &QAction::triggered, this, &QDialog::reject);
+    addAction(quit);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     buildLayout();
@@ -140,6 +152,8 @@ void CSystemAdministrationDlg::buildLayout() {
         trunkingGrid->addWidget(activeTrunks_, 1, 1);
         informationGrid->addWidget(trunking, row++, 0, 1, 2);
     }
+    // An enlarged window grows the space below the fields, not the fields.
+    informationGrid->setRowStretch(row, 1);
 
     auto* configuration = new QGroupBox(tr("System Configuration"), this);
     auto* configurationColumn = new QVBoxLayout(configuration);
@@ -165,27 +179,32 @@ void CSystemAdministrationDlg::buildLayout() {
     connect(failover_, &QPushButton::clicked, this, &CSystemAdministrationDlg::confirmFailover);
 
     auto* status = new QGroupBox(tr("System Status"), this);
-    auto* statusColumn = new QVBoxLayout(status);
-    statusColumn->addWidget(makeButton(ViewKey::ClientStatistics));
-    statusColumn->addWidget(makeButton(ViewKey::SipRegistrations));
-    statusColumn->addWidget(makeButton(ViewKey::ActivityLog));
-    statusColumn->addWidget(makeButton(ViewKey::DebugLog));
-    statusColumn->addStretch();
+    auto* statusGrid = new QGridLayout(status);
+    statusGrid->addWidget(makeButton(ViewKey::ClientStatistics), 0, 0);
+    statusGrid->addWidget(makeButton(ViewKey::SipRegistrations), 0, 1);
+    statusGrid->addWidget(makeButton(ViewKey::ActivityLog), 1, 0);
+    statusGrid->addWidget(makeButton(ViewKey::DebugLog), 1, 1);
 
-    logout_ = new QPushButton(tr("Logout"), this);
-    exit_ = new QPushButton(tr("Exit"), this);
-    logout_->setDefault(true);
+    logout_ = new QPushButton(tr("&Logout"), this);
+    exit_ = new QPushButton(tr("E&xit"), this);
+    // Enter never ends the session: no button is pressed by it.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
     connect(logout_, &QPushButton::clicked, this, &QDialog::accept);
     connect(exit_, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* columns = new QHBoxLayout;
     columns->addWidget(information, 3);
     auto* buttonColumns = new QVBoxLayout;
+    // Two groups side by side and the third below them: the window stays
+    // narrow enough for a half-width screen at double scale.
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(configuration);
     buttonRow->addWidget(maintenance);
-    buttonRow->addWidget(status);
     buttonColumns->addLayout(buttonRow);
+    buttonColumns->addWidget(status);
     columns->addLayout(buttonColumns, 4);
     auto* closeRow = new QHBoxLayout;
     closeRow->addStretch();
@@ -194,6 +213,7 @@ void CSystemAdministrationDlg::buildLayout() {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
     layout->addLayout(closeRow);
+    layout->addWidget(buildStatusBar());
 
     // Enabling rules at opening.
     const bool full = context_.link.fullAdministrator();
@@ -202,11 +222,44 @@ void CSystemAdministrationDlg::buildLayout() {
     }
     restart_->setEnabled(full);
     failover_->setEnabled(false);
+    // Why a control stays grey for this administrator.
+    for (auto& [key, button] : buttons_) {
+        button->setToolTip(privilegeNote(viewEntry(key).privilege, context_.link));
+    }
+    const QString fullOnly = privilegeNote(ViewPrivilege::FullAdministrator, context_.link);
+    restart_->setToolTip(fullOnly);
+    failover_->setToolTip(fullOnly);
     buttons_[ViewKey::DebugLog]->setVisible(context_.debugControls);
     std::error_code error;
     const bool haveCommandFiles = std::filesystem::is_directory(
         commandfiles::commandFilesFolder(context_.programDirectory), error);
     buttons_[ViewKey::CommandFiles]->setVisible(haveCommandFiles);
+}
+
+QStatusBar* CSystemAdministrationDlg::buildStatusBar() {
+    auto* bar = new QStatusBar(this);
+    bar->setSizeGripEnabled(false);
+    link::ServerLink& link = context_.link;
+    serverText_ =
+        new QLabel(tr("Server %1").arg(QString::fromStdString(link.handler().PeerText())), bar);
+    const QString level = link.fullAdministrator()
+                              ? tr("level %1, full administrator").arg(link.privilegeLevel())
+                              : tr("level %1").arg(link.privilegeLevel());
+    userText_ = new QLabel(
+        tr("%1 (%2)").arg(QString::fromStdString(link::readUserName(context_.settings)), level),
+        bar);
+    connectionText_ = new QLabel(
+        tr("Connected since %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))),
+        bar);
+    lastStatusText_ = new QLabel(tr("No status received yet"), bar);
+    for (QLabel* label : {serverText_, userText_, connectionText_, lastStatusText_}) {
+        // The window may be narrower than the four texts; a cut one still
+        // shows whole in its tooltip.
+        label->setMinimumWidth(label->fontMetrics().averageCharWidth() * 4);
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        bar->addWidget(label, 1);
+    }
+    return bar;
 }
 
 QPushButton* CSystemAdministrationDlg::button(ViewKey key) const {
@@ -265,11 +318,14 @@ void CSystemAdministrationDlg::watchConnection() {
     link.StopLink();
     link.setLinkState(link::kAttemptRequested);
     link.retryTimer().start(2);
+    connectionLost_ = true;
     accept();
 }
 
 void CSystemAdministrationDlg::statusTick() {
     if (context_.link.takeStatusChanged()) {
+        lastStatusText_->setText(
+            tr("Last status at %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
         refreshStatus();
     }
 }
@@ -297,7 +353,13 @@ void CSystemAdministrationDlg::refreshStatus() {
     paintStatusField(*failoverStatus_, failover.field);
     if (context_.link.fullAdministrator()) {
         if (failover.buttonCaption) {
-            failover_->setText(QString::fromStdString(*failover.buttonCaption));
+            // Both captions start alike, so the mnemonic keeps its place.
+            QString caption = QString::fromStdString(*failover.buttonCaption);
+            const qsizetype mnemonic = failover_->text().indexOf(QLatin1Char('&'));
+            if (mnemonic >= 0 && mnemonic < caption.size()) {
+                caption.insert(mnemonic, QLatin1Char('&'));
+            }
+            failover_->setText(caption);
         }
         if (failover.buttonEnabled) {
             failover_->setEnabled(*failover.buttonEnabled);
@@ -314,6 +376,25 @@ void CSystemAdministrationDlg::refreshStatus() {
             paintStatusField(*activeTrunks_, *trunking.activeTrunks);
         }
     }
+}
+
+void CSystemAdministrationDlg::keyPressEvent(QKeyEvent* event) {
+    // Escape would close the window and end the program with no question;
+    // "Exit", Ctrl+Q and the close button are the ways out.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CSystemAdministrationDlg::showEvent(QShowEvent* event) {
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        assignMnemonics(*this);
+        nameControls(*this);
+    }
+    QDialog::showEvent(event);
 }
 
 void CSystemAdministrationDlg::showAbout() {

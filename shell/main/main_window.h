@@ -10,6 +10,7 @@
 
 class QLabel;
 class QPushButton;
+class QStatusBar;
 
 namespace mirx::shell {
 
@@ -49,8 +50,18 @@ public:
     QLabel* failoverField() const { return failoverStatus_; }
     QLabel* trunkingField() const { return trunkingStatus_; }
     QLabel* activeTrunksField() const { return activeTrunks_; }
+    // The status bar: where the console is connected, as whom, since when,
+    // and when the server last sent its status.
+    QLabel* serverText() const { return serverText_; }
+    QLabel* userText() const { return userText_; }
+    QLabel* connectionText() const { return connectionText_; }
+    QLabel* lastStatusText() const { return lastStatusText_; }
     // The open modeless view, if any.
     QDialog* openView(ViewKey key) const;
+
+    // True when the window ended because the connection was lost, not by
+    // "Logout" or "Exit".
+    bool connectionLost() const { return connectionLost_; }
 
     // Shows the last status the link received.
     void refreshStatus();
@@ -60,8 +71,13 @@ public:
 public slots:
     void showAbout();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
     void buildLayout();
+    QStatusBar* buildStatusBar();
     void openViewFor(ViewKey key);
     void confirmRestart();
     void confirmFailover();
@@ -72,6 +88,8 @@ private:
     const ViewRegistry& views_;
     const Layout layout_;
     bool closed_ = false;
+    bool connectionLost_ = false;
+    bool shownOnce_ = false;
     std::map<ViewKey, QPushButton*> buttons_;
     std::map<ViewKey, QPointer<QDialog>> modeless_;
     QPushButton* restart_ = nullptr;
@@ -86,6 +104,10 @@ private:
     QLabel* failoverStatus_ = nullptr;
     QLabel* trunkingStatus_ = nullptr;
     QLabel* activeTrunks_ = nullptr;
+    QLabel* serverText_ = nullptr;
+    QLabel* userText_ = nullptr;
+    QLabel* connectionText_ = nullptr;
+    QLabel* lastStatusText_ = nullptr;
     QTimer connectionWatch_;
     QTimer statusRefresh_;
     CommandFileTimers* commandFileTimers_ = nullptr;

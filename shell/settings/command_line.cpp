@@ -122,10 +122,11 @@ void apply(StartupOptions& options, Option option, std::string_view value) {
         options.ipPort = portFromText(value);
         break;
     case Option::LoginName:
-        options.loginName = nonEmpty(value, kLoginFieldMaxChars);
+        // Whole: a longer one is refused (loginFieldProblem), never cut.
+        options.loginName = value.empty() ? std::nullopt : std::optional<std::string>(value);
         break;
     case Option::LoginPassword:
-        options.loginPassword = cut(value, kLoginFieldMaxChars);
+        options.loginPassword = std::string(value);
         break;
     case Option::LoginPasswordFile:
         options.loginPasswordFile = std::string(value);
@@ -172,6 +173,7 @@ StartupOptions parseCommandLine(std::span<const std::string_view> arguments) {
     }
     options.relaunchCommandLine = cut(relaunch, kRelaunchCommandLineMaxChars);
 
+    std::string unknown;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         std::string_view name = arguments[i];
         std::optional<std::string_view> inlineValue;
@@ -183,6 +185,7 @@ StartupOptions parseCommandLine(std::span<const std::string_view> arguments) {
         }
         const OptionSpelling* spelling = findOption(name);
         if (spelling == nullptr || (inlineValue && !spelling->takesValue)) {
+            unknown += (unknown.empty() ? "" : " ") + std::string(arguments[i]);
             continue;
         }
         const bool secret = spelling->option == Option::LoginPassword;
@@ -202,6 +205,9 @@ StartupOptions parseCommandLine(std::span<const std::string_view> arguments) {
             options.warnings.push_back("WARNING: Option " + std::string(name) +
                                        " needs a value; ignored.");
         }
+    }
+    if (!unknown.empty()) {
+        options.warnings.push_back("WARNING: Unknown options skipped: " + unknown);
     }
     return options;
 }
@@ -239,7 +245,17 @@ std::string readStartupPassword(StartupOptions& options, std::istream& standardI
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
-    options.loginPassword = cut(line, kLoginFieldMaxChars);
+    options.loginPassword = line;
+    return {};
+}
+
+std::string loginFieldProblem(const StartupOptions& options) {
+    if (options.loginName && text::utf16Length(*options.loginName) > kLoginFieldMaxChars) {
+        return "the login name is longer than 20 characters";
+    }
+    if (options.loginPassword && text::utf16Length(*options.loginPassword) > kLoginFieldMaxChars) {
+        return "the password is longer than 20 characters";
+    }
     return {};
 }
 
@@ -289,9 +305,13 @@ std::string helpText(std::string_view programName) {
             "      Use the settings profile NAME (at most 50 characters) and make it\n"
             "      the profile used when none is given.\n"
             "  /Debug, --debug\n"
-            "      Show the debug-only controls.\n"
+            "      Show the debug-only controls and every debug line on standard\n"
+            "      error; without it standard error gets only warnings and errors\n"
+            "      unless it is a terminal.\n"
             "  /DebugLog, --debug-log\n"
-            "      Write the debug log to a file in the program's folder.\n"
+            "      Write the debug log to a file in the program's folder, or when\n"
+            "      that is not writable in $XDG_STATE_HOME/Talbrook\n"
+            "      (~/.local/state/Talbrook).\n"
             "  /ip_address ADDRESS, --ip-address ADDRESS\n"
             "      Store the server address or host name and lock it for this run.\n"
             "  /ip_port PORT, --ip-port PORT\n"
@@ -316,9 +336,13 @@ std::string helpText(std::string_view programName) {
             "      Show the version and exit.\n"
             "\n"
             "Option names are not case-sensitive. The -- forms also accept\n"
-            "--option=VALUE. Settings are kept per user in\n"
+            "--option=VALUE. Unknown options are skipped and named in one warning.\n"
+            "Settings are kept per user in\n"
             "$XDG_CONFIG_HOME/Talbrook/SystemAdministration.conf (~/.config when\n"
-            "XDG_CONFIG_HOME is not set); without either the program does not start.\n";
+            "XDG_CONFIG_HOME is not set); without either the program does not start.\n"
+            "Command files are read from \"Command Files\" beside the program when that\n"
+            "folder exists, otherwise from $XDG_DATA_HOME/Talbrook/Command Files\n"
+            "(~/.local/share/Talbrook/Command Files).\n";
     return text;
 }
 

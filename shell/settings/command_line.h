@@ -12,7 +12,7 @@
 // Start-up options. The "/Option" spellings work as written; each also has a
 // "--option" alias (which may take its value as "--option=value"). Names are
 // compared case-insensitively and must match whole; unknown arguments are
-// skipped.
+// skipped and named together in one warning.
 
 namespace mirx::link {
 class SettingsStore;
@@ -65,10 +65,14 @@ StartupOptions parseCommandLine(std::span<const std::string_view> arguments);
 StartupOptions parseCommandLine(int argc, const char* const* argv);
 
 // Reads the password named by loginPasswordFile or loginPasswordStdin (its
-// first line, without CR LF or LF, at most 20 characters) into
+// first line, without CR LF or LF; loginFieldProblem checks its length) into
 // loginPassword. Empty on success or when neither was given, else what went
 // wrong.
 std::string readStartupPassword(StartupOptions& options, std::istream& standardInput);
+
+// Why a login name or password given at start cannot be used (longer than
+// the login request holds); empty when both fit or were not given.
+std::string loginFieldProblem(const StartupOptions& options);
 
 // Overwrites with NUL bytes the password values recorded in
 // options.secretArguments, in argv itself: /proc/<pid>/cmdline, and so ps,

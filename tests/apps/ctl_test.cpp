@@ -149,9 +149,8 @@ TEST_F(CtlAgainstSim, LoginCheckReportsTheServer) {
     EXPECT_NE(out_.str().find("server version:  6."), std::string::npos) << out_.str();
     EXPECT_NE(out_.str().find("(full administrator)"), std::string::npos);
     EXPECT_NE(out_.str().find("trunking mode:   RTS"), std::string::npos);
-    // The server given on the command line is not stored in the profile.
-    EXPECT_FALSE(store_.get(link::kServerIPAddress.name).has_value());
-    EXPECT_EQ(store_.get(link::kUserName.name), link::StoredValue(std::string("admin")));
+    // A server given for the run stores nothing in the profile.
+    EXPECT_TRUE(store_.values().empty());
 }
 
 TEST_F(CtlAgainstSim, FailuresHaveTheirOwnStatusAndText) {
@@ -188,6 +187,37 @@ std::string fileBytes(const std::filesystem::path& path) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
+}
+
+// A server given for the run leaves the profile byte for byte as it was,
+// secondary server and password included; with --profile the login keeps
+// what it learnt there as usual.
+TEST_F(CtlAgainstSim, ServerForTheRunWritesNothingWithoutProfile) {
+    std::string folder = (std::filesystem::temp_directory_path() / "mirx-ctl-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    const std::filesystem::path file = std::filesystem::path(folder) / "settings.conf";
+    {
+        shell::QSettingsStore profile(std::nullopt, file);
+        profile.writeString(link::kUserName.name, "admin");
+        profile.writeString(link::kPassword.name, "admin");
+        profile.writeString(link::kSecondaryServerIpAddress.name, "10.9.9.9");
+        profile.writeString(link::kClientIPAddress.name, "10.200.0.1");
+    }
+    const auto run = [&](std::vector<std::string> args) {
+        args.push_back("login-check");
+        CtlOptions options;
+        EXPECT_EQ(parseCtlOptions(args, options), "");
+        std::istringstream in;
+        shell::QSettingsStore profile(options.profile, file);
+        return runCtl(options, profile, {out_, err_, in}, stop_);
+    };
+    const std::string before = fileBytes(file);
+    ASSERT_EQ(run({"--server", server()}), kExitOk) << err_.str();
+    EXPECT_EQ(fileBytes(file), before);
+
+    ASSERT_EQ(run({"--server", server(), "--profile", "Default"}), kExitOk) << err_.str();
+    EXPECT_NE(fileBytes(file), before);
+    std::filesystem::remove_all(folder);
 }
 
 struct StoredPasswordCase {
@@ -233,8 +263,6 @@ TEST_P(CtlStoredPassword, OnlyWhenAsked) {
         profile.writeString(link::kUserName.name, "admin");
         profile.writeString(link::kPassword.name, "admin");
     }
-    // A first login stores what the link keeps of the site (local address,
-    // secondary server), so that the row's login finds nothing else to write.
     ASSERT_EQ(login({}, ""), kExitOk) << err_.str();
     if (!c.stored) {
         shell::QSettingsStore profile(std::nullopt, file);

@@ -13,6 +13,7 @@
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
 #include "tests/commandfiles/command_file_folder.h"
+#include "tests/support/env_override.h"
 #include "tests/support/served_site.h"
 #include "tests/support/wait_until.h"
 
@@ -51,8 +52,11 @@ TEST(RunCommandFilesOptions, ParsesOrExplains) {
             EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
         }
     }
+    // The console's rule: an installed program without the folder beside it
+    // reads the user's data folder.
+    const test::EnvOverride data("XDG_DATA_HOME", std::string("/home/someone/.data"));
     EXPECT_EQ(defaultCommandFilesFolder({"/opt/mirx/bin/mirx-ctl", "run-command-files"}),
-              std::filesystem::path("/opt/mirx/bin/Command Files"));
+              std::filesystem::path("/home/someone/.data/Talbrook/Command Files"));
 }
 
 class RunCommandFilesAgainstSim : public ::testing::Test {

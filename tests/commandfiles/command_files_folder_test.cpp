@@ -11,6 +11,7 @@
 #include "model/bit_set.h"
 #include "model/mirror.h"
 #include "tests/commandfiles/command_file_folder.h"
+#include "tests/support/env_override.h"
 #include "tests/support/log_capture.h"
 
 #include <csignal>
@@ -18,6 +19,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -449,6 +452,51 @@ TEST(RanFilesMemory, WithoutAPlaceToWriteItKeepsThemInMemoryAndSaysSo) {
     EXPECT_EQ(none.where(), "in memory only (neither XDG_STATE_HOME nor HOME is set)");
     fs::remove_all(root);
 }
+
+struct FolderCase {
+    const char* label;
+    bool besideExists;
+    std::optional<std::string> dataHome; // relative to the test's root; "" unset
+    std::optional<std::string> home;
+    const char* expected; // relative to the root
+};
+
+class CommandFilesFolderRule : public ::testing::TestWithParam<FolderCase> {};
+
+TEST_P(CommandFilesFolderRule, BesideTheProgramWhenItExistsElseTheDataFolder) {
+    const FolderCase& c = GetParam();
+    const fs::path root = fs::temp_directory_path() /
+                          ("mirx-folder-rule-" + std::to_string(::getpid()) + "-" + c.label);
+    fs::remove_all(root);
+    fs::create_directories(root / "program");
+    if (c.besideExists) {
+        fs::create_directories(root / "program" / kCommandFilesFolderName);
+    }
+    auto absolute = [&](const std::optional<std::string>& value) -> std::optional<std::string> {
+        if (!value) {
+            return std::nullopt;
+        }
+        return value->empty() || value->front() != '/' ? (root / *value).string() : *value;
+    };
+    const test::EnvOverride data("XDG_DATA_HOME", c.dataHome && *c.dataHome == "relative"
+                                                      ? std::optional<std::string>("relative/share")
+                                                      : absolute(c.dataHome));
+    const test::EnvOverride home("HOME", absolute(c.home));
+    EXPECT_EQ(commandFilesFolder(root / "program"), root / c.expected);
+    fs::remove_all(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandFilesFolderRule,
+    ::testing::Values(
+        FolderCase{"beside", true, "data", "home", "program/Command Files"},
+        FolderCase{"xdg_data", false, "data", "home", "data/Talbrook/Command Files"},
+        FolderCase{"home", false, std::nullopt, "home", "home/.local/share/Talbrook/Command Files"},
+        // A relative XDG_DATA_HOME is ignored, as the base directory rules say.
+        FolderCase{"relative_xdg", false, "relative", "home",
+                   "home/.local/share/Talbrook/Command Files"},
+        FolderCase{"neither", false, std::nullopt, std::nullopt, "program/Command Files"}),
+    [](const auto& p) { return std::string(p.param.label); });
 
 } // namespace
 } // namespace mirx::commandfiles

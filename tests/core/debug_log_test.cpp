@@ -118,6 +118,81 @@ TEST(DebugLog, FilteredLevelsFollowTheTable) {
     EXPECT_EQ(capture.lines(), std::vector<std::string>{"e"});
 }
 
+// Standard error led into a pipe while the object lives.
+class StandardErrorPipe {
+public:
+    StandardErrorPipe() {
+        EXPECT_EQ(::pipe(ends_), 0);
+        saved_ = ::dup(STDERR_FILENO);
+        ::dup2(ends_[1], STDERR_FILENO);
+    }
+    ~StandardErrorPipe() {
+        restore();
+        ::close(ends_[0]);
+    }
+    // Everything written so far; standard error is back in place after.
+    std::string take() {
+        restore();
+        std::string text;
+        char buffer[4096];
+        ssize_t n = 0;
+        while ((n = ::read(ends_[0], buffer, sizeof buffer)) > 0) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+        return text;
+    }
+
+private:
+    void restore() {
+        if (saved_ >= 0) {
+            ::dup2(saved_, STDERR_FILENO);
+            ::close(saved_);
+            ::close(ends_[1]);
+            saved_ = -1;
+        }
+    }
+    int ends_[2] = {-1, -1};
+    int saved_ = -1;
+};
+
+TEST(DebugLog, QuietStandardErrorShowsOnlyWarningsAndErrors) {
+    const std::uint32_t everything = 0x7FFFFFFF;
+    DebugFilterTable table;
+    table.set(1, &everything);
+    for (const StandardErrorLines mode :
+         {StandardErrorLines::WarningsAndErrors, StandardErrorLines::All}) {
+        StandardErrorPipe pipe;
+        setStandardErrorLines(mode);
+        print("[peer] Connection thread started");
+        print("WARNING: update download could not be started");
+        print("Thread failed to start");
+        printInfo(table, kConnectionCategory, "[peer] Keep Alive message sent");
+        printError(table, kConnectionCategory, "[peer] closed");
+        printInfo(table, kConnectionCategory, "[peer] ***ERROR*** Socket receive error: 104");
+        setStandardErrorLines(StandardErrorLines::All);
+        const std::string shown = pipe.take();
+        const std::string quiet = "WARNING: update download could not be started\n"
+                                  "Thread failed to start\n"
+                                  "[peer] closed\n"
+                                  "[peer] ***ERROR*** Socket receive error: 104\n";
+        const std::string all = "[peer] Connection thread started\n"
+                                "WARNING: update download could not be started\n"
+                                "Thread failed to start\n"
+                                "[peer] Keep Alive message sent\n"
+                                "[peer] closed\n"
+                                "[peer] ***ERROR*** Socket receive error: 104\n";
+        EXPECT_EQ(shown, mode == StandardErrorLines::All ? all : quiet);
+    }
+}
+
+TEST(DebugLog, ReplacedChannelGetsEveryLineWhenStandardErrorIsQuiet) {
+    test::LogCapture capture;
+    setStandardErrorLines(StandardErrorLines::WarningsAndErrors);
+    print("plain");
+    setStandardErrorLines(StandardErrorLines::All);
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{"plain"});
+}
+
 struct CutCase {
     std::size_t length;
     std::size_t kept;

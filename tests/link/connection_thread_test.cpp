@@ -277,6 +277,9 @@ TEST_F(ConnectionThread, AnnouncedCheckTimeShortensTheTimeout) {
     peer_.sendKeepAlive(800);
     ASSERT_TRUE(closedWithin(3s));
     EXPECT_LT(SteadyClock::now() - start, 2500ms);
+    EXPECT_EQ(handler_.LastEnd().reason, ConnectionEnd::NoAnswer);
+    EXPECT_EQ(handler_.LastEnd().detail, 800u);
+    EXPECT_EQ(connectionEndText(handler_.LastEnd()), "Ondrel sent nothing for 800 ms.");
 }
 
 TEST_F(ConnectionThread, PeerThatKeepsTalkingStaysConnected) {
@@ -293,12 +296,18 @@ TEST_F(ConnectionThread, DisconnectRequestClosesPromptly) {
     ASSERT_TRUE(closedWithin(1s));
     EXPECT_LT(SteadyClock::now() - start, 500ms);
     EXPECT_TRUE(log_.contains("Closing connection by request of Client Handler !"));
+    EXPECT_EQ(handler_.LastEnd().reason, ConnectionEnd::ByConsole);
+    EXPECT_EQ(connectionEndText(handler_.LastEnd()), "");
 }
 
 TEST_F(ConnectionThread, PeerCloseEndsTheLoopWithoutAnError) {
+    const std::int64_t before = wallClockMs();
     peer_.close();
     ASSERT_TRUE(closedWithin(2s));
     EXPECT_FALSE(log_.contains("***ERROR***"));
+    EXPECT_EQ(handler_.LastEnd().reason, ConnectionEnd::ClosedByServer);
+    EXPECT_GE(handler_.LastEnd().atMs, before);
+    EXPECT_LE(handler_.LastEnd().atMs, wallClockMs());
 }
 
 TEST_F(ConnectionThread, QueueIsDisabledAfterTheConnection) {

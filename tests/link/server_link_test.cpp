@@ -252,6 +252,45 @@ TEST_F(LinkAgainstSim, WithoutASecondaryAnUnreachableServerFails) {
     EXPECT_EQ(link().errorText(), "Unable to connect to Ondrel!");
     EXPECT_TRUE(link().retryTimer().armed());
     EXPECT_FALSE(link().retryTimer().expired());
+    const ConnectionEvent event = link().lastConnectionEvent();
+    EXPECT_EQ(event.reason, ConnectionEnd::Refused);
+    EXPECT_EQ(connectionEndText(event),
+              "Ondrel refused the connection: nothing listens on its port.");
+}
+
+struct FieldLengthCase {
+    const char* label;
+    std::string name;
+    std::string password;
+    const char* refusal; // empty: logged in
+};
+
+TEST_F(LinkAgainstSim, LoginFieldsLongerThanTwentyAreRefusedNotCut) {
+    // 20 UTF-16 units fit whatever their UTF-8 length; 21 never reach the wire.
+    std::string accented;
+    for (int i = 0; i < 20; ++i) {
+        accented += "\xc3\xa9";
+    }
+    site_.admins.push_back({accented, accented, 0, 1});
+    site_.admins.push_back({std::string(20, 'n'), std::string(20, 'p'), 0, 1});
+    startServer();
+    const FieldLengthCase cases[] = {
+        {"21-character name", std::string(21, 'n'), std::string(20, 'p'), kLoginNameTooLongText},
+        {"21-character password", std::string(20, 'n'), std::string(21, 'p'), kPasswordTooLongText},
+        {"20 accented characters", accented, accented, ""},
+        {"20 characters", std::string(20, 'n'), std::string(20, 'p'), ""},
+    };
+    for (const FieldLengthCase& c : cases) {
+        const unsigned connections = link().handler().ConnectionCount();
+        const bool loggedIn = link().Connect(c.name, c.password);
+        EXPECT_EQ(loggedIn, *c.refusal == '\0') << c.label << ": " << link().errorText();
+        if (loggedIn) {
+            link().StopLink();
+        } else {
+            EXPECT_EQ(link().errorText(), c.refusal) << c.label;
+            EXPECT_EQ(link().handler().ConnectionCount(), connections) << c.label;
+        }
+    }
 }
 
 TEST_F(LinkAgainstSim, UnresolvableHostFails) {

@@ -227,11 +227,11 @@ TEST(WindowPositions, NamesJoinPrefixAndEdge) {
               "GroupMembershipWindowPositionBottom");
 }
 
-TEST(WindowPositions, OnlyMainAndLoginAreMoveOnly) {
+TEST(WindowPositions, OnlyLoginIsMoveOnly) {
     std::set<std::string_view> prefixes;
     for (const WindowPositionKey& key : kWindowPositionKeys) {
         EXPECT_TRUE(prefixes.insert(key.prefix).second) << key.prefix;
-        EXPECT_EQ(key.resizable, key.prefix != "Main" && key.prefix != "Login") << key.prefix;
+        EXPECT_EQ(key.resizable, key.prefix != "Login") << key.prefix;
     }
     EXPECT_EQ(prefixes.size(), 16u);
     ASSERT_TRUE(findWindowPositionKey("ReportSelectorAssignmentsDlg"));

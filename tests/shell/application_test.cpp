@@ -5,7 +5,9 @@
 #include "link/server_connection_handler.h"
 #include "model/label_table.h"
 #include "shell/common/status_palette.h"
+#include "shell/login/configuration_dialog.h"
 #include "shell/login/login_dialog.h"
+#include "shell/main/about_dialog.h"
 #include "shell/main/application.h"
 #include "shell/main/main_window.h"
 #include "tests/shell/shell_fixture.h"
@@ -15,7 +17,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -289,10 +293,129 @@ private slots:
         QVERIFY(main != nullptr);
         QCOMPARE(main->failoverField()->text(), QString("PRIMARY ACTIVE\nSecondary Standby"));
         QCOMPARE(mirx::shell::shownStatusColour(*main->failoverField()), StatusColour::Green);
-        QCOMPARE(main->failoverButton()->text(), QString("Force Failover"));
+        QCOMPARE(main->failoverButton()->text().remove('&'), QString("Force Failover"));
         QCOMPARE(main->failoverButton()->isEnabled(), enabled);
         QCOMPARE(main->restartButton()->isEnabled(), enabled);
         QCOMPARE(main->button(ViewKey::SystemSettings)->isEnabled(), enabled);
+        // A grey control says why; an enabled one has nothing to explain.
+        for (QPushButton* button : {main->restartButton(), main->failoverButton(),
+                                    main->button(ViewKey::SystemSettings)}) {
+            QCOMPARE(button->toolTip().contains("full administrator rights"), !enabled);
+        }
+        QVERIFY(main->button(ViewKey::ClientStatistics)->toolTip().isEmpty());
+        const QString level = enabled ? "level 1, full administrator" : "level ";
+        QVERIFY2(main->userText()->text().startsWith(user + " (" + level),
+                 qPrintable(main->userText()->text()));
+    }
+
+    void statusBarShowsWhereAndSinceWhen() {
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+        QCOMPARE(main->serverText()->text(), QString("Server 127.0.0.1:%1").arg(fixture_->port()));
+        QVERIFY(main->connectionText()->text().startsWith("Connected since "));
+        QVERIFY(mainWithStatus() != nullptr);
+        QTRY_VERIFY(main->lastStatusText()->text().startsWith("Last status at "));
+        QVERIFY(QRegularExpression("^Last status at \\d\\d:\\d\\d:\\d\\d$")
+                    .match(main->lastStatusText()->text())
+                    .hasMatch());
+    }
+
+    void lostConnectionSaysWhyAndWhen_data() {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("server stopped") << false << "Ondrel closed the connection.";
+        QTest::newRow("server went silent") << true << "Ondrel sent nothing for 2000 ms.";
+    }
+    void lostConnectionSaysWhyAndWhen() {
+        QFETCH(bool, silent);
+        QFETCH(QString, why);
+        mirx::sim::FaultSwitches faults;
+        if (silent) {
+            faults.silentAfterMs = 3000;
+            faults.announcedCheckTimeMs = 2000;
+        }
+        fixture_->startServer(faults);
+        QVERIFY(startAndLogin());
+        if (!silent) {
+            fixture_->stopServer();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(app().loginView() != nullptr, kLoginTimeoutMs);
+        const QString note = app().loginView()->connectionNote()->text();
+        QVERIFY2(QRegularExpression("^Connection lost at \\d\\d:\\d\\d:\\d\\d: " +
+                                    QRegularExpression::escape(why) + "$")
+                     .match(note)
+                     .hasMatch(),
+                 qPrintable(note));
+        if (!silent) {
+            // The retry that follows at once finds nothing listening.
+            QTRY_VERIFY_WITH_TIMEOUT(
+                app().loginView()->connectionNote()->text().contains(
+                    "Ondrel refused the connection: nothing listens on its port."),
+                kLoginTimeoutMs);
+            QVERIFY(app().loginView()->connectionNote()->text().startsWith("Last attempt at "));
+        }
+    }
+
+    void automaticRetriesCountDownAndCanBeCancelled() {
+        fixture_->store.set(mirx::link::kAutomaticLogin.name, std::uint32_t{1});
+        fixture_->startServer();
+        app().start();
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+        fixture_->stopServer();
+        QTRY_VERIFY_WITH_TIMEOUT(app().loginView() != nullptr, kLoginTimeoutMs);
+        CLoginDlg* login = app().loginView();
+        QTRY_VERIFY_WITH_TIMEOUT(login->countdownText()->text().startsWith("Next attempt in "),
+                                 kLoginTimeoutMs);
+        QVERIFY(login->cancelButton()->isVisible());
+        QTest::mouseClick(login->cancelButton(), Qt::LeftButton);
+        QVERIFY(login->countdownText()->text().isEmpty());
+        QVERIFY(!login->cancelButton()->isVisible());
+        QCOMPARE(fixture_->link().linkState(), int(mirx::link::kLinkIdle));
+        // The server is back, but nothing tries until asked.
+        fixture_->startServer();
+        const std::size_t requests = fixture_->frameLogCount("ADMIN_LOGIN_REQUEST");
+        QTest::qWait(CLoginDlg::kAutomaticRetryMs + 1000);
+        QVERIFY(app().mainWindow() == nullptr);
+        QCOMPARE(fixture_->frameLogCount("ADMIN_LOGIN_REQUEST"), requests);
+    }
+
+    void attemptInProgressCanBeCancelled_data() {
+        QTest::addColumn<bool>("byEscape");
+        QTest::newRow("Cancel button") << false;
+        QTest::newRow("Escape") << true;
+    }
+    void attemptInProgressCanBeCancelled() {
+        QFETCH(bool, byEscape);
+        mirx::sim::FaultSwitches faults;
+        faults.ignoreMessageIds = {mirx::msg::ADMIN_LOGIN_REQUEST};
+        fixture_->startServer(faults);
+        app().start();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        CLoginDlg* login = app().loginView();
+        QVERIFY(!login->busyIndicator()->isVisible());
+        QVERIFY(!login->cancelButton()->isVisible());
+        QTest::mouseClick(login->loginButton(), Qt::LeftButton);
+        QTRY_VERIFY(login->attemptRunning());
+        QTRY_VERIFY(login->busyIndicator()->isVisible());
+        QVERIFY(login->cancelButton()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(fixture_->frameLogCount("ADMIN_LOGIN_REQUEST") == 1,
+                                 kLoginTimeoutMs);
+        if (byEscape) {
+            login->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(login));
+            QTest::keyClick(login, Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(login->cancelButton(), Qt::LeftButton);
+        }
+        QVERIFY(!login->attemptRunning());
+        QCOMPARE(app().loginView(), login);
+        QVERIFY(login->isVisible());
+        QCOMPARE(login->statusText()->text(), QString("Login cancelled."));
+        QVERIFY(login->loginButton()->isEnabled());
+        QVERIFY(!login->busyIndicator()->isVisible());
+        QVERIFY(!fixture_->link().connected());
+        QCOMPARE(fixture_->link().linkState(), int(mirx::link::kLinkIdle));
     }
 
     void failoverIsRequestedOnlyOnYes() {
@@ -316,7 +439,8 @@ private slots:
         QTRY_COMPARE(fixture_->frameLogCount("ADMIN_FORCE_FAILOVER_REQUEST"), std::size_t{1});
         QTRY_COMPARE_WITH_TIMEOUT(main->failoverField()->text(),
                                   QString("Primary Standby\n SECONDARY ACTIVE"), 5000);
-        QCOMPARE(main->failoverButton()->text(), QString("Force Failback"));
+        QCOMPARE(main->failoverButton()->text().remove('&'), QString("Force Failback"));
+        QVERIFY(main->failoverButton()->text().contains('&'));
         // The one request it sent is the failover, never a restart.
         QCOMPARE(fixture_->frameLogCount("ADMIN_SYSTEM_RESTART_REQUEST"), std::size_t{0});
     }
@@ -407,6 +531,154 @@ private slots:
         QCOMPARE(finished.at(0).at(0).value<CSystemAdministrationApp::Outcome>(),
                  CSystemAdministrationApp::Outcome::Exited);
         QVERIFY(!fixture_->link().connected());
+    }
+
+    void escapeAndEnterLeaveTheMainWindowOpen_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+    }
+    void escapeAndEnterLeaveTheMainWindowOpen() {
+        QFETCH(int, key);
+        fixture_->startServer();
+        QSignalSpy finished(&app(), &CSystemAdministrationApp::finished);
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        // Wherever the focus is: on the window, and on the Logout button.
+        QTest::keyClick(main, Qt::Key(key));
+        main->logoutButton()->setFocus();
+        QTest::keyClick(main->logoutButton(), Qt::Key(key));
+        QTest::qWait(200);
+        QCOMPARE(app().mainWindow(), main);
+        QVERIFY(main->isVisible());
+        QVERIFY(app().loginView() == nullptr);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(fixture_->link().linkState(), int(mirx::link::kLoggedIn));
+        for (QPushButton* button : main->findChildren<QPushButton*>()) {
+            QVERIFY2(!button->isDefault() && !button->autoDefault(), qPrintable(button->text()));
+        }
+    }
+
+    void ctrlQEndsTheProgramFromTheMainWindow() {
+        fixture_->startServer();
+        QSignalSpy finished(&app(), &CSystemAdministrationApp::finished);
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        QTest::keyClick(main, Qt::Key_Q, Qt::ControlModifier);
+        QTRY_COMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).value<CSystemAdministrationApp::Outcome>(),
+                 CSystemAdministrationApp::Outcome::Exited);
+    }
+
+    void mainWindowButtonsHaveTheirOwnMnemonics() {
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+        QSet<QChar> seen;
+        for (QPushButton* button : main->findChildren<QPushButton*>()) {
+            const QString text = button->text();
+            const qsizetype at = text.indexOf(QLatin1Char('&'));
+            QVERIFY2(at >= 0 && at + 1 < text.size(), qPrintable(text));
+            QVERIFY2(!seen.contains(text[at + 1].toLower()), qPrintable(text));
+            seen.insert(text[at + 1].toLower());
+            QVERIFY2(!button->accessibleName().contains(QLatin1Char('&')), qPrintable(text));
+        }
+        QCOMPARE(main->logoutButton()->accessibleName(), QString("Logout"));
+    }
+
+    void logoutPausesAutomaticLoginUntilTheNextManualOne() {
+        fixture_->store.set(mirx::link::kAutomaticLogin.name, std::uint32_t{1});
+        fixture_->startServer();
+        app().start();
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+        app().mainWindow()->logoutButton()->click();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        CLoginDlg* login = app().loginView();
+        QVERIFY(login->automaticBox()->isChecked());
+        QVERIFY(login->automaticRetriesPaused());
+        // Past the automatic retry tick: still at the login view.
+        QTest::qWait(CLoginDlg::kAutomaticRetryMs + 1000);
+        QVERIFY(app().mainWindow() == nullptr);
+        QCOMPARE(fixture_->frameLogCount("ADMIN_LOGIN_REQUEST"), 1u);
+
+        // A manual login re-arms it: a lost connection is retried again.
+        QTest::mouseClick(login->loginButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+        const std::uint16_t port = fixture_->port();
+        fixture_->stopServer();
+        QTRY_VERIFY_WITH_TIMEOUT(app().loginView() != nullptr, kLoginTimeoutMs);
+        QVERIFY(!app().loginView()->automaticRetriesPaused());
+        fixture_->startServer({}, port);
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kReconnectTimeoutMs);
+    }
+
+    void loginViewTabOrderFollowsTheLayout() {
+        fixture_->startServer();
+        app().start();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        CLoginDlg* login = app().loginView();
+        const QList<QWidget*> expected{login->nameEdit(), login->passwordEdit(),
+                                       login->automaticBox(), login->configureButton(),
+                                       login->loginButton()};
+        QWidget* at = login->nameEdit();
+        for (qsizetype i = 1; i < expected.size(); ++i) {
+            do {
+                at = at->nextInFocusChain();
+            } while (at->focusPolicy() == Qt::NoFocus || !expected.contains(at));
+            QCOMPARE(at, expected[i]);
+        }
+        // The labels' mnemonics reach their fields.
+        login->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(login));
+        QTest::keyClick(login, Qt::Key_P, Qt::AltModifier);
+        QVERIFY(login->passwordEdit()->hasFocus());
+        QCOMPARE(login->passwordEdit()->accessibleName(), QString("Login Password"));
+    }
+
+    void everyWindowFitsAtDoubleScale_data() {
+        QTest::addColumn<int>("trunkingFlags");
+        QTest::newRow("standard") << 0;
+        QTest::newRow("trunking") << 1;
+    }
+    void everyWindowFitsAtDoubleScale() {
+        QFETCH(int, trunkingFlags);
+        fixture_->site.trunkingFlags = static_cast<std::uint8_t>(trunkingFlags);
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = app().mainWindow();
+        auto& context = fixture_->context();
+        CLoginDlg login(context, CLoginDlg::Opening::AfterLogout);
+        mirx::shell::CConfigurationDlg configuration(context);
+        mirx::shell::CAboutDlg about(context);
+        for (QWidget* window :
+             std::initializer_list<QWidget*>{main, &login, &configuration, &about}) {
+            const QString problem = mirx::test::windowFitProblem(*window);
+            QVERIFY2(problem.isEmpty(), qPrintable(window->windowTitle() + ": " + problem));
+        }
+    }
+
+    void mainWindowKeepsItsSizeAndItsFieldsTheirShape() {
+        fixture_->startServer();
+        QVERIFY(startAndLogin());
+        CSystemAdministrationDlg* main = mainWithStatus();
+        QVERIFY(main != nullptr);
+        const int fieldHeight = main->upTimeField()->height();
+        const QSize larger = main->size() + QSize(20, 40);
+        QVERIFY(main->screen()->availableGeometry().size().expandedTo(larger) ==
+                main->screen()->availableGeometry().size());
+        main->resize(larger);
+        QTRY_COMPARE(main->size(), larger);
+        QCOMPARE(main->upTimeField()->height(), fieldHeight);
+        main->logoutButton()->click();
+        QTRY_VERIFY(app().loginView() != nullptr);
+        QTest::mouseClick(app().loginView()->loginButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(app().mainWindow() != nullptr, kLoginTimeoutMs);
+        QTRY_COMPARE(app().mainWindow()->size(), larger);
     }
 
     void closingTheLoginViewEnds() {

@@ -95,6 +95,8 @@ private slots:
         QVERIFY(files_->waiting());
 
         CCommandFilesDlg view(fixture_->context(), *files_);
+        QVERIFY2(mirx::test::windowFitProblem(view).isEmpty(),
+                 qPrintable(mirx::test::windowFitProblem(view)));
         QAbstractItemModelTester tester(view.list()->model(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         view.show();

@@ -129,9 +129,9 @@ void CommonViewsTest::restorePosition_data() {
     };
 
     QTest::newRow("move-only, corner inside")
-        << "Main" << rect(100, 50, 0, 0) << false << QPoint(100, 50) << initialSize;
+        << "Login" << rect(100, 50, 0, 0) << false << QPoint(100, 50) << initialSize;
     QTest::newRow("move-only ignores a stored size")
-        << "Main" << rect(100, 50, 900, 950) << true << QPoint(100, 50) << initialSize;
+        << "Login" << rect(100, 50, 900, 950) << true << QPoint(100, 50) << initialSize;
     QTest::newRow("resizable, corner inside takes stored size")
         << "ClientConfiguration" << rect(100, 50, 500, 350) << true << QPoint(100, 50)
         << QSize(400, 300);
@@ -144,13 +144,13 @@ void CommonViewsTest::restorePosition_data() {
         << "GroupConfiguration" << rect(far, far, far + 400, far + 300) << true
         << centredOnPrimary(QSize(400, 300)) << QSize(400, 300);
     QTest::newRow("only top beyond the desktop: centred")
-        << "Main" << rect(100, far, 0, 0) << false << centredOnPrimary(initialSize) << initialSize;
+        << "Login" << rect(100, far, 0, 0) << false << centredOnPrimary(initialSize) << initialSize;
     QTest::newRow("only left beyond the desktop: centred")
-        << "Main" << rect(far, 100, 0, 0) << false << centredOnPrimary(initialSize) << initialSize;
+        << "Login" << rect(far, 100, 0, 0) << false << centredOnPrimary(initialSize) << initialSize;
     QTest::newRow("left and top 0: default placement")
         << "ClientConfiguration" << rect(0, 0, 500, 400) << true << initialPos << initialSize;
     QTest::newRow("nothing stored: default placement")
-        << "Main" << rect(kUnset, kUnset, 0, 0) << false << initialPos << initialSize;
+        << "Login" << rect(kUnset, kUnset, 0, 0) << false << initialPos << initialSize;
     QTest::newRow("resizable without right/bottom keeps its size")
         << "ClientStatistics" << rect(100, 50, 0, 0) << false << QPoint(100, 50) << initialSize;
 }
@@ -209,7 +209,7 @@ void CommonViewsTest::savePosition_data() {
     };
 
     QTest::newRow("move-only writes the corner only")
-        << "Main" << QRect(120, 80, 300, 200) << rect(120, 80, kUnset, kUnset);
+        << "Login" << QRect(120, 80, 300, 200) << rect(120, 80, kUnset, kUnset);
     QTest::newRow("resizable writes the rectangle")
         << "SipRegistrations" << QRect(120, 80, 300, 200) << rect(120, 80, 420, 280);
     QTest::newRow("resizable right edge at 0 is not written")

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -56,12 +57,8 @@ std::uint32_t hostOrder(const QString& dotted) {
     return value;
 }
 
-// The view's one button.
-QPushButton* applyButton(QDialog& dialog) {
-    const auto buttons = dialog.findChildren<QPushButton*>();
-    return buttons.size() == 1 && buttons.front()->text() == QLatin1String("Apply")
-               ? buttons.front()
-               : nullptr;
+QPushButton* applyButton(CConfigurationDlg& dialog) {
+    return dialog.applyButton();
 }
 
 class ConfigurationDialogTest : public QObject {
@@ -85,6 +82,8 @@ private slots:
     void closingChecksBothAddresses_data();
     void closingChecksBothAddresses();
     void domainCheckBoxStoresEachClick();
+    void cancelPutsBackWhatTheViewFound();
+    void controlsHaveMnemonicsAndNamedFields();
 
 private:
     std::unique_ptr<CConfigurationDlg> openDialog(std::string profile = {}, Locks locks = {});
@@ -280,18 +279,28 @@ void ConfigurationDialogTest::selectionChangeStoresLocalAddress() {
 void ConfigurationDialogTest::leftFieldsAreStored_data() {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("port");
+    QTest::addColumn<QVariant>("storedPort");
     QTest::addColumn<QStringList>("warnings");
     QTest::newRow("dotted address, decimal port") << "10.20.30.40"
-                                                  << "2001" << QStringList{};
-    QTest::newRow("name that resolves, hexadecimal port") << "localhost"
-                                                          << "0x7D1" << QStringList{};
-    QTest::newRow("name that does not resolve is kept") << "no-such-host.invalid"
-                                                        << "2001" << QStringList{kNotResolved};
+                                                  << "2001" << QVariant(2001u) << QStringList{};
+    // The field takes digits only, and no leading zero.
+    QTest::newRow("name that resolves, letters and zeros refused")
+        << "localhost"
+        << "0x7D1" << QVariant(71u) << QStringList{};
+    QTest::newRow("last port") << "localhost"
+                               << "65535" << QVariant(65535u) << QStringList{};
+    // Beyond the last port the stored port stands.
+    QTest::newRow("beyond the last port") << "localhost"
+                                          << "65536" << QVariant(1000u) << QStringList{};
+    QTest::newRow("name that does not resolve is kept")
+        << "no-such-host.invalid"
+        << "2001" << QVariant(2001u) << QStringList{kNotResolved};
 }
 
 void ConfigurationDialogTest::leftFieldsAreStored() {
     QFETCH(QString, address);
     QFETCH(QString, port);
+    QFETCH(QVariant, storedPort);
     QFETCH(QStringList, warnings);
     setStored(link::kServerIPAddress.name, QStringLiteral("10.1.1.1"));
     const auto dialog = openDialog();
@@ -312,7 +321,8 @@ void ConfigurationDialogTest::leftFieldsAreStored() {
     QTest::keyClicks(portEdit, port);
     // Leaving by mouse this time.
     QTest::mouseClick(dialog->domainAuthenticationBox(), Qt::LeftButton);
-    QCOMPARE(stored(link::kDataIpPort.name), QVariant(2001u));
+    QCOMPARE(stored(link::kDataIpPort.name), storedPort);
+    QCOMPARE(portEdit->text(), QString::number(storedPort.toUInt()));
 
     // Fields already stored are not stored or resolved again on closing.
     dialog->accept();
@@ -421,6 +431,59 @@ void ConfigurationDialogTest::domainCheckBoxStoresEachClick() {
     QCOMPARE(stored(link::kUseDomainAuthentication.name), QVariant(1u));
     QTest::mouseClick(box, Qt::LeftButton);
     QCOMPARE(stored(link::kUseDomainAuthentication.name), QVariant(0u));
+}
+
+void ConfigurationDialogTest::cancelPutsBackWhatTheViewFound() {
+    setStored(link::kServerIPAddress.name, QStringLiteral("10.1.1.1"));
+    setStored(link::kDataIpPort.name, 2001u);
+    setStored(link::kClientIPAddress.name, QStringLiteral("10.0.0.5"));
+    const auto dialog = openDialog();
+    showActive(*dialog);
+    const auto before = store_->values();
+
+    // Every field changed and stored on leaving it, the last one still typed.
+    dialog->localAddressList()->setCurrentIndex(1);
+    QTest::mouseClick(dialog->domainAuthenticationBox(), Qt::LeftButton);
+    QLineEdit* address = dialog->serverAddressEdit();
+    address->setFocus();
+    address->selectAll();
+    QTest::keyClicks(address, QStringLiteral("10.9.9.9"));
+    QTest::keyClick(address, Qt::Key_Tab);
+    QCOMPARE(stored(link::kServerIPAddress.name), QVariant("10.9.9.9"));
+    QLineEdit* port = dialog->portEdit();
+    QVERIFY(port->hasFocus());
+    port->selectAll();
+    QTest::keyClicks(port, QStringLiteral("3000"));
+    QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
+
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(dialog->result(), int(QDialog::Rejected));
+    QCOMPARE(stored(link::kServerIPAddress.name), QVariant("10.1.1.1"));
+    QCOMPARE(stored(link::kDataIpPort.name), QVariant(2001u));
+    QCOMPARE(stored(link::kClientIPAddress.name), QVariant("10.0.0.5"));
+    QCOMPARE(stored(link::kUseDomainAuthentication.name), QVariant(0u));
+    QCOMPARE(prompter_->told, QStringList{});
+    for (const auto& [name, value] : before) {
+        QVERIFY2(store_->get(name) == value, name.c_str());
+    }
+}
+
+void ConfigurationDialogTest::controlsHaveMnemonicsAndNamedFields() {
+    const auto dialog = openDialog();
+    showActive(*dialog);
+    QSet<QChar> seen;
+    for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
+        const qsizetype at = button->text().indexOf(QLatin1Char('&'));
+        QVERIFY2(at >= 0, qPrintable(button->text()));
+        QVERIFY2(!seen.contains(button->text()[at + 1].toLower()), qPrintable(button->text()));
+        seen.insert(button->text()[at + 1].toLower());
+    }
+    QCOMPARE(dialog->serverAddressEdit()->accessibleName(), QStringLiteral("Ondrel IP Address"));
+    QCOMPARE(dialog->localAddressList()->accessibleName(),
+             QStringLiteral("System Configuration IP Address"));
+    // Alt and the label's letter reach the field it names.
+    QTest::keyClick(dialog.get(), Qt::Key_O, Qt::AltModifier);
+    QVERIFY(dialog->serverAddressEdit()->hasFocus());
 }
 
 } // namespace

@@ -549,7 +549,7 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"profile_upper", {"/PROFILE", "Site"}, withProfile("Site")},
         OptionCase{"profile_alias", {"--profile", "Site"}, withProfile("Site")},
         OptionCase{"profile_alias_inline", {"--Profile=Site B"}, withProfile("Site B")},
-        OptionCase{"slash_form_has_no_inline_value", {"/Profile=Site"}, {}},
+        OptionCase{"slash_form_has_no_inline_value", {"/Profile=Site"}, {.warnings = 1}},
         OptionCase{"profile_cut", {"/Profile", k60}, withProfile(std::string(50, 'a'))},
         OptionCase{"empty_profile_is_none", {"/Profile", ""}, {}},
         OptionCase{"later_wins", {"/Profile", "A", "/Profile", "B"}, withProfile("B")},
@@ -557,8 +557,8 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"debug_alias", {"--DEBUG"}, {.debug = true}},
         OptionCase{"debug_log", {"/debuglog"}, {.debugLog = true}},
         OptionCase{"debug_log_alias", {"--debug-log"}, {.debugLog = true}},
-        OptionCase{"names_match_whole", {"/Debugging", "/Prof", "x", "/ip"}, {}},
-        OptionCase{"unknown_skipped", {"stray", "/Debug"}, {.debug = true}},
+        OptionCase{"names_match_whole", {"/Debugging", "/Prof", "x", "/ip"}, {.warnings = 1}},
+        OptionCase{"unknown_skipped", {"stray", "/Debug"}, {.debug = true, .warnings = 1}},
         OptionCase{"value_is_the_next_argument", {"/Profile", "/Debug"}, withProfile("/Debug")},
         OptionCase{"value_option_last", {"/Debug", "/ip_address"}, {.debug = true, .warnings = 1}},
         OptionCase{"address", {"/IP_ADDRESS", "ondrel.example"}, {.ipAddress = "ondrel.example"}},
@@ -581,16 +581,70 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"login_alias",
                    {"--login-name=ops", "--login-password", "pw"},
                    {.loginName = "ops", .loginPassword = "pw"}},
-        OptionCase{"login_cut",
+        // Kept whole, so loginFieldProblem can refuse them.
+        OptionCase{"login_kept_whole",
                    {"/login_name", k25, "/login_password", k25},
-                   {.loginName = std::string(20, 'b'), .loginPassword = std::string(20, 'b')}},
+                   {.loginName = std::string(25, 'b'), .loginPassword = std::string(25, 'b')}},
         OptionCase{"empty_login_name_is_none", {"/login_name", ""}, {}},
         OptionCase{"empty_password_is_given", {"/login_password", ""}, {.loginPassword = ""}},
         OptionCase{"help", {"--help"}, {.help = true}},
         OptionCase{"help_short", {"-h"}, {.help = true}},
         OptionCase{"version", {"--Version"}, {.version = true}},
-        OptionCase{"flag_with_inline_value_skipped", {"--debug=1"}, {}}),
+        OptionCase{"flag_with_inline_value_skipped", {"--debug=1"}, {.warnings = 1}}),
     [](const auto& p) { return std::string(p.param.label); });
+
+struct LoginFieldCase {
+    const char* label;
+    std::vector<std::string_view> args;
+    const char* problem;
+};
+
+class LoginFields : public testing::TestWithParam<LoginFieldCase> {};
+
+TEST_P(LoginFields, LongerThanTheRequestHoldsAreRefused) {
+    std::vector<std::string_view> args = {"mirx-admin"};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    EXPECT_EQ(loginFieldProblem(parseCommandLine(args)), GetParam().problem);
+}
+
+// 20 characters in UTF-16 units: "é" is one unit, two UTF-8 bytes.
+const std::string k20Accented = [] {
+    std::string text;
+    for (int i = 0; i < 20; ++i) {
+        text += "\xc3\xa9";
+    }
+    return text;
+}();
+const std::string k21 = std::string(21, 'n');
+const std::string kLongPasswordArgument = "--login-password=" + k21;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LoginFields,
+    testing::Values(LoginFieldCase{"none_given", {}, ""},
+                    LoginFieldCase{"twenty_fit",
+                                   {"/login_name", k20Accented, "/login_password", k20Accented},
+                                   ""},
+                    LoginFieldCase{"long_name",
+                                   {"/login_name", k21},
+                                   "the login name is longer than 20 characters"},
+                    LoginFieldCase{"long_password",
+                                   {"/login_name", "ops", kLongPasswordArgument},
+                                   "the password is longer than 20 characters"}),
+    [](const auto& p) { return std::string(p.param.label); });
+
+TEST(CommandLineWarnings, UnknownOptionsAreNamedInOneLine) {
+    const std::vector<std::string_view> args = {"mirx-admin", "/Debugging", "--debug=1", "/Debug",
+                                                "stray"};
+    const StartupOptions options = parseCommandLine(args);
+    ASSERT_EQ(options.warnings.size(), 1u);
+    EXPECT_EQ(options.warnings[0], "WARNING: Unknown options skipped: /Debugging --debug=1 stray");
+    EXPECT_TRUE(options.debug);
+}
+
+TEST(CommandLineWarnings, KnownOptionsWarnNothing) {
+    const std::vector<std::string_view> args = {"mirx-admin", "/Debug", "--profile=Site"};
+    EXPECT_TRUE(parseCommandLine(args).warnings.empty());
+}
 
 TEST(CommandLineWarnings, NameTheOptionLeftWithoutValue) {
     const std::vector<std::string_view> args = {"mirx-admin", "--login-name"};
@@ -805,11 +859,11 @@ INSTANTIATE_TEST_SUITE_P(
                            "\nx\n",
                            "",
                            ""},
-        PasswordSourceCase{"file_cut",
+        PasswordSourceCase{"file_kept_whole",
                            {"/login_password_file", "<file>"},
                            std::string(25, 'c') + "\n",
                            "",
-                           std::string(20, 'c')},
+                           std::string(25, 'c')},
         PasswordSourceCase{"file_empty",
                            {"/login_password_file", "<file>"},
                            "",
@@ -930,11 +984,11 @@ INSTANTIATE_TEST_SUITE_P(
                            {"/login_password", "first", "--login-password=second"},
                            {"/login_password", "@@@@@", "--login-password=@@@@@@"},
                            "second"},
-        // Longer than the 20 characters kept: all of it goes.
+        // Longer than a password may be: all of it goes still.
         ArgumentMemoryCase{"long",
                            {"/login_password", std::string(30, 'p')},
                            {"/login_password", std::string(30, '@')},
-                           std::string(20, 'p')},
+                           std::string(30, 'p')},
         ArgumentMemoryCase{
             "no_password", {"/Profile", "P", "--debug"}, {"/Profile", "P", "--debug"}, "<none>"},
         ArgumentMemoryCase{"option_last_without_value",

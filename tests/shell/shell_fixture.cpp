@@ -1,5 +1,7 @@
 #include "tests/shell/shell_fixture.h"
 
+#include <QWidget>
+
 namespace mirx::test {
 namespace {
 
@@ -42,6 +44,19 @@ void ShellFixture::startServer(sim::FaultSwitches faults, std::uint16_t port,
 
 bool ShellFixture::logIn() {
     return link().Connect("admin", "admin");
+}
+
+QString windowFitProblem(QWidget& window) {
+    // 800x500 logical pixels, less a title bar and a desktop panel.
+    const QSize room(800 - 16, 500 - 72);
+    window.ensurePolished();
+    const QSize smallest = window.minimumSizeHint().expandedTo(window.minimumSize());
+    QString problem;
+    if (smallest.width() > room.width() || smallest.height() > room.height()) {
+        problem +=
+            QStringLiteral("needs at least %1x%2; ").arg(smallest.width()).arg(smallest.height());
+    }
+    return problem;
 }
 
 } // namespace mirx::test

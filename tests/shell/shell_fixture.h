@@ -18,6 +18,8 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace mirx::test {
 
 // Answers questions from a script (No when it runs out) and keeps every
@@ -46,6 +48,11 @@ public:
     std::vector<Shown> asked;
     std::vector<Shown> told;
 };
+
+// Why `window`, shrunk as far as its layout lets it, would not fit a
+// 1600x1000 screen at 200 % scale (800x500 logical pixels, less a title bar
+// and a panel); empty when it fits.
+QString windowFitProblem(QWidget& window);
 
 // The demo site served on a loopback port and a console context pointed at
 // it: what every view test starts from.

@@ -278,6 +278,15 @@ void UpdateDialogTest::acceptedOfferIsDownloadedAndItsInstallerStarted() {
     QVERIFY(finished.isEmpty());
 
     protocol().release();
+    // The view says what happens next before it closes.
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.fileText()->text(),
+                              QStringLiteral("Download complete. The installer is starting and "
+                                             "the console will close."),
+                              kNetworkTimeoutMs);
+    QVERIFY(finished.isEmpty());
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!dialog.cancelButton()->isEnabled());
+    QCOMPARE(dialog.progress()->value(), dialog.progress()->maximum());
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kNetworkTimeoutMs);
     QCOMPARE(finished.first().first().toInt(), int(QDialog::Accepted));
     const auto started = launches();

@@ -3,6 +3,7 @@
 #include "core/message_ids.h"
 #include "link/settings_store.h"
 #include "model/client_store.h"
+#include "shell/common/mnemonics.h"
 #include "shell/common/record_fetch.h"
 #include "shell/common/record_list.h"
 #include "shell/common/view_dialog.h"
@@ -123,6 +124,9 @@ private slots:
     void timersStopAndClosingRunsOnce();
     void givingUpTellsWhyAndSendsNothing();
     void controlsAreNamedForScreenReaders();
+    void mnemonicPicksAFreeLetter_data();
+    void mnemonicPicksAFreeLetter();
+    void everyButtonAndNamingLabelGetsAMnemonic();
 
     void fetchRequestsDefaultThenRecord();
     void fetchTimesOutWhenNoAnswerComes();
@@ -302,6 +306,71 @@ void ViewKitTest::controlsAreNamedForScreenReaders() {
     QCOMPARE(ampersand->accessibleName(), QStringLiteral("Talk & Listen"));
     QCOMPARE(named->accessibleName(), QStringLiteral("Choose a file"));
     QCOMPARE(group->accessibleName(), QStringLiteral("Network Settings"));
+}
+
+void ViewKitTest::mnemonicPicksAFreeLetter_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("taken");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("takenAfter");
+    QTest::newRow("first letter") << "Reports"
+                                  << ""
+                                  << "&Reports"
+                                  << "r";
+    QTest::newRow("next word's first letter") << "Restart System"
+                                              << "r"
+                                              << "Restart &System"
+                                              << "rs";
+    QTest::newRow("any letter when no word start is free") << "Reports"
+                                                           << "r"
+                                                           << "R&eports"
+                                                           << "er";
+    QTest::newRow("case blind") << "Exit"
+                                << "e"
+                                << "E&xit"
+                                << "ex";
+    QTest::newRow("set by hand is kept and claimed") << "E&xit"
+                                                     << ""
+                                                     << "E&xit"
+                                                     << "x";
+    QTest::newRow("doubled ampersand is no mnemonic") << "Talk && Listen"
+                                                      << "t"
+                                                      << "Talk && &Listen"
+                                                      << "lt";
+    QTest::newRow("nothing free") << "ab"
+                                  << "ab"
+                                  << "ab"
+                                  << "ab";
+}
+
+void ViewKitTest::mnemonicPicksAFreeLetter() {
+    QFETCH(QString, text);
+    QFETCH(QString, taken);
+    QFETCH(QString, expected);
+    QFETCH(QString, takenAfter);
+    QSet<QChar> letters(taken.begin(), taken.end());
+    QCOMPARE(withMnemonic(text, letters), expected);
+    QCOMPARE(letters, QSet<QChar>(takenAfter.begin(), takenAfter.end()));
+}
+
+void ViewKitTest::everyButtonAndNamingLabelGetsAMnemonic() {
+    ProbeView view(fixture_->context(), ViewKey::Login);
+    auto* layout = new QVBoxLayout(&view);
+    auto* field = new QLineEdit(&view);
+    auto* label = new QLabel(QStringLiteral("Name:"), &view);
+    label->setBuddy(field);
+    auto* plain = new QLabel(QStringLiteral("Nothing to name"), &view);
+    auto* byHand = new QPushButton(QStringLiteral("&Next"), &view);
+    auto* other = new QPushButton(QStringLiteral("New"), &view);
+    for (QWidget* widget : std::initializer_list<QWidget*>{label, field, plain, byHand, other}) {
+        layout->addWidget(widget);
+    }
+    view.show();
+    QCOMPARE(byHand->text(), QStringLiteral("&Next"));
+    QCOMPARE(label->text(), QStringLiteral("N&ame:"));
+    QCOMPARE(other->text(), QStringLiteral("N&ew"));
+    QCOMPARE(plain->text(), QStringLiteral("Nothing to name"));
+    QCOMPARE(field->accessibleName(), QStringLiteral("Name"));
 }
 
 namespace {

@@ -36,7 +36,7 @@ unsigned long low32(std::int64_t value) {
 } // namespace
 
 fs::path commandFilesFolder(const fs::path& programDirectory) {
-    const fs::path beside = programDirectory / kCommandFilesFolderName;
+    fs::path beside = programDirectory / kCommandFilesFolderName;
     std::error_code error;
     if (fs::is_directory(beside, error)) {
         return beside;

@@ -332,7 +332,11 @@ private slots:
         QFETCH(QString, why);
         mirx::sim::FaultSwitches faults;
         if (silent) {
-            faults.silentAfterMs = 3000;
+            // The announced check time must reach the console before the
+            // silence, however slow the build: keep-alives go out early and
+            // often, and the silence starts well after the login.
+            faults.keepAliveIntervalMs = 200;
+            faults.silentAfterMs = 6000;
             faults.announcedCheckTimeMs = 2000;
         }
         fixture_->startServer(faults);

@@ -1,12 +1,15 @@
 #include "editors/editor_views.h"
 
+#include "editors/clients/client_list_dialog.h"
 #include "shell/main/view_registry.h"
 
 namespace mirx::editors {
 
 void registerEditorViews(shell::ViewRegistry& views) {
-    // One line per view: views.add(shell::ViewKey::..., factory).
-    static_cast<void>(views);
+    views.add(shell::ViewKey::ClientConfiguration,
+              [](shell::ShellContext& context, QWidget* parent) -> QDialog* {
+                  return new CClientConfigurationDlg(context, parent);
+              });
 }
 
 } // namespace mirx::editors

@@ -1,0 +1,25 @@
+#include "editors/clients/client_settings_editors.h"
+
+#include "shell/main/placeholder_view.h"
+
+namespace mirx::editors {
+
+shell::ViewKey settingsEditorKey(model::TemplateKind kind) {
+    switch (kind) {
+    case model::TemplateKind::SelectorAssignments:
+        return shell::ViewKey::ClientSelectorAssignments;
+    case model::TemplateKind::AudioSettings:
+        return shell::ViewKey::ClientAudioSettings;
+    case model::TemplateKind::Options:
+        break;
+    }
+    return shell::ViewKey::ClientOptions;
+}
+
+QDialog* createSettingsEditor(shell::ShellContext& context, model::TemplateKind kind,
+                              int clientIndex, QWidget* parent) {
+    Q_UNUSED(clientIndex)
+    return new shell::PlaceholderView(context, settingsEditorKey(kind), parent);
+}
+
+} // namespace mirx::editors

@@ -274,6 +274,51 @@ private slots:
         QVERIFY(sent().isEmpty());
     }
 
+    void trunkingShapesTheColumnsAndTheForm_data() {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<QString>("column11");
+        QTest::addColumn<int>("column12Width");
+        QTest::addColumn<QString>("longCaption");
+        QTest::addColumn<bool>("longShown");
+        QTest::addColumn<bool>("shortShown");
+        QTest::addColumn<bool>("remoteShown");
+        QTest::newRow("none") << 0 << "RTS Alpha" << 0 << "External Name (Long):" << false << false
+                              << false;
+        QTest::newRow("RTS") << 1 << "Ext Alpha (8U)" << 98 << "External Alpha (8U characters)"
+                             << true << true << true;
+        QTest::newRow("Delec") << 2 << "RTS Alpha" << 0 << "External Name" << true << false
+                               << false;
+    }
+
+    void trunkingShapesTheColumnsAndTheForm() {
+        QFETCH(int, flags);
+        QFETCH(QString, column11);
+        QFETCH(int, column12Width);
+        QFETCH(QString, longCaption);
+        QFETCH(bool, longShown);
+        QFETCH(bool, shortShown);
+        QFETCH(bool, remoteShown);
+        site().trunkingFlags = static_cast<std::uint8_t>(flags);
+        serve();
+        QVERIFY(logIn());
+        auto view = openList();
+        const QAbstractItemModel& shown = *view->table()->model();
+        QCOMPARE(shown.headerData(11, Qt::Horizontal).toString(), column11);
+        QCOMPARE(view->table()->horizontalHeader()->sectionSize(12), column12Width);
+        view->button(B::Add)->click();
+        CClientConfigurationEditDlg* edit = editView(*view);
+        QVERIFY(edit != nullptr);
+        QCOMPARE(edit->externalLongLabel()->text().remove('&'), longCaption);
+        QCOMPARE(edit->edit(E::ExternalLong)->isVisibleTo(edit), longShown);
+        QCOMPARE(edit->edit(E::ExternalShort)->isVisibleTo(edit), shortShown);
+        QCOMPARE(edit->check(C::NoRemoteAssignmentByUser)->isVisibleTo(edit), remoteShown);
+        QCOMPARE(edit->check(C::NoLocalAssignmentByUser)->isVisibleTo(edit), true);
+        // The trunk types are offered only with their trunking.
+        QCOMPARE(edit->clientType()->findData(53) >= 0, flags == 1);
+        QCOMPARE(edit->clientType()->findData(54) >= 0, flags == 2);
+        edit->reject();
+    }
+
     void addPostsTheCredentialsThenTheLabel() {
         serve();
         const int number = nextLabelNumber();
@@ -615,6 +660,13 @@ private slots:
         serve();
         QVERIFY(logIn());
         auto view = openList();
+        // Clicking the only selected row away keeps it for the buttons.
+        QVERIFY(view->list()->selectKey(kProducer));
+        view->table()->selectionModel()->select(
+            rowIndex(*view, kProducer), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+        QCOMPARE(view->list()->selectedKey(), mirx::shell::RecordListModel::kNoKey);
+        QCOMPARE(view->selection().selectedClient, kProducer);
+        QVERIFY(view->button(B::Edit)->isEnabled());
         // Director first (the link source); list order is by name.
         select(*view, {kDirector, kAsstDirector, kProducer});
         QCOMPARE(view->selection().selectedClient, -1);
@@ -815,6 +867,17 @@ private slots:
         CClientConfigurationEditDlg* edit = editView(*view);
         QVERIFY(edit != nullptr);
         QCOMPARE(edit->edit(E::TalkListenName)->text(), QString("Producer"));
+        edit->reject();
+        QTRY_VERIFY(view->openChild() == nullptr);
+
+        // A double click edits the row clicked.
+        const QModelIndex director = rowIndex(*view, kDirector);
+        view->table()->selectionModel()->select(director, QItemSelectionModel::ClearAndSelect |
+                                                              QItemSelectionModel::Rows);
+        emit view->table()->doubleClicked(director);
+        edit = editView(*view);
+        QVERIFY(edit != nullptr);
+        QCOMPARE(edit->edit(E::TalkListenName)->text(), QString("Director"));
         edit->reject();
         QTRY_VERIFY(view->openChild() == nullptr);
         view->activateWindow();

@@ -20,6 +20,7 @@ constexpr std::uint16_t kLabelUpdate = 6012;
 
 std::vector<OutgoingRecord> numbered(int count) {
     std::vector<OutgoingRecord> records;
+    records.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         records.push_back({kLabelUpdate, static_cast<std::uint16_t>(i),
                            std::vector<std::uint8_t>(300, static_cast<std::uint8_t>(i))});

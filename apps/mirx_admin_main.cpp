@@ -12,6 +12,7 @@
 #include "monitor/monitor_views.h"
 #include "shell/common/prompter.h"
 #include "shell/common/shell_context.h"
+#include "shell/keyring/keychain_secret_store.h"
 #include "shell/main/application.h"
 #include "shell/main/shell_views.h"
 #include "shell/settings/command_line.h"
@@ -70,7 +71,10 @@ int main(int argc, char** argv) {
         std::cerr << "mirx-admin: " << warning << "\n";
     }
 
+    shell::KeychainSecretStore keyring;
     shell::QSettingsStore settings(options.profile, settingsFile);
+    settings.useSecretStore(
+        &keyring, [](const std::string& notice) { log::print("WARNING: %s", notice.c_str()); });
     if (!settings.refusal().empty()) {
         std::cerr << "mirx-admin: " << settings.refusal() << "\n";
         log::print("ERROR: %s", settings.refusal().c_str());

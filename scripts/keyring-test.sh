@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # A private session bus and desktop keyring for tests, apart from the user's.
 #
-#   keyring-test.sh start DIR [--no-keyring] [--owner PID]
+#   keyring-test.sh start DIR [--no-keyring | --silent-keyring] [--owner PID]
 #       Starts a session bus in DIR (no service activation, so nothing else
 #       appears on it) and, unless --no-keyring, gnome-keyring-daemon with its
 #       Secret Service on that bus, its login keyring in DIR, created and
-#       unlocked with a test password. Prints, one per line:
+#       unlocked with a test password. --silent-keyring instead offers a
+#       Secret Service for activation that starts and never takes its name,
+#       as a keyring that hangs would. Prints, one per line:
 #         DBUS_SESSION_BUS_ADDRESS=<address>
 #         KEYRING_PASSWORD=<the login keyring's password>
 #       With --owner, everything is stopped (and DIR removed) once process
@@ -50,13 +52,24 @@ start() {
     while [ $# -gt 0 ]; do
         case $1 in
         --no-keyring) keyring=0 ;;
+        --silent-keyring) keyring=silent ;;
         --owner) owner=$2; shift ;;
         *) die "unknown option $1" ;;
         esac
         shift
     done
-    mkdir -p "$dir/home" "$dir/data" "$dir/run"
+    mkdir -p "$dir/home" "$dir/data" "$dir/run" "$dir/services"
     chmod 700 "$dir" "$dir/run"
+    local services=
+    if [ "$keyring" = silent ]; then
+        # A monitor connection owns no name, and ends with the bus.
+        printf '#!/bin/sh\nexec dbus-monitor --address "$DBUS_STARTER_ADDRESS" >/dev/null 2>&1\n' \
+            > "$dir/silent-secrets.sh"
+        chmod +x "$dir/silent-secrets.sh"
+        printf '[D-BUS Service]\nName=org.freedesktop.secrets\nExec=%s\n' \
+            "$dir/silent-secrets.sh" > "$dir/services/org.freedesktop.secrets.service"
+        services="<servicedir>$dir/services</servicedir>"
+    fi
     cat > "$dir/session.conf" <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
@@ -64,6 +77,7 @@ start() {
   <type>session</type>
   <listen>unix:dir=$dir/run</listen>
   <auth>EXTERNAL</auth>
+  $services
   <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
     <allow eavesdrop="true"/>

@@ -1,7 +1,11 @@
 #include "shell/keyring/keychain_secret_store.h"
 
-#include <future>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QObject>
@@ -52,25 +56,74 @@ SecretResult resultOf(const QKeychain::Job& job, bool erasing) {
     return {SecretStatus::Failed, {}, detail.empty() ? "the keyring refused" : detail};
 }
 
+// QtKeychain queues its jobs, one at a time, on the thread that ran the first
+// one: every store of the process shares one thread, which ends with the
+// application.
+struct KeyringThread {
+    QThread thread;
+    // Lives on `thread`; the jobs' parent.
+    QObject* home = nullptr;
+};
+
+// Jobs a caller gave up waiting for that have not ended: the queue is stuck
+// behind them, so later calls need not wait too.
+std::atomic<int> g_stalledJobs{0};
+
+// One call's answer, and whether its caller gave up on it.
+struct Call {
+    std::mutex lock;
+    std::condition_variable answered;
+    std::optional<SecretResult> result;
+    bool abandoned = false;
+
+    void answer(SecretResult value) {
+        const std::lock_guard hold(lock);
+        result = std::move(value);
+        if (abandoned) {
+            g_stalledJobs.fetch_sub(1);
+        }
+        answered.notify_all();
+    }
+};
+
+std::mutex g_threadLock;
+KeyringThread* g_thread = nullptr;
+
+void stopKeyringThread() {
+    const std::lock_guard hold(g_threadLock);
+    if (g_thread != nullptr) {
+        g_thread->thread.quit();
+        g_thread->thread.wait();
+        delete g_thread;
+        g_thread = nullptr;
+    }
+}
+
+// Null without a QCoreApplication (no event loop could run the jobs) or
+// once it has gone.
+KeyringThread* keyringThread() {
+    const std::lock_guard hold(g_threadLock);
+    if (g_thread == nullptr && QCoreApplication::instance() != nullptr) {
+        g_thread = new KeyringThread;
+        g_thread->thread.setObjectName(QStringLiteral("keyring"));
+        g_thread->home = new QObject;
+        g_thread->home->moveToThread(&g_thread->thread);
+        // Jobs still waiting for the keyring when the thread ends go with it.
+        QObject::connect(
+            &g_thread->thread, &QThread::finished, &g_thread->thread,
+            [home = g_thread->home] { delete home; }, Qt::DirectConnection);
+        g_thread->thread.start();
+        qAddPostRoutine(stopKeyringThread);
+    }
+    return g_thread;
+}
+
 } // namespace
 
 KeychainSecretStore::KeychainSecretStore(std::chrono::milliseconds wait)
-    : wait_(wait)
-    , thread_(std::make_unique<QThread>()) {
-    thread_->setObjectName(QStringLiteral("keyring"));
-    home_ = new QObject;
-    home_->moveToThread(thread_.get());
-    // Jobs still waiting for the keyring when the thread ends go with it.
-    QObject::connect(
-        thread_.get(), &QThread::finished, thread_.get(), [home = home_] { delete home; },
-        Qt::DirectConnection);
-    thread_->start();
-}
+    : wait_(wait) {}
 
-KeychainSecretStore::~KeychainSecretStore() {
-    thread_->quit();
-    thread_->wait();
-}
+KeychainSecretStore::~KeychainSecretStore() = default;
 
 SecretResult KeychainSecretStore::read(const std::string& key) {
     return run(Operation::Read, key, {});
@@ -86,15 +139,21 @@ SecretResult KeychainSecretStore::erase(const std::string& key) {
 
 SecretResult KeychainSecretStore::run(Operation operation, const std::string& key,
                                       const std::string& secret) {
-    auto answer = std::make_shared<std::promise<SecretResult>>();
-    std::future<SecretResult> future = answer->get_future();
-    QObject* home = home_;
-    const bool queued = QMetaObject::invokeMethod(
-        home_,
-        [home, answer, operation, key = QString::fromStdString(key),
+    KeyringThread* worker = keyringThread();
+    if (worker == nullptr) {
+        return {SecretStatus::Unreachable, {}, "the keyring needs the application object"};
+    }
+    if (g_stalledJobs.load() > 0) {
+        return {SecretStatus::Unreachable, {}, "the keyring has not answered an earlier request"};
+    }
+    auto call = std::make_shared<Call>();
+    QObject* home = worker->home;
+    QMetaObject::invokeMethod(
+        home,
+        [home, call, operation, key = QString::fromStdString(key),
          secret = QString::fromStdString(secret)] {
             if (std::string why = whyUnreachable(); !why.empty()) {
-                answer->set_value({SecretStatus::Unreachable, {}, std::move(why)});
+                call->answer({SecretStatus::Unreachable, {}, std::move(why)});
                 return;
             }
             const QString service = QString::fromLatin1(kService);
@@ -119,27 +178,27 @@ SecretResult KeychainSecretStore::run(Operation operation, const std::string& ke
             job->setAutoDelete(true);
             job->setKey(key);
             QObject::connect(
-                job, &QKeychain::Job::finished, home, [answer, operation](QKeychain::Job* done) {
+                job, &QKeychain::Job::finished, home, [call, operation](QKeychain::Job* done) {
                     SecretResult result = resultOf(*done, operation == Operation::Erase);
                     if (operation == Operation::Read && result.status == SecretStatus::Ok) {
                         result.secret = static_cast<QKeychain::ReadPasswordJob*>(done)
                                             ->textData()
                                             .toStdString();
                     }
-                    answer->set_value(std::move(result));
+                    call->answer(std::move(result));
                 });
             job->start();
         },
         Qt::QueuedConnection);
-    if (!queued) {
-        return {SecretStatus::Unreachable, {}, "the keyring thread is not running"};
-    }
-    if (future.wait_for(wait_) != std::future_status::ready) {
+    std::unique_lock hold(call->lock);
+    if (!call->answered.wait_for(hold, wait_, [&call] { return call->result.has_value(); })) {
+        call->abandoned = true;
+        g_stalledJobs.fetch_add(1);
         return {SecretStatus::Unreachable,
                 {},
                 "no answer from the keyring within " + std::to_string(wait_.count() / 1000) + " s"};
     }
-    return future.get();
+    return std::move(*call->result);
 }
 
 } // namespace mirx::shell

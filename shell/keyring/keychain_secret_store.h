@@ -3,11 +3,7 @@
 #include "shell/settings/secret_store.h"
 
 #include <chrono>
-#include <memory>
 #include <string>
-
-class QThread;
-class QObject;
 
 namespace mirx::shell {
 
@@ -18,7 +14,8 @@ namespace mirx::shell {
 // The jobs run on a thread of their own, so callers on any thread (the
 // connection thread saves the password after a login) get an answer without
 // an event loop of theirs; each call waits at most `wait`, after which it
-// counts as Unreachable.
+// counts as Unreachable, and so does every call until that job has ended.
+// The thread needs a QCoreApplication and ends with it.
 class KeychainSecretStore final : public SecretStore {
 public:
     // QtKeychain's "service": the entries' name in the keyring.
@@ -39,9 +36,6 @@ private:
     SecretResult run(Operation operation, const std::string& key, const std::string& secret);
 
     std::chrono::milliseconds wait_;
-    std::unique_ptr<QThread> thread_;
-    // Lives on thread_; the jobs' parent.
-    QObject* home_ = nullptr;
 };
 
 } // namespace mirx::shell

@@ -541,8 +541,15 @@ bool QSettingsStore::savePassword(const std::string& password) {
             return ok;
         }
         why = result.detail;
-        log::print("WARNING: the desktop keyring did not take the password (%s); it is kept in %s",
-                   why.c_str(), file_.c_str());
+        // Having no keyring is a setup, said once by the notice; a keyring
+        // that refuses is worth a warning each time.
+        if (result.status == SecretStatus::Failed) {
+            log::print("WARNING: the desktop keyring refused the password (%s); it is kept in %s",
+                       why.c_str(), file_.c_str());
+        } else {
+            log::print("No desktop keyring for the password (%s); it is kept in %s", why.c_str(),
+                       file_.c_str());
+        }
     }
     if (!put(fileKey, toQString(password))) {
         return false;

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -89,6 +91,29 @@ struct Call {
 std::mutex g_threadLock;
 KeyringThread* g_thread = nullptr;
 
+// Requests travel to the keyring thread through this queue, not inside the
+// queued call: its hand-over is one a thread checker can see. Each takes the
+// jobs' parent.
+using Request = std::function<void(QObject*)>;
+std::mutex g_requestsLock;
+std::deque<Request> g_requests;
+std::atomic<QObject*> g_home{nullptr};
+
+void runRequests() {
+    for (;;) {
+        Request next;
+        {
+            const std::lock_guard hold(g_requestsLock);
+            if (g_requests.empty()) {
+                return;
+            }
+            next = std::move(g_requests.front());
+            g_requests.pop_front();
+        }
+        next(g_home.load());
+    }
+}
+
 void stopKeyringThread() {
     const std::lock_guard hold(g_threadLock);
     if (g_thread != nullptr) {
@@ -96,6 +121,9 @@ void stopKeyringThread() {
         g_thread->thread.wait();
         delete g_thread;
         g_thread = nullptr;
+        g_home.store(nullptr);
+        const std::lock_guard holdRequests(g_requestsLock);
+        g_requests.clear();
     }
 }
 
@@ -108,6 +136,7 @@ KeyringThread* keyringThread() {
         g_thread->thread.setObjectName(QStringLiteral("keyring"));
         g_thread->home = new QObject;
         g_thread->home->moveToThread(&g_thread->thread);
+        g_home.store(g_thread->home);
         // Jobs still waiting for the keyring when the thread ends go with it.
         QObject::connect(
             &g_thread->thread, &QThread::finished, &g_thread->thread,
@@ -147,49 +176,50 @@ SecretResult KeychainSecretStore::run(Operation operation, const std::string& ke
         return {SecretStatus::Unreachable, {}, "the keyring has not answered an earlier request"};
     }
     auto call = std::make_shared<Call>();
-    QObject* home = worker->home;
+    Request request = [call, operation, key = QString::fromStdString(key),
+                       secret = QString::fromStdString(secret)](QObject* home) {
+        if (std::string why = whyUnreachable(); !why.empty()) {
+            call->answer({SecretStatus::Unreachable, {}, std::move(why)});
+            return;
+        }
+        const QString service = QString::fromLatin1(kService);
+        QKeychain::Job* job = nullptr;
+        switch (operation) {
+        case Operation::Read:
+            job = new QKeychain::ReadPasswordJob(service, home);
+            break;
+        case Operation::Write: {
+            auto* writing = new QKeychain::WritePasswordJob(service, home);
+            writing->setTextData(secret);
+            job = writing;
+            break;
+        }
+        case Operation::Erase:
+            job = new QKeychain::DeletePasswordJob(service, home);
+            break;
+        }
+        // Never QtKeychain's own plain-text file: the settings store
+        // decides where a password goes when the keyring cannot take it.
+        job->setInsecureFallback(false);
+        job->setAutoDelete(true);
+        job->setKey(key);
+        QObject::connect(
+            job, &QKeychain::Job::finished, home, [call, operation](QKeychain::Job* done) {
+                SecretResult result = resultOf(*done, operation == Operation::Erase);
+                if (operation == Operation::Read && result.status == SecretStatus::Ok) {
+                    result.secret =
+                        static_cast<QKeychain::ReadPasswordJob*>(done)->textData().toStdString();
+                }
+                call->answer(std::move(result));
+            });
+        job->start();
+    };
+    {
+        const std::lock_guard holdRequests(g_requestsLock);
+        g_requests.push_back(std::move(request));
+    }
     QMetaObject::invokeMethod(
-        home,
-        [home, call, operation, key = QString::fromStdString(key),
-         secret = QString::fromStdString(secret)] {
-            if (std::string why = whyUnreachable(); !why.empty()) {
-                call->answer({SecretStatus::Unreachable, {}, std::move(why)});
-                return;
-            }
-            const QString service = QString::fromLatin1(kService);
-            QKeychain::Job* job = nullptr;
-            switch (operation) {
-            case Operation::Read:
-                job = new QKeychain::ReadPasswordJob(service, home);
-                break;
-            case Operation::Write: {
-                auto* writing = new QKeychain::WritePasswordJob(service, home);
-                writing->setTextData(secret);
-                job = writing;
-                break;
-            }
-            case Operation::Erase:
-                job = new QKeychain::DeletePasswordJob(service, home);
-                break;
-            }
-            // Never QtKeychain's own plain-text file: the settings store
-            // decides where a password goes when the keyring cannot take it.
-            job->setInsecureFallback(false);
-            job->setAutoDelete(true);
-            job->setKey(key);
-            QObject::connect(
-                job, &QKeychain::Job::finished, home, [call, operation](QKeychain::Job* done) {
-                    SecretResult result = resultOf(*done, operation == Operation::Erase);
-                    if (operation == Operation::Read && result.status == SecretStatus::Ok) {
-                        result.secret = static_cast<QKeychain::ReadPasswordJob*>(done)
-                                            ->textData()
-                                            .toStdString();
-                    }
-                    call->answer(std::move(result));
-                });
-            job->start();
-        },
-        Qt::QueuedConnection);
+        worker->home, [] { runRequests(); }, Qt::QueuedConnection);
     std::unique_lock hold(call->lock);
     if (!call->answered.wait_for(hold, wait_, [&call] { return call->result.has_value(); })) {
         call->abandoned = true;

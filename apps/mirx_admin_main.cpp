@@ -12,6 +12,7 @@
 #include "monitor/monitor_views.h"
 #include "shell/common/prompter.h"
 #include "shell/common/shell_context.h"
+#include "shell/keyring/keychain_secret_store.h"
 #include "shell/main/application.h"
 #include "shell/main/shell_views.h"
 #include "shell/settings/command_line.h"
@@ -70,7 +71,21 @@ int main(int argc, char** argv) {
         std::cerr << "mirx-admin: " << warning << "\n";
     }
 
+    shell::MessageBoxPrompter prompter;
+    shell::KeychainSecretStore keyring;
     shell::QSettingsStore settings(options.profile, settingsFile);
+    settings.useSecretStore(&keyring, [&prompter, &application](const std::string& notice) {
+        log::print("WARNING: %s", notice.c_str());
+        // The store says it once per settings file; the saving thread may be
+        // the connection thread, so the box waits for the user-interface one.
+        QMetaObject::invokeMethod(
+            &application,
+            [&prompter, text = QString::fromStdString(notice)] {
+                prompter.tell(QApplication::activeWindow(), QStringLiteral("Remembered password"),
+                              text, shell::PromptIcon::Information);
+            },
+            Qt::QueuedConnection);
+    });
     if (!settings.refusal().empty()) {
         std::cerr << "mirx-admin: " << settings.refusal() << "\n";
         log::print("ERROR: %s", settings.refusal().c_str());
@@ -89,7 +104,6 @@ int main(int argc, char** argv) {
     link::ConsoleLink console(std::move(services));
     model::Mirror& mirror = console.mirror();
     link::ServerLink& serverLink = console.link();
-    shell::MessageBoxPrompter prompter;
     commandfiles::AnswerGuard answerGuard(mirror.membershipFlags());
     // Lives for the whole run; ended before the log file closes, which
     // takes its farewell lines.

@@ -3,11 +3,14 @@
 #include "apps/ctl/ctl_options.h"
 #include "link/console_version.h"
 #include "link/installer_launcher.h"
+#include "shell/keyring/keychain_secret_store.h"
 #include "shell/settings/qsettings_store.h"
 
 #include <csignal>
 #include <filesystem>
 #include <iostream>
+
+#include <QCoreApplication>
 
 namespace {
 
@@ -57,7 +60,15 @@ int main(int argc, char** argv) {
         std::cerr << "mirx-ctl: " << shell::QSettingsStore::kNoSettingsFolderText << "\n";
         return ctl::kExitUsage;
     }
+    // The keyring's jobs run in a Qt event loop, which wants the application.
+    QCoreApplication application(argc, argv);
+    shell::KeychainSecretStore keyring;
     shell::QSettingsStore profile(options.profile, settingsFile);
+    profile.useSecretStore(
+        &keyring, [](const std::string& notice) { std::cerr << "mirx-ctl: " << notice << "\n"; });
+    if (options.serverHost) {
+        profile.setRunServer(*options.serverHost);
+    }
     if (!profile.refusal().empty() && options.command != "check") {
         // Going on would run without the stored server, name and password,
         // and fail for a reason that is not the real one.
@@ -65,7 +76,8 @@ int main(int argc, char** argv) {
         return ctl::kExitSettingsRefused;
     }
     const int status = ctl::runCtl(options, profile, {std::cout, std::cerr, std::cin}, g_stop,
-                                   link::ownCommandLine(argc, argv));
+                                   link::ownCommandLine(argc, argv),
+                                   [&profile] { return profile.passwordProblem(); });
     if (const int signal = g_signal.load(); signal != 0) {
         // Cleaned up; now end the way the signal would have, so the shell
         // sees 128 + its number.

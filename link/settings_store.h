@@ -125,8 +125,12 @@ inline constexpr SettingValue kSecondaryServerIpAddress{"SecondaryServerIpAddres
 inline constexpr SettingValue kSecondaryServerIpPort{"SecondaryServerIpPort", ValueType::Number, 0};
 // Absent: "admin" (readUserName).
 inline constexpr SettingValue kUserName{"UserName", ValueType::String, 20};
-// Absent: empty. Kept as the plain text of the password.
+// Absent: empty. Kept as the plain text of the password. The settings file
+// holds it only where no desktop keyring takes it.
 inline constexpr SettingValue kPassword{"Password", ValueType::String, 20};
+// Non-zero while the profile's password lives in the desktop keyring instead
+// of Password, so a run that cannot reach the keyring can say where it is.
+inline constexpr SettingValue kPasswordInKeyring{"PasswordInKeyring", ValueType::Number, 0};
 // Flags, 0 or non-zero. Absent: 0.
 inline constexpr SettingValue kAutomaticLogin{"AutomaticLogin", ValueType::Number, 0};
 inline constexpr SettingValue kAlwaysOnTop{"AlwaysOnTop", ValueType::Number, 0};
@@ -150,6 +154,7 @@ inline constexpr std::array kProfileValues{
     kSecondaryServerIpPort,
     kUserName,
     kPassword,
+    kPasswordInKeyring,
     kAutomaticLogin,
     kAlwaysOnTop,
     kUseDomainAuthentication,
@@ -161,6 +166,9 @@ inline constexpr std::array kProfileValues{
 // The profile used when none is given on the command line; it lives beside
 // the profiles, not inside one.
 inline constexpr std::string_view kProfileValueName = "Profile";
+// Beside Profile: non-zero once the user was told that a password is kept in
+// the settings file for want of a keyring; cleared when one reaches it.
+inline constexpr std::string_view kPasswordFileNoticeValueName = "PasswordFileNoticeGiven";
 // Longest profile name, given or stored: a stored Profile is read with this
 // limit too, so a name given on the command line always reads back whole.
 inline constexpr std::size_t kProfileNameMaxChars = 50;

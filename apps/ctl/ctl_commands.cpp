@@ -278,7 +278,8 @@ bool OverlaySettingsStore::save(std::string_view name, const link::StoredValue& 
 }
 
 int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams streams,
-           const std::atomic<bool>& stop, std::vector<std::string> ownCommandLine) {
+           const std::atomic<bool>& stop, std::vector<std::string> ownCommandLine,
+           const std::function<std::string()>& storedPasswordProblem) {
     SilentSink silent;
     if (!options.verbose) {
         log::setDebuggerSink(&silent);
@@ -325,6 +326,13 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
         password = firstLine(streams.in);
     } else {
         password = link::readPassword(store);
+        const std::string problem =
+            password.empty() && storedPasswordProblem ? storedPasswordProblem() : std::string();
+        if (!problem.empty()) {
+            streams.err << "mirx-ctl: " << problem
+                        << ".\nGive the password with --password-file FILE or --password-stdin.\n";
+            return kExitNoPassword;
+        }
     }
     if ((options.passwordFile || options.passwordStdin) && !options.savePassword) {
         // The login stores the password it used; this one stays in the run.

@@ -5,6 +5,7 @@
 #include "link/settings_store.h"
 
 #include <atomic>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <string>
@@ -72,7 +73,10 @@ private:
 
 // Runs one command; returns the exit status. `stop` ends the command in any
 // phase (the caller turns a signal into its own exit status).
+// `storedPasswordProblem` says, after the profile's password was read, why
+// there was none although one is stored (a keyring that cannot be reached).
 int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams streams,
-           const std::atomic<bool>& stop, std::vector<std::string> ownCommandLine = {});
+           const std::atomic<bool>& stop, std::vector<std::string> ownCommandLine = {},
+           const std::function<std::string()>& storedPasswordProblem = {});
 
 } // namespace mirx::ctl

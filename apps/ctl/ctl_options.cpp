@@ -201,7 +201,9 @@ std::string ctlUsage() {
             "  -v, --verbose           show the debug log on standard error\n"
             "  --help, --version\n"
             "\n"
-            "Without a password option the profile's stored password is used.\n"
+            "Without a password option the profile's stored password is used: from\n"
+            "the desktop keyring (Secret Service) when it is kept there, else from\n"
+            "the settings file.\n"
             "Exit status: see docs/mirx-ctl.md.\n";
     return text;
 }

@@ -340,6 +340,8 @@ std::string helpText(std::string_view programName) {
             "Settings are kept per user in\n"
             "$XDG_CONFIG_HOME/Talbrook/SystemAdministration.conf (~/.config when\n"
             "XDG_CONFIG_HOME is not set); without either the program does not start.\n"
+            "A stored password goes to the desktop keyring (Secret Service) when the\n"
+            "session has one, otherwise into that file, which only you can read.\n"
             "Command files are read from \"Command Files\" beside the program when that\n"
             "folder exists, otherwise from $XDG_DATA_HOME/Talbrook/Command Files\n"
             "(~/.local/share/Talbrook/Command Files).\n";

@@ -1,7 +1,9 @@
 #include "shell/settings/qsettings_store.h"
 
+#include "core/debug_log.h"
 #include "core/hex.h"
 #include "core/utf16.h"
+#include "shell/settings/secret_store.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -336,6 +338,30 @@ QString toQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+std::optional<link::StoredValue> storedValue(const QVariant& value) {
+    switch (value.metaType().id()) {
+    case QMetaType::UnknownType:
+        return std::nullopt;
+    case QMetaType::QString:
+        return link::StoredValue{value.toString().toStdString()};
+    case QMetaType::UInt:
+        return link::StoredValue{static_cast<std::uint32_t>(value.toUInt())};
+    default:
+        return link::StoredValue{link::OtherValue{value.toByteArray().toStdString()}};
+    }
+}
+
+QVariant variantOf(const link::StoredValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        return toQString(*text);
+    }
+    if (const auto* number = std::get_if<std::uint32_t>(&value)) {
+        return static_cast<uint>(*number);
+    }
+    const std::string& raw = std::get<link::OtherValue>(value).raw;
+    return QByteArray(raw.data(), static_cast<qsizetype>(raw.size()));
+}
+
 QString qualified(const std::string& group, std::string_view name) {
     return group.empty() ? toQString(name) : toQString(group + "/" + std::string(name));
 }
@@ -419,33 +445,133 @@ std::optional<link::StoredValue> QSettingsStore::load(std::string_view name) {
     if (settings_ == nullptr) {
         return std::nullopt;
     }
-    const QVariant value = settings_->value(qualified(group_, name));
-    switch (value.metaType().id()) {
-    case QMetaType::UnknownType:
-        return std::nullopt;
-    case QMetaType::QString:
-        return link::StoredValue{value.toString().toStdString()};
-    case QMetaType::UInt:
-        return link::StoredValue{static_cast<std::uint32_t>(value.toUInt())};
-    default:
-        return link::StoredValue{link::OtherValue{value.toByteArray().toStdString()}};
+    if (name == link::kPassword.name) {
+        return loadPassword();
     }
+    return storedValue(settings_->value(qualified(group_, name)));
 }
 
 bool QSettingsStore::save(std::string_view name, const link::StoredValue& value) {
-    QVariant variant;
-    if (const auto* text = std::get_if<std::string>(&value)) {
-        variant = toQString(*text);
-    } else if (const auto* number = std::get_if<std::uint32_t>(&value)) {
-        variant = static_cast<uint>(*number);
-    } else {
-        const std::string& raw = std::get<link::OtherValue>(value).raw;
-        variant = QByteArray(raw.data(), static_cast<qsizetype>(raw.size()));
+    if (name == link::kPassword.name && settings_ != nullptr) {
+        if (const auto* password = std::get_if<std::string>(&value)) {
+            return savePassword(*password);
+        }
     }
-    return put(qualified(group_, name), variant);
+    return put(qualified(group_, name), variantOf(value));
+}
+
+void QSettingsStore::useSecretStore(SecretStore* secrets,
+                                    std::function<void(const std::string&)> notice) {
+    secrets_ = secrets;
+    notice_ = std::move(notice);
+}
+
+std::string QSettingsStore::passwordProblem() const {
+    const std::lock_guard hold(problemLock_);
+    return passwordProblem_;
+}
+
+void QSettingsStore::setPasswordProblem(std::string problem) {
+    const std::lock_guard hold(problemLock_);
+    passwordProblem_ = std::move(problem);
+}
+
+std::string QSettingsStore::keyringKey() const {
+    if (runServer_) {
+        return secretKey(group_, *runServer_);
+    }
+    const QVariant server = settings_->value(qualified(group_, link::kServerIPAddress.name));
+    const std::string address =
+        server.metaType().id() == QMetaType::QString
+            ? std::string(text::prefixWithinUtf16Units(server.toString().toStdString(),
+                                                       link::kServerIPAddress.maxChars))
+            : std::string();
+    return secretKey(group_, address);
+}
+
+std::optional<link::StoredValue> QSettingsStore::loadPassword() {
+    setPasswordProblem({});
+    if (const QVariant inFile = settings_->value(qualified(group_, link::kPassword.name));
+        inFile.isValid()) {
+        return storedValue(inFile);
+    }
+    const QVariant marker = settings_->value(qualified(group_, link::kPasswordInKeyring.name));
+    if (marker.metaType().id() != QMetaType::UInt || marker.toUInt() == 0) {
+        return std::nullopt;
+    }
+    const SecretResult found =
+        secrets_ != nullptr
+            ? secrets_->read(keyringKey())
+            : SecretResult{SecretStatus::Unreachable, {}, "this program does not use the keyring"};
+    switch (found.status) {
+    case SecretStatus::Ok:
+        return link::StoredValue{found.secret};
+    case SecretStatus::Absent:
+        // Removed by hand, or stored for another server address.
+        return std::nullopt;
+    case SecretStatus::Unreachable:
+    case SecretStatus::Failed:
+        break;
+    }
+    std::string problem = "the password of " + profileKeyPath() +
+                          " is kept in the desktop keyring, which could not be read (" +
+                          found.detail + ")";
+    log::print("WARNING: %s", problem.c_str());
+    setPasswordProblem(std::move(problem));
+    return std::nullopt;
+}
+
+bool QSettingsStore::savePassword(const std::string& password) {
+    const QString fileKey = qualified(group_, link::kPassword.name);
+    const QString markerKey = qualified(group_, link::kPasswordInKeyring.name);
+    const QString noticeKey = toQString(link::kPasswordFileNoticeValueName);
+    const auto eraseIfThere = [this](const QString& key) {
+        return !settings_->contains(key) || erase(key);
+    };
+    std::string why = "this program does not use the keyring";
+    if (secrets_ != nullptr) {
+        const std::string key = keyringKey();
+        const SecretResult result =
+            password.empty() ? secrets_->erase(key) : secrets_->write(key, password);
+        if (result.status == SecretStatus::Ok) {
+            // Never two copies: a file copy would also win over the keyring's.
+            bool ok = eraseIfThere(fileKey);
+            ok = (password.empty() ? eraseIfThere(markerKey) : put(markerKey, QVariant(1u))) && ok;
+            eraseIfThere(noticeKey);
+            return ok;
+        }
+        why = result.detail;
+        // Having no keyring is a setup, said once by the notice; a keyring
+        // that refuses is worth a warning each time.
+        if (result.status == SecretStatus::Failed) {
+            log::print("WARNING: the desktop keyring refused the password (%s); it is kept in %s",
+                       why.c_str(), file_.c_str());
+        } else {
+            log::print("No desktop keyring for the password (%s); it is kept in %s", why.c_str(),
+                       file_.c_str());
+        }
+    }
+    if (!put(fileKey, toQString(password))) {
+        return false;
+    }
+    eraseIfThere(markerKey);
+    if (!password.empty() && notice_ && !settings_->contains(noticeKey) &&
+        put(noticeKey, QVariant(1u))) {
+        notice_("No desktop keyring took the password (" + why + "), so it is kept in " +
+                file_.string() + ", which only you can read.");
+    }
+    return true;
 }
 
 bool QSettingsStore::put(const QString& key, const QVariant& value) {
+    return change(key, value);
+}
+
+bool QSettingsStore::erase(const QString& key) {
+    return change(key, std::nullopt);
+}
+
+bool QSettingsStore::change(const QString& key, const std::optional<QVariant>& value) {
     if (settings_ == nullptr) {
         return false;
     }
@@ -460,7 +586,11 @@ bool QSettingsStore::put(const QString& key, const QVariant& value) {
         return false;
     }
     const QVariant previous = settings_->value(key);
-    settings_->setValue(key, value);
+    if (value) {
+        settings_->setValue(key, *value);
+    } else {
+        settings_->remove(key);
+    }
     settings_->sync();
     if (settings_->status() == QSettings::NoError) {
         return true;

@@ -3,7 +3,9 @@
 #include "link/settings_store.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -28,8 +30,17 @@ class QVariant;
 // The file holds a password: it is created 0600 (its folder 0700), both are
 // tightened when found wider, and every write replaces it atomically
 // (temporary file and rename, which keeps the mode).
+//
+// With a secret store (the desktop keyring) the password goes there instead,
+// under secretKey(profile, ServerIPAddress), and leaves the file; where the
+// keyring cannot take it, it stays in the file. A password in the file is
+// always the newest one written (a keyring write removes it), so reads take
+// the file's first and ask the keyring only when the file has none and
+// PasswordInKeyring says the keyring holds it.
 
 namespace mirx::shell {
+
+class SecretStore;
 
 class QSettingsStore final : public link::SettingsStore {
 public:
@@ -62,6 +73,17 @@ public:
     // "<file>[<profile key>]".
     std::string profileKeyPath() const override;
 
+    // Set before the store is shared with other threads. `secrets` outlives
+    // the store. `notice` hears, once per settings file until a password
+    // reaches the keyring again, that one was kept in the file instead.
+    void useSecretStore(SecretStore* secrets, std::function<void(const std::string&)> notice);
+    // The server this run logs in to when it is not the profile's own
+    // (mirx-ctl --server): the keyring entry is the one for that server.
+    void setRunServer(std::string address) { runServer_ = std::move(address); }
+    // Why the last read of the password came back empty although the
+    // keyring holds one; empty otherwise.
+    std::string passwordProblem() const;
+
 protected:
     bool openProfile() override;
     std::optional<link::StoredValue> load(std::string_view name) override;
@@ -70,7 +92,13 @@ protected:
 private:
     bool openFile();
     bool put(const QString& key, const QVariant& value);
+    bool erase(const QString& key);
+    bool change(const QString& key, const std::optional<QVariant>& value);
     std::optional<std::string> readStoredProfile();
+    std::optional<link::StoredValue> loadPassword();
+    bool savePassword(const std::string& password);
+    std::string keyringKey() const;
+    void setPasswordProblem(std::string problem);
 
     std::filesystem::path file_;
     std::string refusal_;
@@ -78,6 +106,11 @@ private:
     std::string currentProfile_;
     // The group holding the profile's values; empty = beside Profile.
     std::string group_;
+    SecretStore* secrets_ = nullptr;
+    std::optional<std::string> runServer_;
+    std::function<void(const std::string&)> notice_;
+    mutable std::mutex problemLock_;
+    std::string passwordProblem_;
 };
 
 } // namespace mirx::shell

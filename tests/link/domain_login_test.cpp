@@ -1,5 +1,6 @@
 #include "link/domain_login.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/run_command.h"
 
 #include <chrono>
 #include <cstdint>
@@ -25,28 +26,7 @@ using test::LogCapture;
 
 constexpr const char* kSlapd = "/usr/sbin/slapd";
 
-std::string shellQuote(const std::string& s) {
-    std::string out = "'";
-    for (const char c : s) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
-// Runs a shell command; its exit status and standard output.
-std::pair<int, std::string> run(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return {-1, output};
-    }
-    char chunk[256];
-    std::size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
-        output.append(chunk, n);
-    }
-    return {pclose(pipe), output};
-}
+using test::shellQuote;
 
 // A private slapd, stopped (and its folder removed) when the suite ends;
 // should the program die first, the script's watcher does it.
@@ -61,8 +41,8 @@ public:
         }
         dir_ = dir;
         const auto [status, output] =
-            run(shellQuote(MIRX_SLAPD_SCRIPT) + " start " + shellQuote(dir_) + " --owner " +
-                std::to_string(getpid()) + " " + options + " 2>&1");
+            test::runCommand(shellQuote(MIRX_SLAPD_SCRIPT) + " start " + shellQuote(dir_) +
+                             " --owner " + std::to_string(getpid()) + " " + options + " 2>&1");
         std::istringstream lines(output);
         for (std::string line; std::getline(lines, line);) {
             if (const auto eq = line.find('='); eq != std::string::npos) {
@@ -78,7 +58,7 @@ public:
 
     void stop() {
         if (!dir_.empty()) {
-            run(shellQuote(MIRX_SLAPD_SCRIPT) + " stop " + shellQuote(dir_));
+            test::runCommand(shellQuote(MIRX_SLAPD_SCRIPT) + " stop " + shellQuote(dir_));
             dir_.clear();
         }
     }

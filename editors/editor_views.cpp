@@ -1,12 +1,21 @@
 #include "editors/editor_views.h"
 
+#include "editors/groups/group_configuration_dialog.h"
+#include "editors/remote/remote_configuration_dialog.h"
 #include "shell/main/view_registry.h"
 
 namespace mirx::editors {
 
 void registerEditorViews(shell::ViewRegistry& views) {
     // One line per view: views.add(shell::ViewKey::..., factory).
-    static_cast<void>(views);
+    views.add(shell::ViewKey::GroupConfiguration,
+              [](shell::ShellContext& context, QWidget* parent) -> QDialog* {
+                  return new CGroupConfigurationDlg(context, parent);
+              });
+    views.add(shell::ViewKey::RemoteConfiguration,
+              [](shell::ShellContext& context, QWidget* parent) -> QDialog* {
+                  return new CRemoteConfigurationDlg(context, parent);
+              });
 }
 
 } // namespace mirx::editors

@@ -1,0 +1,186 @@
+#include "apps/ctl/export_memberships.h"
+
+#include "commandfiles/answer_guard.h"
+#include "core/message_ids.h"
+#include "model/membership_store.h"
+
+#include <chrono>
+#include <functional>
+#include <map>
+
+namespace mirx::ctl {
+namespace {
+
+using commandfiles::AwaitedAnswer;
+using model::MembershipSet;
+
+struct Group {
+    int labelNumber;
+    int index;
+};
+
+std::vector<Group> localGroups(const model::MirrorData& d, model::LabelKind kind) {
+    std::vector<Group> groups;
+    const std::size_t bound = kind == model::LabelKind::PartyLine ? model::kPartyLinesPerSystem
+                                                                  : model::kFixedGroupsPerSystem;
+    int reference = model::kNoLabel;
+    for (std::size_t visited = 0;
+         visited < bound && d.labels.Next(reference, static_cast<int>(kind), false) != -1;
+         ++visited) {
+        if (const model::LabelInfo* label = d.labels.Find(reference)) {
+            const int index = label->get(model::LabelInfo::kIndex);
+            if (index >= 0 && static_cast<std::size_t>(index) < bound) {
+                groups.push_back({reference, index});
+            }
+        }
+    }
+    return groups;
+}
+
+class Fetcher {
+public:
+    Fetcher(link::ServerLink& link, model::Mirror& mirror, commandfiles::AnswerGuard& guard,
+            const ExportOptions& options, const std::atomic<bool>& stop, std::string& error)
+        : link_(link)
+        , mirror_(mirror)
+        , guard_(guard)
+        , options_(options)
+        , stop_(stop)
+        , error_(error) {}
+
+    ~Fetcher() { guard_.release(this); }
+
+    // Posts the request and waits for its answer; then `use` reads the
+    // store and returns why it could not, if it could not.
+    bool cycle(AwaitedAnswer kind, std::uint16_t id, std::uint16_t second, const std::string& what,
+               const std::function<std::string(const model::MembershipStore&)>& use) {
+        if (!acquire(kind)) {
+            error_ = "the answer guard stayed taken before " + what;
+            return false;
+        }
+        guard_.dropStaleAnswers(this);
+        if (!link_.requestQueue().PostCopy(id, second, nullptr, 0)) {
+            error_ = "the request for " + what + " could not be sent";
+            return false;
+        }
+        if (!wait([this] { return guard_.takeAnswer(this); })) {
+            error_ = "no answer arrived for " + what;
+            return false;
+        }
+        const std::string problem =
+            mirror_.read([&](const model::MirrorData& d) { return use(d.membership); });
+        if (!problem.empty()) {
+            error_ = what + " could not be read whole: " + problem;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    bool acquire(AwaitedAnswer kind) {
+        return wait([&] { return guard_.tryAcquire(kind, this); });
+    }
+
+    bool wait(const std::function<bool()>& take) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.answerTimeoutMs);
+        std::uint64_t seen = link_.ChangeCount();
+        while (!take()) {
+            if (!link_.connected() || stop_.load() || std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            // Every answer arrives with a NotifyChange; the slice bounds how
+            // late `stop` is seen.
+            link_.WaitForChange(seen, link::ServerLink::kAbortCheckMs);
+        }
+        return true;
+    }
+
+    link::ServerLink& link_;
+    model::Mirror& mirror_;
+    commandfiles::AnswerGuard& guard_;
+    const ExportOptions& options_;
+    const std::atomic<bool>& stop_;
+    std::string& error_;
+};
+
+bool anySet(const model::ClientBitSet& set) {
+    for (const std::uint8_t byte : set.bytes()) {
+        if (byte != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool fetchMemberships(link::ServerLink& link, model::Mirror& mirror,
+                      commandfiles::AnswerGuard& guard, const std::vector<ClientRef>& clients,
+                      const ExportOptions& options, const std::atomic<bool>& stop, site::Site& site,
+                      std::string& error) {
+    const auto [partyLines, fixedGroups] = mirror.read([](const model::MirrorData& d) {
+        return std::pair{localGroups(d, model::LabelKind::PartyLine),
+                         localGroups(d, model::LabelKind::FixedGroup)};
+    });
+    Fetcher fetcher(link, mirror, guard, options, stop, error);
+
+    for (const Group& group : partyLines) {
+        const auto label = static_cast<std::uint16_t>(group.labelNumber);
+        const bool read = fetcher.cycle(
+            AwaitedAnswer::Membership, msg::ADMIN_PARTY_LINE_MEMBERSHIP_REQUEST, label,
+            "the membership of party line " + std::to_string(group.labelNumber),
+            [&](const model::MembershipStore& store) {
+                // Entries are written as the server holds them, odd ones
+                // included: the document is its copy, not the view's reading.
+                std::string problem = store.partyLineAnswerProblem(label);
+                if (problem.empty() && store.partyLine().entryCount() > 0) {
+                    // Only the counted entries: the rest of the buffer is not the record.
+                    model::PartyLineMembership record;
+                    record.assignPrefix(store.partyLine().wire());
+                    site.partyLines[group.labelNumber] = record;
+                }
+                return problem;
+            });
+        if (!read) {
+            return false;
+        }
+    }
+
+    const auto fetchSet = [&](AwaitedAnswer kind, std::uint16_t id, MembershipSet which, int key,
+                              const std::string& what, std::map<int, model::ClientBitSet>& into) {
+        return fetcher.cycle(kind, id, static_cast<std::uint16_t>(key), what,
+                             [&](const model::MembershipStore& store) {
+                                 std::string problem = store.setRefusal(which);
+                                 if (problem.empty() && anySet(store.bits(which))) {
+                                     model::ClientBitSet copy;
+                                     copy.assignPrefix(store.bits(which).bytes());
+                                     into[key] = copy;
+                                 }
+                                 return problem;
+                             });
+    };
+    for (const Group& group : fixedGroups) {
+        if (!fetchSet(AwaitedAnswer::Membership, msg::ADMIN_FIXED_GROUP_MEMBERSHIP_REQUEST,
+                      MembershipSet::FixedGroup, group.index,
+                      "the membership of fixed group " + std::to_string(group.index + 1),
+                      site.fixedGroups)) {
+            return false;
+        }
+    }
+    for (const ClientRef& client : clients) {
+        if (!fetchSet(AwaitedAnswer::BlockedListen, msg::ADMIN_BLOCKED_LISTEN_REQUEST,
+                      MembershipSet::BlockedListen, client.index,
+                      "the blocked listens of client " + std::to_string(client.index),
+                      site.blockedListens) ||
+            !fetchSet(AwaitedAnswer::ForcedListen, msg::ADMIN_FORCED_LISTEN_REQUEST,
+                      MembershipSet::ForcedListen, client.index,
+                      "the forced listens of client " + std::to_string(client.index),
+                      site.forcedListens)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace mirx::ctl

@@ -2,15 +2,18 @@
 // simulator, on the offscreen platform: what they show, and the records the
 // simulator received, byte for byte.
 #include "commandfiles/answer_guard.h"
+#include "core/message_ids.h"
 #include "editors/editor_views.h"
 #include "editors/groups/group_configuration_dialog.h"
 #include "editors/groups/group_edit_dialog.h"
 #include "editors/groups/group_membership_dialog.h"
 #include "model/group_edit.h"
 #include "shell/main/view_registry.h"
+#include "sim/demo_site.h"
 #include "site/site_builder.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/scripted_server.h"
 
 #include <memory>
 
@@ -478,6 +481,50 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(fixture_->served.received("ADMIN_PARTY_LINE_MEMBERSHIP_UPDATE"), std::size_t{0});
         QCOMPARE(bytesOf(stoppedSite().partyLines.at(kCameraPl).wire()), bytesOf(broken.wire()));
+    }
+
+    // Answers a console cannot store whole: the view shows what was sound,
+    // says why the rest is not, and sends nothing back.
+    void aBrokenAnswerFromAHostileServerIsNeverSentBack() {
+        struct Case {
+            const char* what;
+            std::vector<std::uint8_t> payload;
+            int shown;
+            const char* why;
+        };
+        // Party line 10101, count 5, two whole entries.
+        const std::vector<std::uint8_t> twoOfFive{0x75, 0x27, 5,  0, 15, 0, 3, 0, 0, 0, 0, 0,
+                                                  0,    0,    16, 0, 1,  0, 0, 0, 0, 0, 0, 0};
+        std::vector<std::uint8_t> otherLine = twoOfFive;
+        otherLine[0] = 0x76; // party line 10102
+        otherLine[2] = 2;
+        const Case cases[] = {
+            {"count above the entries", twoOfFive, 2, "entries need"},
+            {"another party line's record", otherLine, 0, "not the requested 10101"},
+        };
+        for (const Case& c : cases) {
+            mirx::test::Script script;
+            script.answers[mirx::msg::ADMIN_PARTY_LINE_MEMBERSHIP_REQUEST] = {
+                {mirx::msg::ADMIN_PARTY_LINE_MEMBERSHIP_RESPONSE, kCameraPl, c.payload}};
+            mirx::test::ScriptedServer server(mirx::sim::demoSite(), script);
+            QVERIFY(server.start());
+            fixture_->store.set(mirx::link::kDataIpPort.name, std::uint32_t{server.port()});
+            QVERIFY(fixture_->logIn());
+            {
+                CGroupConfigurationMembershipDlg view(fixture_->context(), kCameraPl);
+                view.show();
+                QTRY_VERIFY(view.loaded());
+                QCOMPARE(view.memberTable()->model()->rowCount(), c.shown);
+                QVERIFY2(view.notice()->isVisible() && view.notice()->text().contains(c.why),
+                         c.what);
+                QVERIFY(!view.okButton()->isEnabled());
+                QTest::mouseClick(view.okButton(), Qt::LeftButton);
+                view.reject();
+            }
+            fixture_->link().StopLink();
+            QVERIFY2(!server.receivedAny(mirx::msg::ADMIN_PARTY_LINE_MEMBERSHIP_UPDATE), c.what);
+            server.stop();
+        }
     }
 };
 

@@ -50,28 +50,47 @@ public:
 
     ~Fetcher() { guard_.release(this); }
 
-    // Posts the request and waits for its answer; then `use` reads the
-    // store and returns why it could not, if it could not.
-    bool cycle(AwaitedAnswer kind, std::uint16_t id, std::uint16_t second, const std::string& what,
-               const std::function<std::string(const model::MembershipStore&)>& use) {
-        if (!acquire(kind)) {
-            error_ = "the answer guard stayed taken before " + what;
+    using Use = std::function<std::string(const model::MembershipStore&)>;
+
+    struct Request {
+        AwaitedAnswer kind;
+        std::uint16_t id;
+        std::uint16_t second;
+        std::string what;
+        // Reads the store; returns why it could not, if it could not.
+        Use use;
+    };
+
+    // Posts the requests back to back and reads their answers in turn. Each
+    // kind has its own buffer and flag, so requests of different kinds (a
+    // client's blocked and forced listens) may be out together; party lines
+    // and fixed groups share a flag and go one at a time.
+    bool exchange(std::initializer_list<Request> requests) {
+        if (!acquire(requests.begin()->kind)) {
+            error_ = "the answer guard stayed taken before " + requests.begin()->what;
             return false;
         }
         guard_.dropStaleAnswers(this);
-        if (!link_.requestQueue().PostCopy(id, second, nullptr, 0)) {
-            error_ = "the request for " + what + " could not be sent";
-            return false;
+        for (const Request& r : requests) {
+            if (!link_.requestQueue().PostCopy(r.id, r.second, nullptr, 0)) {
+                error_ = "the request for " + r.what + " could not be sent";
+                return false;
+            }
         }
-        if (!wait([this] { return guard_.takeAnswer(this); })) {
-            error_ = "no answer arrived for " + what;
-            return false;
-        }
-        const std::string problem =
-            mirror_.read([&](const model::MirrorData& d) { return use(d.membership); });
-        if (!problem.empty()) {
-            error_ = what + " could not be read whole: " + problem;
-            return false;
+        for (const Request& r : requests) {
+            // The same holder names the kind it reads next; an answer that
+            // already arrived stays raised.
+            guard_.tryAcquire(r.kind, this);
+            if (!wait([this] { return guard_.takeAnswer(this); })) {
+                error_ = "no answer arrived for " + r.what;
+                return false;
+            }
+            const std::string problem =
+                mirror_.read([&](const model::MirrorData& d) { return r.use(d.membership); });
+            if (!problem.empty()) {
+                error_ = r.what + " could not be read whole: " + problem;
+                return false;
+            }
         }
         return true;
     }
@@ -127,56 +146,58 @@ bool fetchMemberships(link::ServerLink& link, model::Mirror& mirror,
 
     for (const Group& group : partyLines) {
         const auto label = static_cast<std::uint16_t>(group.labelNumber);
-        const bool read = fetcher.cycle(
-            AwaitedAnswer::Membership, msg::ADMIN_PARTY_LINE_MEMBERSHIP_REQUEST, label,
-            "the membership of party line " + std::to_string(group.labelNumber),
-            [&](const model::MembershipStore& store) {
-                // Entries are written as the server holds them, odd ones
-                // included: the document is its copy, not the view's reading.
-                std::string problem = store.partyLineAnswerProblem(label);
-                if (problem.empty() && store.partyLine().entryCount() > 0) {
-                    // Only the counted entries: the rest of the buffer is not the record.
-                    model::PartyLineMembership record;
-                    record.assignPrefix(store.partyLine().wire());
-                    site.partyLines[group.labelNumber] = record;
-                }
-                return problem;
-            });
+        const bool read = fetcher.exchange(
+            {{AwaitedAnswer::Membership, msg::ADMIN_PARTY_LINE_MEMBERSHIP_REQUEST, label,
+              "the membership of party line " + std::to_string(group.labelNumber),
+              [&](const model::MembershipStore& store) {
+                  // Entries are written as the server holds them, odd ones
+                  // included: the document is its copy, not the view's reading.
+                  std::string problem = store.partyLineAnswerProblem(label);
+                  if (problem.empty() && store.partyLine().entryCount() > 0) {
+                      // Only the counted entries: the rest of the buffer is not the record.
+                      model::PartyLineMembership record;
+                      record.assignPrefix(store.partyLine().wire());
+                      site.partyLines[group.labelNumber] = record;
+                  }
+                  return problem;
+              }}});
         if (!read) {
             return false;
         }
     }
 
-    const auto fetchSet = [&](AwaitedAnswer kind, std::uint16_t id, MembershipSet which, int key,
-                              const std::string& what, std::map<int, model::ClientBitSet>& into) {
-        return fetcher.cycle(kind, id, static_cast<std::uint16_t>(key), what,
-                             [&](const model::MembershipStore& store) {
-                                 std::string problem = store.setRefusal(which);
-                                 if (problem.empty() && anySet(store.bits(which))) {
-                                     model::ClientBitSet copy;
-                                     copy.assignPrefix(store.bits(which).bytes());
-                                     into[key] = copy;
-                                 }
-                                 return problem;
-                             });
+    const auto setRequest = [&](AwaitedAnswer kind, std::uint16_t id, MembershipSet which, int key,
+                                std::string what, std::map<int, model::ClientBitSet>& into) {
+        return Fetcher::Request{kind, id, static_cast<std::uint16_t>(key), std::move(what),
+                                [&into, which, key](const model::MembershipStore& store) {
+                                    std::string problem = store.setRefusal(which);
+                                    if (problem.empty() && anySet(store.bits(which))) {
+                                        model::ClientBitSet copy;
+                                        copy.assignPrefix(store.bits(which).bytes());
+                                        into[key] = copy;
+                                    }
+                                    return problem;
+                                }};
     };
     for (const Group& group : fixedGroups) {
-        if (!fetchSet(AwaitedAnswer::Membership, msg::ADMIN_FIXED_GROUP_MEMBERSHIP_REQUEST,
-                      MembershipSet::FixedGroup, group.index,
-                      "the membership of fixed group " + std::to_string(group.index + 1),
-                      site.fixedGroups)) {
+        if (!fetcher.exchange(
+                {setRequest(AwaitedAnswer::Membership, msg::ADMIN_FIXED_GROUP_MEMBERSHIP_REQUEST,
+                            MembershipSet::FixedGroup, group.index,
+                            "the membership of fixed group " + std::to_string(group.index + 1),
+                            site.fixedGroups)})) {
             return false;
         }
     }
     for (const ClientRef& client : clients) {
-        if (!fetchSet(AwaitedAnswer::BlockedListen, msg::ADMIN_BLOCKED_LISTEN_REQUEST,
-                      MembershipSet::BlockedListen, client.index,
-                      "the blocked listens of client " + std::to_string(client.index),
-                      site.blockedListens) ||
-            !fetchSet(AwaitedAnswer::ForcedListen, msg::ADMIN_FORCED_LISTEN_REQUEST,
-                      MembershipSet::ForcedListen, client.index,
-                      "the forced listens of client " + std::to_string(client.index),
-                      site.forcedListens)) {
+        if (!fetcher.exchange(
+                {setRequest(AwaitedAnswer::BlockedListen, msg::ADMIN_BLOCKED_LISTEN_REQUEST,
+                            MembershipSet::BlockedListen, client.index,
+                            "the blocked listens of client " + std::to_string(client.index),
+                            site.blockedListens),
+                 setRequest(AwaitedAnswer::ForcedListen, msg::ADMIN_FORCED_LISTEN_REQUEST,
+                            MembershipSet::ForcedListen, client.index,
+                            "the forced listens of client " + std::to_string(client.index),
+                            site.forcedListens)})) {
             return false;
         }
     }

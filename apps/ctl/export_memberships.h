@@ -11,8 +11,8 @@ class AnswerGuard;
 }
 
 // mirx-ctl export --memberships: who belongs to which party line and fixed
-// group, and the blocked and forced listens of every client, fetched one
-// record at a time under the answer guard.
+// group, and the blocked and forced listens of every client, fetched under
+// the answer guard with at most one request per kind of answer outstanding.
 
 namespace mirx::ctl {
 

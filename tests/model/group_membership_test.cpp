@@ -136,7 +136,8 @@ TEST(MembershipRecordTest, CarriesTrailingBytesWithTheirMembership) {
     EXPECT_EQ(std::vector<std::uint8_t>(wire.begin(), wire.end()), expected);
 
     // No rows: the head alone, count 0.
-    const auto empty = partyLineRecord(10020, {}).wire();
+    const P emptyRecord = partyLineRecord(10020, {});
+    const auto empty = emptyRecord.wire();
     EXPECT_EQ(std::vector<std::uint8_t>(empty.begin(), empty.end()),
               (std::vector<std::uint8_t>{0x24, 0x27, 0, 0}));
 

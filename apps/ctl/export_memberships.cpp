@@ -4,9 +4,11 @@
 #include "core/message_ids.h"
 #include "model/membership_store.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <map>
+#include <vector>
 
 namespace mirx::ctl {
 namespace {
@@ -65,9 +67,10 @@ public:
     // kind has its own buffer and flag, so requests of different kinds (a
     // client's blocked and forced listens) may be out together; party lines
     // and fixed groups share a flag and go one at a time.
-    bool exchange(std::initializer_list<Request> requests) {
-        if (!acquire(requests.begin()->kind)) {
-            error_ = "the answer guard stayed taken before " + requests.begin()->what;
+    // `requests` is not empty and names each kind at most once.
+    bool exchange(const std::vector<Request>& requests) {
+        if (!acquire(requests.front().kind)) {
+            error_ = "the answer guard stayed taken before " + requests.front().what;
             return false;
         }
         guard_.dropStaleAnswers(this);
@@ -144,30 +147,28 @@ bool fetchMemberships(link::ServerLink& link, model::Mirror& mirror,
     });
     Fetcher fetcher(link, mirror, guard, options, stop, error);
 
+    // Party lines, then fixed groups: one flag for both, so one at a time.
+    std::vector<Fetcher::Request> groupRequests;
     for (const Group& group : partyLines) {
         const auto label = static_cast<std::uint16_t>(group.labelNumber);
-        const bool read = fetcher.exchange(
-            {{AwaitedAnswer::Membership, msg::ADMIN_PARTY_LINE_MEMBERSHIP_REQUEST, label,
-              "the membership of party line " + std::to_string(group.labelNumber),
-              [&](const model::MembershipStore& store) {
-                  // Entries are written as the server holds them, odd ones
-                  // included: the document is its copy, not the view's reading.
-                  std::string problem = store.partyLineAnswerProblem(label);
-                  if (problem.empty() && store.partyLine().entryCount() > 0) {
-                      // Only the counted entries: the rest of the buffer is not the record.
-                      model::PartyLineMembership record;
-                      record.assignPrefix(store.partyLine().wire());
-                      site.partyLines[group.labelNumber] = record;
-                  }
-                  return problem;
-              }}});
-        if (!read) {
-            return false;
-        }
+        groupRequests.push_back(
+            {AwaitedAnswer::Membership, msg::ADMIN_PARTY_LINE_MEMBERSHIP_REQUEST, label,
+             "the membership of party line " + std::to_string(group.labelNumber),
+             [&site, label](const model::MembershipStore& store) {
+                 // Entries are written as the server holds them, odd ones
+                 // included: the document is its copy, not the view's reading.
+                 std::string problem = store.partyLineAnswerProblem(label);
+                 if (problem.empty() && store.partyLine().entryCount() > 0) {
+                     // Only the counted entries: the rest of the buffer is not the record.
+                     model::PartyLineMembership record;
+                     record.assignPrefix(store.partyLine().wire());
+                     site.partyLines[label] = record;
+                 }
+                 return problem;
+             }});
     }
-
-    const auto setRequest = [&](AwaitedAnswer kind, std::uint16_t id, MembershipSet which, int key,
-                                std::string what, std::map<int, model::ClientBitSet>& into) {
+    const auto setRequest = [](AwaitedAnswer kind, std::uint16_t id, MembershipSet which, int key,
+                               std::string what, std::map<int, model::ClientBitSet>& into) {
         return Fetcher::Request{kind, id, static_cast<std::uint16_t>(key), std::move(what),
                                 [&into, which, key](const model::MembershipStore& store) {
                                     std::string problem = store.setRefusal(which);
@@ -180,24 +181,32 @@ bool fetchMemberships(link::ServerLink& link, model::Mirror& mirror,
                                 }};
     };
     for (const Group& group : fixedGroups) {
-        if (!fetcher.exchange(
-                {setRequest(AwaitedAnswer::Membership, msg::ADMIN_FIXED_GROUP_MEMBERSHIP_REQUEST,
-                            MembershipSet::FixedGroup, group.index,
-                            "the membership of fixed group " + std::to_string(group.index + 1),
-                            site.fixedGroups)})) {
-            return false;
-        }
+        groupRequests.push_back(setRequest(
+            AwaitedAnswer::Membership, msg::ADMIN_FIXED_GROUP_MEMBERSHIP_REQUEST,
+            MembershipSet::FixedGroup, group.index,
+            "the membership of fixed group " + std::to_string(group.index + 1), site.fixedGroups));
     }
-    for (const ClientRef& client : clients) {
-        if (!fetcher.exchange(
-                {setRequest(AwaitedAnswer::BlockedListen, msg::ADMIN_BLOCKED_LISTEN_REQUEST,
-                            MembershipSet::BlockedListen, client.index,
-                            "the blocked listens of client " + std::to_string(client.index),
-                            site.blockedListens),
-                 setRequest(AwaitedAnswer::ForcedListen, msg::ADMIN_FORCED_LISTEN_REQUEST,
-                            MembershipSet::ForcedListen, client.index,
-                            "the forced listens of client " + std::to_string(client.index),
-                            site.forcedListens)})) {
+
+    // Each exchange carries at most one request of each kind: a group's
+    // membership beside a client's blocked and forced listens.
+    const std::size_t rounds = std::max(groupRequests.size(), clients.size());
+    for (std::size_t i = 0; i < rounds; ++i) {
+        std::vector<Fetcher::Request> requests;
+        if (i < groupRequests.size()) {
+            requests.push_back(std::move(groupRequests[i]));
+        }
+        if (i < clients.size()) {
+            const int index = clients[i].index;
+            requests.push_back(setRequest(
+                AwaitedAnswer::BlockedListen, msg::ADMIN_BLOCKED_LISTEN_REQUEST,
+                MembershipSet::BlockedListen, index,
+                "the blocked listens of client " + std::to_string(index), site.blockedListens));
+            requests.push_back(setRequest(
+                AwaitedAnswer::ForcedListen, msg::ADMIN_FORCED_LISTEN_REQUEST,
+                MembershipSet::ForcedListen, index,
+                "the forced listens of client " + std::to_string(index), site.forcedListens));
+        }
+        if (!fetcher.exchange(requests)) {
             return false;
         }
     }

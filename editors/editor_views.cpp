@@ -1,6 +1,8 @@
 #include "editors/editor_views.h"
 
 #include "editors/clients/client_list_dialog.h"
+#include "editors/groups/group_configuration_dialog.h"
+#include "editors/remote/remote_configuration_dialog.h"
 #include "shell/main/view_registry.h"
 
 namespace mirx::editors {
@@ -9,6 +11,14 @@ void registerEditorViews(shell::ViewRegistry& views) {
     views.add(shell::ViewKey::ClientConfiguration,
               [](shell::ShellContext& context, QWidget* parent) -> QDialog* {
                   return new CClientConfigurationDlg(context, parent);
+              });
+    views.add(shell::ViewKey::GroupConfiguration,
+              [](shell::ShellContext& context, QWidget* parent) -> QDialog* {
+                  return new CGroupConfigurationDlg(context, parent);
+              });
+    views.add(shell::ViewKey::RemoteConfiguration,
+              [](shell::ShellContext& context, QWidget* parent) -> QDialog* {
+                  return new CRemoteConfigurationDlg(context, parent);
               });
 }
 

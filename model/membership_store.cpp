@@ -2,6 +2,7 @@
 
 #include "core/debug_log.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -10,6 +11,7 @@ namespace mirx::model {
 bool MembershipStore::ReceivePartyLineMembership(std::span<const std::uint8_t> payload) {
     log::print("{-}: Processing ADMIN_PARTY_LINE_MEMBERSHIP_RESPONSE");
     partyLine_ = PartyLineMembership{};
+    partyLineReadable_ = PartyLineMembership{};
     partyLineRefusal_.clear();
     char why[160] = {};
     if (payload.size() < PartyLineMembership::kHeadSize) {
@@ -32,6 +34,7 @@ bool MembershipStore::ReceivePartyLineMembership(std::span<const std::uint8_t> p
     }
     if (why[0] != '\0') {
         partyLineRefusal_ = why;
+        keepReadablePart(payload);
         log::print("{-}: ERROR: %s; refused", why);
         raise(membershipResponse_);
         return false;
@@ -39,6 +42,18 @@ bool MembershipStore::ReceivePartyLineMembership(std::span<const std::uint8_t> p
     partyLine_.assignPrefix(payload);
     raise(membershipResponse_);
     return true;
+}
+
+void MembershipStore::keepReadablePart(std::span<const std::uint8_t> payload) {
+    using P = PartyLineMembership;
+    if (payload.size() < P::kHeadSize) {
+        return;
+    }
+    const std::size_t declared = payload[2] | (std::size_t{payload[3]} << 8);
+    const std::size_t present = (payload.size() - P::kHeadSize) / P::kEntrySize;
+    const std::size_t whole = std::min({declared, present, P::kMaxEntries});
+    partyLineReadable_.assignPrefix(payload.first(P::entryOffset(whole)));
+    partyLineReadable_.set(P::kEntryCount, whole);
 }
 
 bool MembershipStore::ReceiveFixedGroupMembership(std::span<const std::uint8_t> payload) {

@@ -51,6 +51,11 @@ public:
     // stored (or none came yet).
     const std::string& partyLineRefusal() const { return partyLineRefusal_; }
     const std::string& setRefusal(MembershipSet which) const;
+    // The whole entries a refused party line answer did hold (its head, and
+    // as many entries as both its count and its length cover), so a view
+    // can show what was sound. For showing only: never sent back. Empty
+    // after an answer that was stored.
+    const PartyLineMembership& partyLineReadablePart() const { return partyLineReadable_; }
     // Why the party line record must not be used for a cycle on
     // `requestedPartyLine`: its refusal, or an answer for another party line.
     // Empty when it may.
@@ -98,10 +103,12 @@ private:
     }
     static void raise(std::atomic<bool>& flag) { flag.store(true, std::memory_order_release); }
 
+    void keepReadablePart(std::span<const std::uint8_t> payload);
     bool receiveSet(MembershipSet which, const char* name, std::span<const std::uint8_t> payload);
     std::string& refusalOf(MembershipSet which);
 
     PartyLineMembership partyLine_;
+    PartyLineMembership partyLineReadable_;
     ClientBitSet fixedGroup_;
     ClientBitSet blockedListen_;
     ClientBitSet forcedListen_;

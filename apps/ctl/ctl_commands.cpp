@@ -121,6 +121,7 @@ int loginCheckCommand(CtlSession& s) {
 int exportCommand(CtlSession& s) {
     ExportOptions exportOptions;
     exportOptions.includePasswords = s.options.includePasswords;
+    exportOptions.memberships = s.options.memberships;
     std::string error;
     const auto site = fetchSite(s.link, s.mirror, exportOptions, s.stop, error);
     s.link.StopLink();
@@ -131,7 +132,7 @@ int exportCommand(CtlSession& s) {
         s.streams.err << "mirx-ctl: " << error << "\n";
         return kExitConnectionLost;
     }
-    writeExport(*site, s.streams.out);
+    writeExport(*site, s.streams.out, exportOptions.memberships);
     s.streams.out.flush();
     return kExitOk;
 }
@@ -182,7 +183,8 @@ int statusCommand(CtlSession& s) {
 
 constexpr std::array<std::string_view, 0> kNoOptions{};
 constexpr std::array<std::string_view, 1> kStatusOptions{"--watch"};
-constexpr std::array<std::string_view, 2> kExportOptions{"--format", "--include-passwords"};
+constexpr std::array<std::string_view, 3> kExportOptions{"--format", "--include-passwords",
+                                                         "--memberships"};
 constexpr std::array<std::string_view, 2> kRunOptions{"--folder", "--once"};
 constexpr std::array<std::string_view, 1> kCheckOptions{"--config"};
 
@@ -192,9 +194,10 @@ const std::array kCommands{
                kNoOptions, false, nullptr, &loginCheckCommand},
     CtlCommand{"status", "[--watch]", "print the server status once, or every second", true,
                kStatusOptions, false, nullptr, &statusCommand},
-    CtlCommand{"export", "[--format json] [--include-passwords]",
+    CtlCommand{"export", "[--format json] [--include-passwords] [--memberships]",
                "write the mirrored configuration as JSON to standard output (passwords left "
-               "empty unless asked for)",
+               "empty unless asked for; --memberships adds party line and fixed group "
+               "membership and blocked and forced listens)",
                true, kExportOptions, false, nullptr, &exportCommand},
     CtlCommand{"run-command-files", "[--folder DIR] [--once]",
                "run the command files of DIR (default: \"Command Files\" beside the program "

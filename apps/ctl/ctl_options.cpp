@@ -96,6 +96,8 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
             options.watch = true;
         } else if (arg == "--include-passwords") {
             options.includePasswords = true;
+        } else if (arg == "--memberships") {
+            options.memberships = true;
         } else if (arg == "--once") {
             options.once = true;
         } else if (arg == "--config") {

@@ -27,6 +27,7 @@ struct CtlOptions {
     std::string command; // login-check, status, export, run-command-files, check
     bool watch = false;
     bool includePasswords = false;     // export
+    bool memberships = false;          // export
     std::optional<std::string> folder; // run-command-files
     bool once = false;                 // run-command-files
     std::vector<std::string> files;    // check

@@ -1,5 +1,7 @@
 #include "apps/ctl/export_site.h"
 
+#include "apps/ctl/export_memberships.h"
+#include "commandfiles/answer_guard.h"
 #include "link/message_catalogue.h"
 #include "link/server_connection_handler.h"
 #include "model/label_info.h"
@@ -132,13 +134,25 @@ std::optional<site::Site> fetchSite(link::ServerLink& link, model::Mirror& mirro
         break;
     }
     site.serverVersion = link.handler().Update().ServerVersion();
+    if (options.memberships) {
+        // The guard of this run: nothing else here asks for memberships, but
+        // the rule that one such request is outstanding at a time holds.
+        commandfiles::AnswerGuard guard(mirror.membershipFlags());
+        if (!fetchMemberships(link, mirror, guard, clients, options, stop, site, error)) {
+            return std::nullopt;
+        }
+    }
 
     return site;
 }
 
-void writeExport(const site::Site& site, std::ostream& out) {
+void writeExport(const site::Site& site, std::ostream& out, bool memberships) {
     site::ScenarioFilter filter;
     filter.sections.assign(std::begin(kExportedSections), std::end(kExportedSections));
+    if (memberships) {
+        filter.sections.insert(filter.sections.end(), std::begin(kMembershipSections),
+                               std::end(kMembershipSections));
+    }
     // The console knows neither the server's accounts nor its identifier.
     filter.serverAccounts = false;
     site::writeScenario(site, out, filter);

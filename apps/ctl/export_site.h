@@ -17,6 +17,8 @@ namespace mirx::ctl {
 
 struct ExportOptions {
     bool includePasswords = false;
+    // Party line and fixed group membership, blocked and forced listens.
+    bool memberships = false;
     // Per-record answer time before the export gives up.
     int answerTimeoutMs = 5000;
 };
@@ -39,7 +41,8 @@ site::Site mirroredSite(const model::MirrorData& d, const std::vector<ClientRef>
                         bool includePasswords);
 
 // Fetches the per-client options and audio settings through `link` (one
-// request in flight at a time) and gathers the mirrored configuration.
+// request in flight at a time), with `options.memberships` also every
+// membership and listen set, and gathers the mirrored configuration.
 // Nothing, with `error` set, when an answer did not come.
 std::optional<site::Site> fetchSite(link::ServerLink& link, model::Mirror& mirror,
                                     const ExportOptions& options, const std::atomic<bool>& stop,
@@ -47,6 +50,6 @@ std::optional<site::Site> fetchSite(link::ServerLink& link, model::Mirror& mirro
 
 // The document, written as it is made: the largest site never sits in
 // memory as text or as a JSON tree.
-void writeExport(const site::Site& site, std::ostream& out);
+void writeExport(const site::Site& site, std::ostream& out, bool memberships = false);
 
 } // namespace mirx::ctl

@@ -41,6 +41,10 @@ enum class ViewKey {
     ClientOptions,
     ClientAudioSettings,
     ClientSelectorAssignments,
+    // Opened from the group and remote lists.
+    GroupConfigurationEdit,
+    GroupMembership,
+    RemoteConfigurationEdit,
 };
 
 enum class ViewMode : std::uint8_t {
@@ -177,6 +181,23 @@ inline constexpr std::array kViewEntries{
     ViewEntry{ViewKey::ClientSelectorAssignments,
               MIRX_VIEW_CAPTION("Client Configuration Selector Assignments"), ViewMode::Modal,
               ViewTitle::ProductAndProfile, "SelectorAssignments", ViewPrivilege::Any, true},
+    ViewEntry{ViewKey::GroupConfigurationEdit,
+              MIRX_VIEW_CAPTION("Group Configuration Add/Edit"),
+              ViewMode::Modal,
+              ViewTitle::ProductAndProfile,
+              {},
+              ViewPrivilege::Any,
+              true},
+    ViewEntry{ViewKey::GroupMembership, MIRX_VIEW_CAPTION("Group Configuration Membership"),
+              ViewMode::Modal, ViewTitle::ProductAndProfile, "GroupMembership", ViewPrivilege::Any,
+              true},
+    ViewEntry{ViewKey::RemoteConfigurationEdit,
+              MIRX_VIEW_CAPTION("Remote Configuration Edit"),
+              ViewMode::Modal,
+              ViewTitle::ProductAndProfile,
+              {},
+              ViewPrivilege::Any,
+              true},
 };
 
 const ViewEntry& viewEntry(ViewKey key);

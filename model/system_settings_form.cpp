@@ -55,29 +55,29 @@ constexpr std::array<SettingsFieldInfo, kSettingsFieldCount> makeFields() {
         port(F::RtsTrunkMasterMainPort, S::kRtsTrunkMasterMainPort.offset, kInRts),
         address(F::RtsTrunkMasterBackupAddress, S::kRtsTrunkMasterBackupAddress.offset, kInRts),
         port(F::RtsTrunkMasterBackupPort, S::kRtsTrunkMasterBackupPort.offset, kInRts),
-        localInterface(F::DelecTrunkingLocalAddress, S::kDelecTrunkingLocalAddress.offset,
-                       kInDelec, false),
+        localInterface(F::DelecTrunkingLocalAddress, S::kDelecTrunkingLocalAddress.offset, kInDelec,
+                       false),
     }};
     std::size_t next = static_cast<std::size_t>(F::OratisAddress1);
     for (std::size_t card = 0; card < S::kOratisCards; ++card) {
-        fields[next++] = address(oratisAddressField(card), S::kOratisAddresses[card].offset,
-                                 kInDelec);
+        fields[next++] =
+            address(oratisAddressField(card), S::kOratisAddresses[card].offset, kInDelec);
     }
     for (std::size_t card = 0; card < S::kOratisCards; ++card) {
         fields[next++] = defaultedPort(oratisPortField(card), S::kOratisPorts[card].offset,
                                        kInDelec, S::kDefaultOratisPort);
     }
     constexpr std::uint8_t kTelephone = kInRts | kInNone;
-    fields[next++] =
-        localInterface(F::TelephoneLocalAddress, S::kTelephoneLocalAddress.offset, kTelephone, true);
+    fields[next++] = localInterface(F::TelephoneLocalAddress, S::kTelephoneLocalAddress.offset,
+                                    kTelephone, true);
     fields[next++] =
         address(F::MasterControllerMainAddress, S::kMasterControllerMainAddress.offset, kTelephone);
-    fields[next++] = port(F::MasterControllerMainPort, S::kMasterControllerMainPort.offset,
-                          kTelephone);
+    fields[next++] =
+        port(F::MasterControllerMainPort, S::kMasterControllerMainPort.offset, kTelephone);
     fields[next++] = address(F::MasterControllerBackupAddress,
                              S::kMasterControllerBackupAddress.offset, kTelephone);
-    fields[next++] = port(F::MasterControllerBackupPort, S::kMasterControllerBackupPort.offset,
-                          kTelephone);
+    fields[next++] =
+        port(F::MasterControllerBackupPort, S::kMasterControllerBackupPort.offset, kTelephone);
     fields[next++] = address(F::GeoMappingAddress, S::kGeoMappingAddress.offset, kInNone);
     fields[next++] = defaultedPort(F::GeoMappingPort, S::kGeoMappingPort.offset, kInNone,
                                    S::kDefaultGeoMappingPort);
@@ -105,7 +105,9 @@ std::uint16_t portAt(const SystemSettings& record, std::size_t offset) {
 }
 
 std::string_view trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const auto blank = [](char c) {
+        return c == ' ' || c == '\t';
+    };
     while (!text.empty() && blank(text.front())) {
         text.remove_prefix(1);
     }
@@ -367,8 +369,8 @@ std::optional<std::pair<std::uint16_t, std::uint16_t>> parseFailbackTime(std::st
     return std::pair{*hours, *minutes};
 }
 
-SystemSettingsInput readSystemSettings(const SystemSettingsForm& form, const SystemSettings& current,
-                                       SettingsLayout layout) {
+SystemSettingsInput readSystemSettings(const SystemSettingsForm& form,
+                                       const SystemSettings& current, SettingsLayout layout) {
     SystemSettingsInput input;
     input.record = current;
     const auto fail = [&input](SettingsInputPlace place, F field, std::string text) {
@@ -470,7 +472,8 @@ SystemSettingsInput readSystemSettings(const SystemSettingsForm& form, const Sys
     }
     if ((kBatteryLayouts & bit) != 0) {
         const std::uint8_t kept = record.get(S::kBatteryAlertBits) & 0xC0;
-        record.set(S::kBatteryAlertBits, static_cast<std::uint8_t>(kept | (form.batteryBits & 0x3F)));
+        record.set(S::kBatteryAlertBits,
+                   static_cast<std::uint8_t>(kept | (form.batteryBits & 0x3F)));
     }
     return input;
 }
@@ -480,8 +483,8 @@ std::vector<SettingChange> restartChanges(const SystemSettings& before,
     std::vector<SettingChange> changes;
     const auto address = [&](F field, rec::Scalar<std::uint32_t> at) {
         if (before.get(at) != after.get(at)) {
-            changes.push_back(
-                {settingsFieldCaption(field), formatIpv4(before.get(at)), formatIpv4(after.get(at))});
+            changes.push_back({settingsFieldCaption(field), formatIpv4(before.get(at)),
+                               formatIpv4(after.get(at))});
         }
     };
     const auto port = [&](F field, rec::Scalar<std::uint16_t> at) {

@@ -188,8 +188,8 @@ struct SystemSettingsInput {
 
 // Fields and check boxes the layout does not show keep the values of
 // `current`, as do all bytes the view does not edit.
-SystemSettingsInput readSystemSettings(const SystemSettingsForm& form, const SystemSettings& current,
-                                       SettingsLayout layout);
+SystemSettingsInput readSystemSettings(const SystemSettingsForm& form,
+                                       const SystemSettings& current, SettingsLayout layout);
 
 // --- what a restart or move would change ---
 

@@ -55,7 +55,8 @@ inline constexpr std::array<GraphicSlotInfo, kGraphicSlots> kGraphicSlotInfo{{
      UserInterfaceSettings::kSelectorWindowGraphicValue},
     {"Normal Selector Background (200x68)", UserInterfaceSettings::kNormalSelectorGraphic,
      UserInterfaceSettings::kNormalSelectorGraphicValue},
-    {"Logo (400x80)", UserInterfaceSettings::kLogoGraphic, UserInterfaceSettings::kLogoGraphicValue},
+    {"Logo (400x80)", UserInterfaceSettings::kLogoGraphic,
+     UserInterfaceSettings::kLogoGraphicValue},
 }};
 
 // What is enabled for a set of colours: a graphics list (and its "...")

@@ -95,8 +95,8 @@ CSystemSettingsDlg::CSystemSettingsDlg(shell::ShellContext& context, QWidget* pa
     case SettingsLayout::Rts:
         left->addWidget(buildTrunking());
         left->addWidget(buildTelephone());
-        right->addWidget(buildBattery(tr("General Settings"),
-                                      tr("Audible Battery Status Message Levels")));
+        right->addWidget(
+            buildBattery(tr("General Settings"), tr("Audible Battery Status Message Levels")));
         break;
     case SettingsLayout::Delec:
         left->addWidget(buildTrunking());
@@ -138,11 +138,11 @@ CSystemSettingsDlg::CSystemSettingsDlg(shell::ShellContext& context, QWidget* pa
         return std::pair{d.systemSettings, d.clients.credentials(model::kMasterAdministratorIndex)
                                                .value_or(model::masterAdministratorCredentials())};
     });
-    for (const model::SampleRateEntry& entry :
-         model::sampleRateEntries(context.debugControls, record.get(model::SystemSettings::kSampleRate))) {
+    for (const model::SampleRateEntry& entry : model::sampleRateEntries(
+             context.debugControls, record.get(model::SystemSettings::kSampleRate))) {
         sampleRate_->addItem(qs(entry.name), entry.rate);
     }
-    show(model::showSystemSettings(record, master));
+    fill(model::showSystemSettings(record, master));
     restorePosition();
 }
 
@@ -224,10 +224,9 @@ QWidget* CSystemSettingsDlg::buildTrunking() {
 QWidget* CSystemSettingsDlg::buildTelephone() {
     QGridLayout* grid = nullptr;
     const bool rts = layout_ == SettingsLayout::Rts;
-    QGroupBox* box =
-        group(rts ? tr("Telephone Interface Network Settings")
-                  : tr("RTS Telephone Interface Network Settings"),
-              grid);
+    QGroupBox* box = group(rts ? tr("Telephone Interface Network Settings")
+                               : tr("RTS Telephone Interface Network Settings"),
+                           grid);
     addRow(grid, tr("Server IP Address (Local Network Interface)"),
            makeEdit(F::TelephoneLocalAddress));
     addRow(grid,
@@ -279,7 +278,8 @@ QWidget* CSystemSettingsDlg::buildAudio() {
     gain_->setPageStep(1);
     gain_->setTickPosition(QSlider::TicksBelow);
     gainLabel_ = new QLabel;
-    gainLabel_->setMinimumWidth(gainLabel_->fontMetrics().horizontalAdvance(QStringLiteral("+18 dB")));
+    gainLabel_->setMinimumWidth(
+        gainLabel_->fontMetrics().horizontalAdvance(QStringLiteral("+18 dB")));
     addRow(grid, tr("Audio Output Level Gain (Post-Mix)"), gain_, gainLabel_);
     connect(gain_, &QSlider::valueChanged, this, &CSystemSettingsDlg::updateGainLabel);
     return box;
@@ -340,7 +340,7 @@ QWidget* CSystemSettingsDlg::buildLogin() {
     return box;
 }
 
-void CSystemSettingsDlg::show(const model::SystemSettingsForm& form) {
+void CSystemSettingsDlg::fill(const model::SystemSettingsForm& form) {
     for (std::size_t i = 0; i < edits_.size(); ++i) {
         if (edits_[i] != nullptr) {
             edits_[i]->setText(QString::fromStdString(form.text[i]));

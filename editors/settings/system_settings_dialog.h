@@ -62,7 +62,7 @@ private:
     QWidget* buildLogin();
 
     QLineEdit* makeEdit(model::SettingsField field);
-    void show(const model::SystemSettingsForm& form);
+    void fill(const model::SystemSettingsForm& form);
     model::SystemSettingsForm typed() const;
     void updateGainLabel(int step);
     void updateSample();

@@ -44,8 +44,7 @@ QString joined(const std::vector<std::string>& names) {
 
 } // namespace
 
-CUserInterfaceSettingsDlg::CUserInterfaceSettingsDlg(shell::ShellContext& context,
-                                                     QWidget* parent)
+CUserInterfaceSettingsDlg::CUserInterfaceSettingsDlg(shell::ShellContext& context, QWidget* parent)
     : ViewDialog(context, shell::ViewKey::UserInterfaceSettings, parent) {
     content_ = new QWidget;
     auto* column = new QVBoxLayout(content_);
@@ -80,9 +79,8 @@ CUserInterfaceSettingsDlg::CUserInterfaceSettingsDlg(shell::ShellContext& contex
     const QSize wanted = content_->sizeHint();
     resize(wanted.width() + 40, std::min(wanted.height() + 80, 760));
 
-    const U record = context.mirror.read([](const model::MirrorData& d) {
-        return d.userInterfaceSettings;
-    });
+    const U record =
+        context.mirror.read([](const model::MirrorData& d) { return d.userInterfaceSettings; });
     const model::UiSettingsForm form = model::showUiSettings(record);
     colours_ = form.colours;
     vertical_->setText(QString::fromStdString(form.verticalSpacing));
@@ -95,8 +93,11 @@ CUserInterfaceSettingsDlg::CUserInterfaceSettingsDlg(shell::ShellContext& contex
             &CUserInterfaceSettingsDlg::chooseScheme);
 
     context.mirror.flags().graphicFiles.take();
+    listsBefore_ =
+        context.mirror.read([](const model::MirrorData& d) { return d.graphicFileLists; });
     context.link.requestQueue().PostCopy(msg::ADMIN_USER_INTERFACE_INFO_REQUEST, 0xFFFF, nullptr,
                                          0);
+    listRequests_ = 1;
     fileListTimer_ = viewTimer(kFileListPollMs, [this] { pollFileList(); });
     restorePosition();
 }
@@ -122,7 +123,8 @@ QWidget* CUserInterfaceSettingsDlg::buildColours() {
         connect(widgets.background, &QPushButton::clicked, this,
                 [this, colour = row.backgroundColour] { chooseColour(colour); });
         grid->addWidget(widgets.background, line, 2);
-        widgets.sample = new shell::ColourSample(row.word.empty() ? QString() : tr(row.word.data()));
+        widgets.sample =
+            new shell::ColourSample(row.word.empty() ? QString() : tr(row.word.data()));
         widgets.sample->setAccessibleName(caption + QStringLiteral(" ") + tr("Sample"));
         grid->addWidget(widgets.sample, line, 3);
         if (row.hasTransparent) {
@@ -299,37 +301,36 @@ void CUserInterfaceSettingsDlg::fillGraphicsLists(const std::vector<std::string>
 }
 
 void CUserInterfaceSettingsDlg::pollFileList() {
-    if (!context().mirror.flags().graphicFiles.take()) {
-        if (pending_) {
-            pending_->waitedMs += kFileListPollMs;
-            if (pending_->waitedMs >= uploadTimeoutMs_) {
-                uploadsNotDone(tr("the server did not confirm it within %1 seconds")
-                                   .arg(uploadTimeoutMs_ / 1000));
-            }
+    const bool arrived = context().mirror.flags().graphicFiles.take();
+    if (!pending_) {
+        if (arrived) {
+            fileListArrived_ = true;
+            fileListTimer_->stop();
+            fillGraphicsLists(context().mirror.read(
+                [](const model::MirrorData& d) { return d.graphicFiles.names; }));
         }
         return;
     }
-    const model::FileNameList list =
-        context().mirror.read([](const model::MirrorData& d) { return d.graphicFiles; });
-    if (!pending_) {
-        fileListArrived_ = true;
-        fileListTimer_->stop();
-        fillGraphicsLists(list.names);
+    const auto [list, count] = context().mirror.read([](const model::MirrorData& d) {
+        return std::pair{d.graphicFiles, d.graphicFileLists};
+    });
+    if (count < pending_->answeredAt) {
+        pending_->waitedMs += kFileListPollMs;
+        if (pending_->waitedMs >= uploadTimeoutMs_) {
+            uploadsNotDone(
+                tr("the server did not confirm it within %1 seconds").arg(uploadTimeoutMs_ / 1000));
+        }
         return;
     }
     const std::vector<std::string> missing = model::namesMissingFrom(pending_->names, list);
-    if (missing.empty()) {
-        const U record = pending_->record;
-        pending_.reset();
-        fileListTimer_->stop();
-        sendRecord(record);
+    if (!missing.empty()) {
+        uploadsNotDone(tr("the server did not keep %1").arg(joined(missing)));
         return;
     }
-    if (pending_->earlierListDue) {
-        pending_->earlierListDue = false;
-        return;
-    }
-    uploadsNotDone(tr("the server did not keep %1").arg(joined(missing)));
+    const U record = pending_->record;
+    pending_.reset();
+    fileListTimer_->stop();
+    sendRecord(record);
 }
 
 void CUserInterfaceSettingsDlg::ok() {
@@ -341,9 +342,8 @@ void CUserInterfaceSettingsDlg::ok() {
     for (std::size_t slot = 0; slot < model::kGraphicSlots; ++slot) {
         form.graphics[slot] = graphics_[slot]->currentText().toStdString();
     }
-    const U current = ctx.mirror.read([](const model::MirrorData& d) {
-        return d.userInterfaceSettings;
-    });
+    const U current =
+        ctx.mirror.read([](const model::MirrorData& d) { return d.userInterfaceSettings; });
     const model::UiSettingsInput input = model::readUiSettings(form, current);
     if (input.error) {
         ctx.prompter.tell(this, tr("Error"), QString::fromStdString(*input.error),
@@ -376,23 +376,25 @@ void CUserInterfaceSettingsDlg::ok() {
 
     PendingUploads pending;
     pending.record = input.record;
-    pending.earlierListDue = !fileListArrived_;
     CMessageQueue& queue = ctx.link.requestQueue();
-    ctx.mirror.flags().graphicFiles.take();
+    bool posted = true;
     for (const model::LocalGraphicFile& file : uploads) {
-        const std::vector<std::uint8_t> payload = model::encodeGraphicFileUpload(file.name, file.bytes);
-        if (!queue.PostCopy(msg::ADMIN_USER_INTERFACE_FILE_UPLOAD, 0, payload.data(),
-                            payload.size())) {
-            ctx.prompter.tell(this, tr(model::kGraphicMessageCaption),
-                              tr("The graphic file upload was not done: the console is not "
-                                 "connected to the server. The user interface settings were not "
-                                 "sent."),
-                              shell::PromptIcon::Error);
-            return;
-        }
+        const std::vector<std::uint8_t> payload =
+            model::encodeGraphicFileUpload(file.name, file.bytes);
+        posted = posted && queue.PostCopy(msg::ADMIN_USER_INTERFACE_FILE_UPLOAD, 0, payload.data(),
+                                          payload.size());
         pending.names.push_back(file.name);
     }
-    queue.PostCopy(msg::ADMIN_USER_INTERFACE_INFO_REQUEST, 0xFFFF, nullptr, 0);
+    posted = posted && queue.PostCopy(msg::ADMIN_USER_INTERFACE_INFO_REQUEST, 0xFFFF, nullptr, 0);
+    if (!posted) {
+        pending_ = std::move(pending);
+        uploadsNotDone(tr("the console is not connected to the server"));
+        return;
+    }
+    // Answers come in order: the lists this view asked for earlier, then
+    // the one asked for after these uploads.
+    ++listRequests_;
+    pending.answeredAt = listsBefore_ + listRequests_;
     pending_ = std::move(pending);
     content_->setEnabled(false);
     okButton_->setEnabled(false);

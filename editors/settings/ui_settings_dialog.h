@@ -85,6 +85,9 @@ private:
     QWidget* content_ = nullptr;
     QTimer* fileListTimer_ = nullptr;
     bool fileListArrived_ = false;
+    // File lists received before the view asked for its own.
+    std::uint32_t listsBefore_ = 0;
+    std::uint32_t listRequests_ = 0;
     bool showingScheme_ = false;
     // The record's names when the view opened: kept in their lists even
     // when the server does not list them.
@@ -96,8 +99,9 @@ private:
     struct PendingUploads {
         std::vector<std::string> names;
         model::UserInterfaceSettings record;
-        // A file list asked for before the uploads may still come first.
-        bool earlierListDue = false;
+        // The count of file lists (MirrorData::graphicFileLists) once the
+        // answer to the request after the uploads is in.
+        std::uint32_t answeredAt = 0;
         int waitedMs = 0;
     };
     std::optional<PendingUploads> pending_;

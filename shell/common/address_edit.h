@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QLineEdit>
-
 #include <cstdint>
 #include <optional>
+
+#include <QLineEdit>
 
 // An IPv4 address field of a server record: shown as "%d.%d.%d.%d", empty
 // for 0 where the record means "not set", and read back strictly: text that

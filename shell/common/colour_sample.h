@@ -1,11 +1,11 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include <QColor>
 #include <QFrame>
 #include <QString>
-
-#include <cstdint>
-#include <optional>
 
 class QWidget;
 

@@ -4,10 +4,9 @@
 #include "model/ui_settings_form.h"
 #include "tests/support/temp_folder.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,11 +52,24 @@ TEST(SettingsText, PortsTakeTheirBaseFromThePrefixAndMustBeWhole) {
         const char* text;
         std::optional<std::uint16_t> port;
     } cases[] = {
-        {"", 0},          {"   ", 0},         {"8080", 8080},        {" 8080 ", 8080},
-        {"0x1F90", 8080}, {"0X1f90", 8080},   {"017620", 8080},      {"0", 0},
-        {"65535", 65535}, {"0xFFFF", 0xFFFF}, {"65536", std::nullopt}, {"70000", std::nullopt},
-        {"0x", std::nullopt}, {"08080", std::nullopt}, {"80a", std::nullopt},
-        {"-1", std::nullopt}, {"1 2", std::nullopt}, {"0000000080", std::nullopt},
+        {"", 0},
+        {"   ", 0},
+        {"8080", 8080},
+        {" 8080 ", 8080},
+        {"0x1F90", 8080},
+        {"0X1f90", 8080},
+        {"017620", 8080},
+        {"0", 0},
+        {"65535", 65535},
+        {"0xFFFF", 0xFFFF},
+        {"65536", std::nullopt},
+        {"70000", std::nullopt},
+        {"0x", std::nullopt},
+        {"08080", std::nullopt},
+        {"80a", std::nullopt},
+        {"-1", std::nullopt},
+        {"1 2", std::nullopt},
+        {"0000000080", std::nullopt},
         {"000000070", 56},
     };
     for (const auto& c : cases) {
@@ -90,10 +102,10 @@ TEST(SettingsText, FailbackTimesAreHoursAndMinutesOfADay) {
         const char* text;
         Time time;
     } cases[] = {
-        {"7:5", Time{{7, 5}}},  {"07:05", Time{{7, 5}}}, {"23:59", Time{{23, 59}}},
-        {"0:0", Time{{0, 0}}},  {"24:00", std::nullopt}, {"12:60", std::nullopt},
-        {"12", std::nullopt},   {"", std::nullopt},      {"1:2:3", std::nullopt},
-        {"a:b", std::nullopt},  {"123:4", std::nullopt},
+        {"7:5", Time{{7, 5}}}, {"07:05", Time{{7, 5}}}, {"23:59", Time{{23, 59}}},
+        {"0:0", Time{{0, 0}}}, {"24:00", std::nullopt}, {"12:60", std::nullopt},
+        {"12", std::nullopt},  {"", std::nullopt},      {"1:2:3", std::nullopt},
+        {"a:b", std::nullopt}, {"123:4", std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(parseFailbackTime(c.text), c.time) << '"' << c.text << '"';
@@ -284,15 +296,16 @@ TEST(SystemSettingsRead, TextThatDoesNotParseIsRefusedNamingItsField) {
          F::SipDataPort,
          "Server IP Port for SIP Data: \"70000\" is not a number from 0 to 65535 (0x before a "
          "hexadecimal number, 0 before an octal one)."},
-        {"bad nat", [](auto& f) { f[F::SecondaryNatAddress] = "nat"; },
-         SettingsInputPlace::Field, F::SecondaryNatAddress, nullptr},
-        {"bad geo", [](auto& f) { f[F::GeoMappingAddress] = "1.2.3"; },
-         SettingsInputPlace::Field, F::GeoMappingAddress, nullptr},
+        {"bad nat", [](auto& f) { f[F::SecondaryNatAddress] = "nat"; }, SettingsInputPlace::Field,
+         F::SecondaryNatAddress, nullptr},
+        {"bad geo", [](auto& f) { f[F::GeoMappingAddress] = "1.2.3"; }, SettingsInputPlace::Field,
+         F::GeoMappingAddress, nullptr},
         {"bad delay", [](auto& f) { f[F::FailoverDelay] = "ten"; }, SettingsInputPlace::Field,
          F::FailoverDelay, nullptr},
         {"domain", [](auto& f) { f[F::SipDomainName] = "caf\xC3\xA9.local"; },
          SettingsInputPlace::Field, F::SipDomainName, nullptr},
-        {"time", [](auto& f) {
+        {"time",
+         [](auto& f) {
              f.failback = FailbackMode::AfterPrimaryRestoredFor;
              f.failbackTime = "25:00";
          },

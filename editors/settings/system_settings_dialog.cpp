@@ -7,6 +7,7 @@
 #include "shell/common/chooser.h"
 #include "shell/common/colour_sample.h"
 #include "shell/common/prompter.h"
+#include "shell/common/scrolled_content.h"
 #include "shell/common/shell_context.h"
 
 #include <QCheckBox>
@@ -118,10 +119,6 @@ CSystemSettingsDlg::CSystemSettingsDlg(shell::ShellContext& context, QWidget* pa
     left->addStretch();
     right->addStretch();
 
-    auto* scroll = new QScrollArea;
-    scroll->setWidget(content);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     okButton_ = buttons->button(QDialogButtonBox::Ok);
     okButton_->setText(tr("OK"));
@@ -129,10 +126,9 @@ CSystemSettingsDlg::CSystemSettingsDlg(shell::ShellContext& context, QWidget* pa
     connect(buttons, &QDialogButtonBox::accepted, this, &CSystemSettingsDlg::ok);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* outer = new QVBoxLayout(this);
-    outer->addWidget(scroll);
+    outer->addWidget(shell::scrolledContent(content));
     outer->addWidget(buttons);
-    const QSize wanted = content->sizeHint();
-    resize(wanted.width() + 40, std::min(wanted.height() + 80, 760));
+    shell::sizeToContent(*this, *content);
 
     const auto [record, master] = context.mirror.read([](const model::MirrorData& d) {
         return std::pair{d.systemSettings, d.clients.credentials(model::kMasterAdministratorIndex)

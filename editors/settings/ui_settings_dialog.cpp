@@ -6,6 +6,7 @@
 #include "shell/common/chooser.h"
 #include "shell/common/colour_sample.h"
 #include "shell/common/prompter.h"
+#include "shell/common/scrolled_content.h"
 #include "shell/common/shell_context.h"
 
 #include <QComboBox>
@@ -63,10 +64,6 @@ CUserInterfaceSettingsDlg::CUserInterfaceSettingsDlg(shell::ShellContext& contex
     column->addWidget(buildSpacing());
     column->addStretch();
 
-    auto* scroll = new QScrollArea;
-    scroll->setWidget(content_);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     okButton_ = buttons->button(QDialogButtonBox::Ok);
     okButton_->setText(tr("OK"));
@@ -74,10 +71,9 @@ CUserInterfaceSettingsDlg::CUserInterfaceSettingsDlg(shell::ShellContext& contex
     connect(buttons, &QDialogButtonBox::accepted, this, &CUserInterfaceSettingsDlg::ok);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* outer = new QVBoxLayout(this);
-    outer->addWidget(scroll);
+    outer->addWidget(shell::scrolledContent(content_));
     outer->addWidget(buttons);
-    const QSize wanted = content_->sizeHint();
-    resize(wanted.width() + 40, std::min(wanted.height() + 80, 760));
+    shell::sizeToContent(*this, *content_);
 
     const U record =
         context.mirror.read([](const model::MirrorData& d) { return d.userInterfaceSettings; });

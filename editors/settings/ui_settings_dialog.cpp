@@ -318,6 +318,10 @@ void CUserInterfaceSettingsDlg::pollFileList() {
         }
         return;
     }
+    if (!fileListArrived_) {
+        fileListArrived_ = true;
+        fillGraphicsLists(list.names);
+    }
     const std::vector<std::string> missing = model::namesMissingFrom(pending_->names, list);
     if (!missing.empty()) {
         uploadsNotDone(tr("the server did not keep %1").arg(joined(missing)));
@@ -416,7 +420,10 @@ void CUserInterfaceSettingsDlg::sendRecord(const U& record) {
 void CUserInterfaceSettingsDlg::uploadsNotDone(const QString& why) {
     const std::vector<std::string> names = pending_ ? pending_->names : std::vector<std::string>{};
     pending_.reset();
-    fileListTimer_->stop();
+    // The view's own list may still be due.
+    if (fileListArrived_) {
+        fileListTimer_->stop();
+    }
     content_->setEnabled(true);
     okButton_->setEnabled(true);
     context().prompter.tell(this, tr(model::kGraphicMessageCaption),

@@ -297,6 +297,16 @@ private slots:
         // Manual failback takes no time.
         view.failback()->setCurrentIndex(0);
         QVERIFY(!view.failbackTime()->isEnabled());
+
+        // With both colours 0 there is nothing to show.
+        chooser_.colours = {QColor(0, 0, 0), QColor(9, 8, 7)};
+        view.backgroundColourButton()->click();
+        QCOMPARE(chooser_.presets.back(), QColor(0, 255, 0));
+        QVERIFY(!view.sample()->isVisible());
+        view.textColourButton()->click();
+        QVERIFY(view.sample()->isVisible());
+        QCOMPARE(view.sample()->text(), QColor(9, 8, 7));
+        QCOMPARE(view.sample()->background(), std::optional<QColor>(QColor(0, 0, 0)));
     }
 
     void okSendsCredentialsFirstThenTheWholeRecord() {

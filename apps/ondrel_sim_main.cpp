@@ -7,6 +7,7 @@
 #include "sim/fault_switches.h"
 #include "sim/protocol.h"
 #include "sim/sim_server.h"
+#include "sim/state_files.h"
 #include "site/scenario.h"
 
 #include <charconv>
@@ -43,6 +44,8 @@ constexpr std::string_view kUsage =
     "  --domain-key HEX32         read every login's password field as encrypted\n"
     "                             with this shared key base\n"
     "  --uploads DIR              keep uploaded sound and graphic files in DIR\n"
+    "                             (with --state FILE: FILE's name with -uploads,\n"
+    "                             beside it)\n"
     "  --frame-log FILE           write the frame log to FILE instead of standard error\n"
     "  --quiet                    no frame log\n"
     "  --dump-state FILE          write the chosen site as a scenario file and exit\n"
@@ -221,6 +224,9 @@ int main(int argc, char** argv) {
     ProtocolOptions protocolOptions;
     protocolOptions.domainKey = options.domainKey;
     protocolOptions.uploadFolder = options.uploads;
+    if (protocolOptions.uploadFolder.empty() && !options.state.empty()) {
+        protocolOptions.uploadFolder = uploadFolderBeside(options.state);
+    }
     if (!options.state.empty()) {
         protocolOptions.onSiteChanged = [path = options.state](const Site& changed) {
             saveState(changed, path);

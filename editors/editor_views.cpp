@@ -3,6 +3,8 @@
 #include "editors/clients/client_list_dialog.h"
 #include "editors/groups/group_configuration_dialog.h"
 #include "editors/remote/remote_configuration_dialog.h"
+#include "editors/settings/system_settings_dialog.h"
+#include "editors/settings/ui_settings_dialog.h"
 #include "shell/main/view_registry.h"
 
 namespace mirx::editors {
@@ -19,6 +21,13 @@ void registerEditorViews(shell::ViewRegistry& views) {
     views.add(shell::ViewKey::RemoteConfiguration,
               [](shell::ShellContext& context, QWidget* parent) -> QDialog* {
                   return new CRemoteConfigurationDlg(context, parent);
+              });
+    views.add(shell::ViewKey::SystemSettings, [](shell::ShellContext& context, QWidget* parent) {
+        return new CSystemSettingsDlg(context, parent);
+    });
+    views.add(shell::ViewKey::UserInterfaceSettings,
+              [](shell::ShellContext& context, QWidget* parent) {
+                  return new CUserInterfaceSettingsDlg(context, parent);
               });
 }
 

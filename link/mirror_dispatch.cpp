@@ -89,7 +89,10 @@ bool MirrorDispatch::Store(std::uint16_t id, std::uint16_t second,
         flags.debugFilters.raise();
         return true;
     case msg::ADMIN_USER_INTERFACE_INFO_RESPONSE:
-        mirror_.edit([&](MirrorData& d) { d.graphicFiles = decodeGraphicFileList(payload); });
+        mirror_.edit([&](MirrorData& d) {
+            d.graphicFiles = decodeGraphicFileList(payload);
+            ++d.graphicFileLists;
+        });
         flags.graphicFiles.raise();
         return true;
     case msg::ADMIN_CLIENT_OPTIONS_INFO_RESPONSE:

@@ -241,6 +241,8 @@ inline constexpr std::array kWindowPositionKeys{
     WindowPositionKey{"DebugLogDlg", true},
     WindowPositionKey{"GroupConfiguration", true},
     WindowPositionKey{"GroupMembership", true},
+    WindowPositionKey{"SystemSettings", true},
+    WindowPositionKey{"UserInterfaceSettings", true},
 };
 
 // The prefix's entry in kWindowPositionKeys; nullopt for an unknown prefix.

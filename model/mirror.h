@@ -38,6 +38,9 @@ struct MirrorData {
     SipRegistrationList sipRegistrations;
     std::vector<std::uint32_t> debugFilters;
     FileNameList graphicFiles;
+    // Graphic file lists received in this run: a view that asked twice
+    // knows when the second answer is in, even if one flag covered both.
+    std::uint32_t graphicFileLists = 0;
 };
 
 // Set by the link after storing an answer, taken by the view that waits.

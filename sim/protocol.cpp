@@ -924,10 +924,13 @@ struct SiteProtocol::Impl {
 
     // --- system-wide records ---
 
+    // The stored record goes back to the console as the server now holds
+    // it: a console whose server moved learns so from this answer.
     void systemSettingsUpdate(SimConnection& c, const Frame& f) {
         site.systemSettings.assignPrefix(f.payload);
         activity("System settings changed from " + c.peerText());
         changed();
+        c.send(msg::CONFIGURATION_DATA_SYSTEM_SETTINGS, 0, site.systemSettings.view());
     }
 
     void userInterfaceSettingsUpdate(SimConnection&, const Frame& f) {

@@ -20,6 +20,7 @@ class CCommandFiles;
 namespace mirx::shell {
 
 class Prompter;
+class Chooser;
 
 // What every view of one run shares: the settings, the link and its mirror,
 // the message boxes, and the facts the command line fixed. Owned by the
@@ -43,6 +44,8 @@ struct ShellContext {
     // The command file scheduler, alive for the whole run; the main window
     // drives it while logged in. Null: no command files in this run.
     commandfiles::CCommandFiles* commandFiles = nullptr;
+    // Colour and file choosers; null: the platform's dialogs (chooser.h).
+    Chooser* chooser = nullptr;
 };
 
 } // namespace mirx::shell

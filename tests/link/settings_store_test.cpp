@@ -233,7 +233,7 @@ TEST(WindowPositions, OnlyLoginIsMoveOnly) {
         EXPECT_TRUE(prefixes.insert(key.prefix).second) << key.prefix;
         EXPECT_EQ(key.resizable, key.prefix != "Login") << key.prefix;
     }
-    EXPECT_EQ(prefixes.size(), 16u);
+    EXPECT_EQ(prefixes.size(), 18u);
     ASSERT_TRUE(findWindowPositionKey("ReportSelectorAssignmentsDlg"));
     EXPECT_TRUE(findWindowPositionKey("ReportSelectorAssignmentsDlg")->resizable);
     EXPECT_FALSE(findWindowPositionKey("main"));

@@ -713,6 +713,18 @@ TEST_F(LoggedIn, ClientConfigurationRecordsAreStored) {
     EXPECT_EQ(site.selectors.at(3), clients.selectorAssignments());
 }
 
+TEST_F(LoggedIn, SystemSettingsFromTheConsoleAreStoredAndSentBack) {
+    model::SystemSettings sent;
+    for (std::size_t i = 0; i < sent.bytes.size(); ++i) {
+        sent.bytes[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    const auto answer = request(msg::CONFIGURATION_DATA_SYSTEM_SETTINGS, 0,
+                                msg::CONFIGURATION_DATA_SYSTEM_SETTINGS, sent.view());
+    ASSERT_TRUE(answer);
+    EXPECT_TRUE(std::equal(answer->payload.begin(), answer->payload.end(), sent.bytes.begin(),
+                           sent.bytes.end()));
+}
+
 TEST_F(LoggedIn, StatisticsMoveForOnlineClientsOnly) {
     using S = model::ClientStatistics;
     const auto table = [&] {

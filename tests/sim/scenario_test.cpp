@@ -1,5 +1,6 @@
 #include "model/client_types.h"
 #include "sim/demo_site.h"
+#include "sim/state_files.h"
 #include "site/scenario.h"
 #include "site/site_builder.h"
 
@@ -842,3 +843,19 @@ TEST(SiteClientLabels, MapsClientsOfLocalSystemZeroOnly) {
 
 } // namespace
 } // namespace mirx::sim
+
+TEST(StateFiles, UploadsLiveBesideTheStateFile) {
+    const struct {
+        const char* state;
+        const char* uploads;
+    } cases[] = {
+        {"/var/lib/sim/venue.json", "/var/lib/sim/venue-uploads"},
+        {"venue.json", "venue-uploads"},
+        {"/srv/site", "/srv/site-uploads"},
+        {"/srv/.hidden", "/srv/.hidden-uploads"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(mirx::sim::uploadFolderBeside(c.state), std::filesystem::path(c.uploads))
+            << c.state;
+    }
+}

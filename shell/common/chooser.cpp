@@ -1,0 +1,28 @@
+#include "shell/common/chooser.h"
+
+#include "shell/common/shell_context.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+
+namespace mirx::shell {
+
+std::optional<QColor> DialogChooser::chooseColour(QWidget* parent, const QColor& current) {
+    const QColor chosen = QColorDialog::getColor(current, parent);
+    if (!chosen.isValid()) {
+        return std::nullopt;
+    }
+    return chosen;
+}
+
+QString DialogChooser::chooseFileToOpen(QWidget* parent, const QString& caption,
+                                        const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, caption, {}, filter);
+}
+
+Chooser& chooserOf(const ShellContext& context) {
+    static DialogChooser platform;
+    return context.chooser != nullptr ? *context.chooser : platform;
+}
+
+} // namespace mirx::shell

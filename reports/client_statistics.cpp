@@ -5,6 +5,7 @@
 #include "model/label_info.h"
 #include "model/typed_text.h"
 
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 
@@ -20,6 +21,22 @@ __attribute__((format(printf, 1, 2))) std::string format(const char* pattern, ..
     std::vsnprintf(text, sizeof text, pattern, args);
     va_end(args);
     return text;
+}
+
+// "%*.*f" without printf: the list formats thousands of figures a second.
+std::string fixed(double value, int precision, std::size_t width = 0) {
+    char text[64];
+    const auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision);
+    std::string out(text, result.ptr);
+    if (out.size() < width) {
+        out.insert(0, width - out.size(), ' ');
+    }
+    return out;
+}
+
+std::string percent(int value) {
+    return std::to_string(value) + '%';
 }
 
 constexpr const char* kDash = "-";
@@ -94,25 +111,25 @@ bool fillStream(StatisticsRow& row, StreamHistory& history, const StreamRecord& 
     const LossFigures& loss = figures.loss;
     cellOf(row, columns.rate) =
         figures.bytes != 0
-            ? format("%6.3f",
-                     static_cast<double>(static_cast<std::uint32_t>(figures.bytes * 8u)) / 1000.0)
+            ? fixed(static_cast<double>(static_cast<std::uint32_t>(figures.bytes * 8u)) / 1000.0, 3,
+                    6)
             : kDash;
     if (figures.bytes != 0 || loss.lastSecond != 0 || loss.lastMinute != 0 ||
         loss.sinceLogin >= 0.1) {
-        cellOf(row, columns.lossSecond) = format("%3.2f", loss.lastSecond);
-        cellOf(row, columns.lossMinute) = format("%3.2f", loss.lastMinute);
-        cellOf(row, columns.lossLogin) = format("%3.2f", loss.sinceLogin);
+        cellOf(row, columns.lossSecond) = fixed(loss.lastSecond, 2, 3);
+        cellOf(row, columns.lossMinute) = fixed(loss.lastMinute, 2, 3);
+        cellOf(row, columns.lossLogin) = fixed(loss.sinceLogin, 2, 3);
     } else {
         cellOf(row, columns.lossSecond) = kDash;
         cellOf(row, columns.lossMinute) = kDash;
         cellOf(row, columns.lossLogin) = kDash;
     }
     const std::string peak = record.jitterPeak == S::kMsNotAvailable ? std::string(kNotAvailable)
-                             : figures.bytes != 0 ? format("%d", record.jitterPeak)
+                             : figures.bytes != 0 ? std::to_string(record.jitterPeak)
                                                   : std::string(kDash);
     const std::string buffer = record.jitterBuffer == S::kMsNotAvailable
                                    ? std::string(kNotAvailable)
-                                   : format("%d", record.jitterBuffer);
+                                   : std::to_string(record.jitterBuffer);
     cellOf(row, columns.jitter) = peak + " (" + buffer + ")";
     return loss.lastSecond != 0 || loss.lastMinute != 0 ||
            (sinceLoginCounts && loss.sinceLogin >= 0.1);
@@ -176,7 +193,7 @@ StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int cli
             disconnected += now - lastChange;
             raise(severity, Severity::Disconnected);
         }
-        cellOf(row, StatisticsColumn::DisconnectEvents) = format("%d", events);
+        cellOf(row, StatisticsColumn::DisconnectEvents) = std::to_string(events);
         cellOf(row, StatisticsColumn::DisconnectedTime) = disconnectedDurationText(disconnected);
     } else {
         cellOf(row, StatisticsColumn::DisconnectEvents) = kDash;
@@ -210,9 +227,9 @@ StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int cli
         cellOf(row, StatisticsColumn::Cpu) = kNotAvailable;
     } else if (debugFigures) {
         cellOf(row, StatisticsColumn::Cpu) =
-            format("%d%c (%d%c)", load, '%', record.get(S::kSecondProcessorPercent), '%');
+            percent(load) + " (" + percent(record.get(S::kSecondProcessorPercent)) + ")";
     } else {
-        cellOf(row, StatisticsColumn::Cpu) = format("%d%c", load, '%');
+        cellOf(row, StatisticsColumn::Cpu) = percent(load);
     }
 
     const int battery = record.get(S::kBatteryPercent);
@@ -224,7 +241,7 @@ StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int cli
     } else if (battery == S::kPercentNotAvailable) {
         batteryCell = kNotAvailable;
     } else {
-        batteryCell = format("%d%c", battery, '%');
+        batteryCell = percent(battery);
         const auto state = static_cast<model::BatteryState>(record.get(S::kBatteryState));
         if (state == model::BatteryState::Discharging) {
             batteryCell += "(-)";
@@ -239,14 +256,18 @@ StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int cli
             ? battery
             : 255;
 
-    if (const std::uint32_t address = record.get(S::kAddress); address != 0) {
+    if (const std::uint32_t address = record.get(S::kAddress);
+        address != 0 && address != history.address) {
+        history.address = address;
         history.addressText = addressText(address);
     }
     cellOf(row, StatisticsColumn::Address) = history.addressText;
     if (batteryless(clientType)) {
         cellOf(row, StatisticsColumn::Version) = kNotAvailable;
     } else {
-        if (const std::uint32_t packed = record.get(S::kVersion); packed != 0) {
+        if (const std::uint32_t packed = record.get(S::kVersion);
+            packed != 0 && packed != history.version) {
+            history.version = packed;
             history.versionText = model::clientVersionText(packed);
         }
         cellOf(row, StatisticsColumn::Version) = history.versionText;
@@ -254,7 +275,7 @@ StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int cli
     cellOf(row, StatisticsColumn::Description) = labels.Description(label);
 
     const auto debugCell = [&](int value) {
-        return row.online ? format("%d", value) : std::string(kDash);
+        return row.online ? std::to_string(value) : std::string(kDash);
     };
     cellOf(row, StatisticsColumn::Rabap) = debugCell(record.get(S::kRabap));
     cellOf(row, StatisticsColumn::Sabap) = debugCell(record.get(S::kSabap));
@@ -349,23 +370,25 @@ std::array<StatisticsColumnSpec, kStatisticsColumnCount> statisticsColumns(bool 
 
 std::string durationText(std::int64_t seconds) {
     const std::int64_t s = seconds < 0 ? 0 : seconds;
-    const auto d = static_cast<long long>(s / 86400);
-    const auto h = static_cast<long long>(s / 3600);
-    const auto m = static_cast<long long>(s / 60 - h * 60);
+    const std::int64_t d = s / 86400;
+    const std::int64_t h = s / 3600;
+    const std::int64_t m = s / 60 - h * 60;
+    const auto n = [](std::int64_t value) {
+        return std::to_string(value);
+    };
     if (d >= 1) {
-        return format("%lldd, %lldh, %lldm", d, h - 24 * d, m);
+        return n(d) + "d, " + n(h - 24 * d) + "h, " + n(m) + "m";
     }
     if (h == 0) {
-        const auto rest = static_cast<long long>(s % 60);
-        return m == 0 ? format("%llds", rest) : format("%lldm, %llds", m, rest);
+        return m == 0 ? n(s % 60) + "s" : n(m) + "m, " + n(s % 60) + "s";
     }
-    return format("%lldh, %lldm", h, m);
+    return n(h) + "h, " + n(m) + "m";
 }
 
 std::string disconnectedDurationText(std::int64_t seconds) {
     const std::int64_t s = seconds < 0 ? 0 : seconds;
     if (s < 3600 && s / 60 >= 5) {
-        return format("%lldm", static_cast<long long>(s / 60));
+        return std::to_string(s / 60) + "m";
     }
     return durationText(s);
 }

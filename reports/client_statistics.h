@@ -138,8 +138,11 @@ public:
         StreamHistory send;
         StreamHistory receive;
         Severity severity = Severity::None;
-        // Kept while the server sends 0 (not known).
+        // Kept while the server sends 0 (not known); the texts are made
+        // again only when the value changes.
+        std::uint32_t address = 0;
         std::string addressText;
+        std::uint32_t version = 0;
         std::string versionText;
     };
 

@@ -46,19 +46,26 @@ bool startsFormula(const std::string& text) {
     }
 }
 
-std::string csvField(const std::string& text) {
-    const std::string value = startsFormula(text) ? "'" + text : text;
-    if (value.find_first_of(",\"\r\n") == std::string::npos) {
-        return value;
+void appendCsvField(std::string& out, const std::string& text) {
+    const bool formula = startsFormula(text);
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        if (formula) {
+            out += '\'';
+        }
+        out += text;
+        return;
     }
-    std::string out = "\"";
-    for (const char c : value) {
+    out += '"';
+    if (formula) {
+        out += '\'';
+    }
+    for (const char c : text) {
         if (c == '"') {
             out += '"';
         }
         out += c;
     }
-    return out + "\"";
+    out += '"';
 }
 
 std::string jsonString(const std::string& text) {
@@ -99,15 +106,16 @@ std::string terminalText(const std::string& text, std::size_t& width) {
     return out;
 }
 
-template <typename Cell>
-std::string joinRows(const TextTable& table, char separator, const char* lineEnd, Cell cell) {
+// Appends each cell through `append(out, cell)`.
+template <typename Append>
+std::string joinRows(const TextTable& table, char separator, const char* lineEnd, Append append) {
     std::string out;
     const auto line = [&](const std::vector<std::string>& row) {
         for (std::size_t c = 0; c < table.headers.size(); ++c) {
             if (c > 0) {
                 out += separator;
             }
-            out += cell(cellAt(row, c));
+            append(out, cellAt(row, c));
         }
         out += lineEnd;
     };
@@ -121,16 +129,14 @@ std::string joinRows(const TextTable& table, char separator, const char* lineEnd
 } // namespace
 
 std::string csvText(const TextTable& table) {
-    return joinRows(table, ',', "\r\n", csvField);
+    return joinRows(table, ',', "\r\n", appendCsvField);
 }
 
 std::string tabText(const TextTable& table) {
-    return joinRows(table, '\t', "\n", [](const std::string& text) {
-        std::string out = text;
-        std::replace_if(
-            out.begin(), out.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; },
-            ' ');
-        return out;
+    return joinRows(table, '\t', "\n", [](std::string& out, const std::string& text) {
+        for (const char c : text) {
+            out += c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+        }
     });
 }
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <numeric>
 #include <ostream>
 
 namespace mirx::ctl {
@@ -59,6 +60,21 @@ bool pause(const link::ServerLink& link, std::chrono::steady_clock::duration spa
 }
 
 } // namespace
+
+std::vector<reports::StatisticsRow> sortedByFirstColumn(std::vector<reports::StatisticsRow> rows) {
+    // Rows are large: sort their positions, then move each once.
+    std::vector<std::size_t> order(rows.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&rows](std::size_t a, std::size_t b) {
+        return reports::compareStatisticsRows(rows[a], rows[b], 0) < 0;
+    });
+    std::vector<reports::StatisticsRow> sorted;
+    sorted.reserve(rows.size());
+    for (const std::size_t i : order) {
+        sorted.push_back(std::move(rows[i]));
+    }
+    return sorted;
+}
 
 std::optional<std::string> formatTextTable(const reports::TextTable& table,
                                            std::string_view format) {
@@ -125,11 +141,7 @@ int statisticsCommand(CtlSession& s) {
     if (!rows) {
         return noAnswer(s, "statistics");
     }
-    // In the order the view opens with: by the first column.
-    std::sort(rows->begin(), rows->end(), [](const auto& a, const auto& b) {
-        return reports::compareStatisticsRows(a, b, 0) < 0;
-    });
-    return print(s, reports::statisticsTextTable(*rows, false));
+    return print(s, reports::statisticsTextTable(sortedByFirstColumn(std::move(*rows)), false));
 }
 
 int sipRegistrationsCommand(CtlSession& s) {

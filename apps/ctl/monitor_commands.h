@@ -36,6 +36,9 @@ std::optional<std::vector<reports::SipRow>> fetchSipRows(link::ServerLink& link,
                                                          const std::atomic<bool>& stop,
                                                          int timeoutMs = kMonitorAnswerTimeoutMs);
 
+// In the order the view opens with: by the first column.
+std::vector<reports::StatisticsRow> sortedByFirstColumn(std::vector<reports::StatisticsRow> rows);
+
 int statisticsCommand(CtlSession& session);
 int sipRegistrationsCommand(CtlSession& session);
 

@@ -468,8 +468,10 @@ std::vector<StatisticsRow> refreshStatistics(const model::LabelTable& labels,
                                              StatisticsHistory& history,
                                              const StatisticsFilter& filter, bool debugFigures) {
     const std::int64_t now = table.get(model::StatisticsTable::kServerTime);
+    const std::vector<int> indexes = model::clientIndexesInOrder(labels);
     std::vector<StatisticsRow> rows;
-    for (const int index : model::clientIndexesInOrder(labels)) {
+    rows.reserve(indexes.size());
+    for (const int index : indexes) {
         if (index < 0 || static_cast<std::size_t>(index) >= model::StatisticsTable::kClients) {
             continue;
         }

@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
                 cpuBefore = cpuSeconds();
                 refreshesBefore = view->refreshCount();
                 wallBefore = std::chrono::steady_clock::now();
-                QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
+                QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &app, &QApplication::quit);
             });
             app.exec();
             const double cpu = cpuSeconds() - cpuBefore;

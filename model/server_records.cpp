@@ -147,13 +147,17 @@ void StatisticsTable::setClient(std::size_t index, const ClientStatistics& entry
 }
 
 std::size_t storeStatistics(StatisticsTable& table, std::span<const std::uint8_t> payload) {
-    const std::size_t copied = table.assignPrefix(payload);
+    std::size_t copied = table.assignPrefix(payload);
+    std::size_t entries = 0;
+    if (copied >= StatisticsTable::kClientsOffset) {
+        // An entry cut short would show its first fields with the rest zero
+        // (an on-line client without counters or address): drop it whole.
+        entries = (copied - StatisticsTable::kClientsOffset) / ClientStatistics::kSize;
+        copied = StatisticsTable::kClientsOffset + entries * ClientStatistics::kSize;
+    }
     std::fill(table.bytes.begin() + static_cast<std::ptrdiff_t>(copied), table.bytes.end(),
               std::uint8_t{0});
-    if (copied < StatisticsTable::kClientsOffset) {
-        return 0;
-    }
-    return (copied - StatisticsTable::kClientsOffset) / ClientStatistics::kSize;
+    return entries;
 }
 
 ClientVersion unpackClientVersion(std::uint32_t v) {

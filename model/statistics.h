@@ -115,9 +115,10 @@ static_assert(StatisticsTable::kClientsOffset +
               StatisticsTable::kSize);
 
 // Stores a received 6033 payload. The server does not bound it: anything past
-// the table's 80012 bytes is dropped. Entries the payload does not reach are
-// cleared, so a short answer shows those clients as never seen rather than
-// with an earlier answer's figures. Returns the complete entries received.
+// the table's 80012 bytes is dropped. Entries the payload does not reach in
+// full are cleared, so a short answer shows those clients as never seen
+// rather than with an earlier answer's figures or half an entry. Returns the
+// complete entries received.
 std::size_t storeStatistics(StatisticsTable& table, std::span<const std::uint8_t> payload);
 
 // --- packed client software version ---

@@ -1,12 +1,21 @@
 #include "monitor/monitor_views.h"
 
+#include "monitor/client_statistics_dialog.h"
+#include "monitor/sip_registrations_dialog.h"
 #include "shell/main/view_registry.h"
 
 namespace mirx::monitor {
 
 void registerMonitorViews(shell::ViewRegistry& views) {
     // One line per view: views.add(shell::ViewKey::..., factory).
-    static_cast<void>(views);
+    views.add(shell::ViewKey::ClientStatistics,
+              [](shell::ShellContext& context, QWidget* parent) -> QDialog* {
+                  return new CClientStatisticsDlg(context, parent);
+              });
+    views.add(shell::ViewKey::SipRegistrations,
+              [](shell::ShellContext& context, QWidget* parent) -> QDialog* {
+                  return new CSipRegistrationsDlg(context, parent);
+              });
 }
 
 } // namespace mirx::monitor

@@ -675,8 +675,13 @@ void addBehaviour(Site& site) {
         model::SipRegistration r;
         r.set(model::SipRegistration::kUserName, login);
         r.set(model::SipRegistration::kAddressOfRecord, "sip:" + login + "@venue.local");
+        // Trunks reach the venue through the server's own SIP port, so their
+        // contact is the server (the view hides them unless asked); phones
+        // register from their own address.
         r.set(model::SipRegistration::kContactDetail,
-              "sip:" + login + "@192.168.10." + std::to_string(100 + client) + ":5060");
+              row.type >= 104
+                  ? "sip:" + login + "@127.0.0.1:5062"
+                  : "sip:" + login + "@192.168.10." + std::to_string(100 + client) + ":5060");
         // Trunks register for an hour, phones for five minutes.
         r.set(model::SipRegistration::kExpirationSeconds, row.type >= 104 ? 3600u : 300u);
         site.sipRegistrations.push_back(r);

@@ -11,6 +11,7 @@
 #include "model/sound_files.h"
 #include "model/statistics.h"
 #include "model/ui_settings.h"
+#include "sim/sip_registrar.h"
 
 #include <algorithm>
 #include <array>
@@ -1009,7 +1010,7 @@ struct SiteProtocol::Impl {
 
     void sipRegistrations(SimConnection& c, const Frame&) {
         c.send(msg::ADMIN_SIP_REGISTRATIONS_RESPONSE, 0,
-               model::encodeSipRegistrations(site.sipRegistrations));
+               sipRegistrationsAnswer(site.sipRegistrations, statisticsSeconds));
     }
 
     // --- logs and filters ---

@@ -57,8 +57,10 @@ struct CtlCommand {
 
 // The command of that name; nullptr when there is none.
 const CtlCommand* findCtlCommand(std::string_view name);
-// The command an option belongs to; nullptr for a general option.
+// The first command an option belongs to; nullptr for a general option.
 const CtlCommand* ownerOfOption(std::string_view option);
+// Whether `option` is one of the command's own.
+bool commandTakes(const CtlCommand& command, std::string_view option);
 std::span<const CtlCommand> ctlCommands();
 
 } // namespace mirx::ctl

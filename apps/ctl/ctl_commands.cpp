@@ -2,6 +2,7 @@
 
 #include "apps/ctl/check_command_files.h"
 #include "apps/ctl/export_site.h"
+#include "apps/ctl/monitor_commands.h"
 #include "apps/ctl/run_command_files.h"
 #include "core/debug_log.h"
 #include "link/app_version.h"
@@ -15,6 +16,7 @@
 #include "model/system_status.h"
 #include "reports/status_text.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -187,6 +189,8 @@ constexpr std::array<std::string_view, 3> kExportOptions{"--format", "--include-
                                                          "--memberships"};
 constexpr std::array<std::string_view, 2> kRunOptions{"--folder", "--once"};
 constexpr std::array<std::string_view, 1> kCheckOptions{"--config"};
+constexpr std::array<std::string_view, 2> kStatisticsOptions{"--format", "--unused"};
+constexpr std::array<std::string_view, 2> kSipOptions{"--format", "--all"};
 
 const std::array kCommands{
     CtlCommand{"login-check", "",
@@ -204,6 +208,14 @@ const std::array kCommands{
                "when it exists, else in $XDG_DATA_HOME/Talbrook, ~/.local/share/Talbrook) as the "
                "console does; --once runs what is due now and ends",
                true, kRunOptions, false, nullptr, &runCommandFilesCommand},
+    CtlCommand{"statistics", "[--format table|csv|json] [--unused]",
+               "print the client statistics list (two samples a second apart, so the rates and "
+               "the per-second loss are filled); --unused adds the clients never seen",
+               true, kStatisticsOptions, false, nullptr, &statisticsCommand},
+    CtlCommand{"sip-registrations", "[--format table|csv|json] [--all]",
+               "print the SIP registrations the server holds, without those whose contact is "
+               "the server itself unless --all",
+               true, kSipOptions, false, nullptr, &sipRegistrationsCommand},
     CtlCommand{"check", "FILE... [--config site.json]",
                "check command files without a server: each problem as FILE:LINE: message, then "
                "what each valid file would do; login names resolve against an exported site",
@@ -230,6 +242,11 @@ const CtlCommand* ownerOfOption(std::string_view option) {
         }
     }
     return nullptr;
+}
+
+bool commandTakes(const CtlCommand& command, std::string_view option) {
+    return std::find(command.options.begin(), command.options.end(), option) !=
+           command.options.end();
 }
 
 std::span<const CtlCommand> ctlCommands() {

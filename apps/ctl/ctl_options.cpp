@@ -2,6 +2,7 @@
 
 #include "apps/ctl/ctl_command_table.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
@@ -28,8 +29,27 @@ splitServer(std::string_view text) {
 
 namespace {
 
-// "--watch belongs to the status command", "--folder and --once belong to ...".
-std::string belongsText(const CtlCommand& owner) {
+// "--watch belongs to the status command", "--folder and --once belong to
+// ...", "--format belongs to the export, statistics and sip-registrations
+// commands".
+std::string belongsText(std::string_view option) {
+    std::vector<const CtlCommand*> owners;
+    for (const CtlCommand& command : ctlCommands()) {
+        if (commandTakes(command, option)) {
+            owners.push_back(&command);
+        }
+    }
+    if (owners.size() > 1) {
+        std::string names;
+        for (std::size_t i = 0; i < owners.size(); ++i) {
+            if (i > 0) {
+                names += i + 1 == owners.size() ? " and " : ", ";
+            }
+            names += owners[i]->name;
+        }
+        return std::string(option) + " belongs to the " + names + " commands";
+    }
+    const CtlCommand& owner = *owners.front();
     std::string names;
     for (std::size_t i = 0; i < owner.options.size(); ++i) {
         if (i > 0) {
@@ -114,9 +134,11 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
             if (!value(v)) {
                 return arg + " needs a value";
             }
-            if (v != "json") {
-                return "--format knows only json";
-            }
+            options.format = v;
+        } else if (arg == "--unused") {
+            options.unused = true;
+        } else if (arg == "--all") {
+            options.all = true;
         } else if (arg == "--profile" || arg == "--user" || arg == "--password-file" ||
                    arg == "--server") {
             if (!value(v)) {
@@ -167,8 +189,20 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
         return "unknown command " + options.command;
     }
     for (std::string_view option : commandOptions) {
-        if (const CtlCommand* owner = ownerOfOption(option); owner != command) {
-            return belongsText(*owner);
+        if (!commandTakes(*command, option)) {
+            return belongsText(option);
+        }
+    }
+    if (!options.format.empty()) {
+        const auto formats = command->name == "export"
+                                 ? std::vector<std::string_view>{"json"}
+                                 : std::vector<std::string_view>{"table", "csv", "json"};
+        if (std::find(formats.begin(), formats.end(), options.format) == formats.end()) {
+            std::string known;
+            for (std::string_view f : formats) {
+                known += (known.empty() ? "" : ", ") + std::string(f);
+            }
+            return options.command + " --format knows " + known;
         }
     }
     if (command->takesFiles && options.files.empty()) {

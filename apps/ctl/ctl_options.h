@@ -24,10 +24,13 @@ struct CtlOptions {
     bool verbose = false;
     bool help = false;
     bool version = false;
-    std::string command; // login-check, status, export, run-command-files, check
+    std::string command; // one of the command table
     bool watch = false;
     bool includePasswords = false;     // export
     bool memberships = false;          // export
+    std::string format;                // export, statistics, sip-registrations
+    bool unused = false;               // statistics
+    bool all = false;                  // sip-registrations
     std::optional<std::string> folder; // run-command-files
     bool once = false;                 // run-command-files
     std::vector<std::string> files;    // check

@@ -2,6 +2,7 @@
 
 #include "apps/ctl/export_memberships.h"
 #include "commandfiles/answer_guard.h"
+#include "apps/ctl/wait_for_answer.h"
 #include "link/message_catalogue.h"
 #include "link/server_connection_handler.h"
 #include "model/label_info.h"
@@ -19,21 +20,6 @@ constexpr std::string_view kExportedSections[] = {
     "format", "labels",  "credentials",    "masterAdministrator",   "options",
     "audio",  "systems", "systemSettings", "userInterfaceSettings", "server",
 };
-
-bool waitFor(const std::function<bool()>& take, const link::ServerLink& link, int timeoutMs,
-             const std::atomic<bool>& stop) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::uint64_t seen = link.ChangeCount();
-    while (!take()) {
-        if (!link.connected() || stop.load() || std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        // Every answer arrives with a NotifyChange; the slice bounds how late
-        // `stop` is seen.
-        link.WaitForChange(seen, link::ServerLink::kAbortCheckMs);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -106,15 +92,15 @@ std::optional<site::Site> fetchSite(link::ServerLink& link, model::Mirror& mirro
         const auto index = static_cast<std::uint16_t>(client.index);
         flags.TakeOptionsReceived();
         link.requestQueue().PostCopy(msg::ADMIN_CLIENT_OPTIONS_REQUEST, index, nullptr, 0);
-        if (!waitFor([&] { return flags.TakeOptionsReceived(); }, link, options.answerTimeoutMs,
-                     stop)) {
+        if (!waitForAnswer([&] { return flags.TakeOptionsReceived(); }, link,
+                           options.answerTimeoutMs, stop)) {
             error = "no options arrived for client " + std::to_string(client.index);
             return std::nullopt;
         }
         flags.TakeAudioReceived();
         link.requestQueue().PostCopy(msg::ADMIN_AUDIO_SETTINGS_REQUEST, index, nullptr, 0);
-        if (!waitFor([&] { return flags.TakeAudioReceived(); }, link, options.answerTimeoutMs,
-                     stop)) {
+        if (!waitForAnswer([&] { return flags.TakeAudioReceived(); }, link, options.answerTimeoutMs,
+                           stop)) {
             error = "no audio settings arrived for client " + std::to_string(client.index);
             return std::nullopt;
         }

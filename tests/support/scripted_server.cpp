@@ -28,6 +28,14 @@ public:
             }
             return;
         }
+        const auto inTurn = script_.answersInTurn.find(frame.messageId);
+        if (inTurn != script_.answersInTurn.end() && !inTurn->second.empty()) {
+            std::size_t& next = turns_[frame.messageId];
+            const ScriptedFrame& f = inTurn->second[std::min(next, inTurn->second.size() - 1)];
+            ++next;
+            connection.send(f.id, f.second, f.payload);
+            return;
+        }
         site_.onFrame(relay(connection), frame);
     }
     void onTick(sim::SimConnection& connection) override { site_.onTick(relay(connection)); }
@@ -73,6 +81,8 @@ private:
     Relay relay_{script_};
     mutable std::mutex lock_;
     std::vector<std::uint16_t> received_;
+    // Answers in turn given so far, by request (the loop thread's own).
+    std::map<std::uint16_t, std::size_t> turns_;
 };
 
 ScriptedServer::ScriptedServer(site::Site site, Script script)

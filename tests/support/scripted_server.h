@@ -28,6 +28,9 @@ struct Script {
     std::vector<ScriptedFrame> afterDownload = {};
     // Requests answered with these frames instead of the site's answer.
     std::map<std::uint16_t, std::vector<ScriptedFrame>> answers = {};
+    // Requests answered with the next of these frames each time; the last
+    // one repeats.
+    std::map<std::uint16_t, std::vector<ScriptedFrame>> answersInTurn = {};
 };
 
 class ScriptedServer {

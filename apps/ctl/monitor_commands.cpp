@@ -1,0 +1,164 @@
+#include "apps/ctl/monitor_commands.h"
+
+#include "apps/ctl/ctl_commands.h"
+#include "apps/ctl/wait_for_answer.h"
+#include "core/message_ids.h"
+#include "link/server_link.h"
+#include "model/mirror.h"
+#include "model/system_status.h"
+
+#include <algorithm>
+#include <chrono>
+#include <numeric>
+#include <ostream>
+
+namespace mirx::ctl {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The view refreshes once a second; so do the two samples here.
+constexpr auto kSampleSpacing = 1s;
+
+int noAnswer(CtlSession& s, const char* what) {
+    s.link.StopLink();
+    if (s.stop.load()) {
+        return kExitInterrupted;
+    }
+    if (!s.link.connected() && !s.link.errorText().empty()) {
+        s.streams.err << "mirx-ctl: the connection to the server was lost\n";
+        return kExitConnectionLost;
+    }
+    s.streams.err << "mirx-ctl: the server did not answer the " << what << " request\n";
+    return kExitNoAnswer;
+}
+
+int print(CtlSession& s, const reports::TextTable& table) {
+    s.link.StopLink();
+    const auto text = formatTextTable(table, s.options.format.empty() ? "table" : s.options.format);
+    if (!text) {
+        s.streams.err << "mirx-ctl: unknown format " << s.options.format << "\n";
+        return kExitUsage;
+    }
+    s.streams.out << *text;
+    s.streams.out.flush();
+    return kExitOk;
+}
+
+// Sleeps `spacing`, waking early only for `stop`.
+bool pause(const link::ServerLink& link, std::chrono::steady_clock::duration spacing,
+           const std::atomic<bool>& stop) {
+    const auto until = std::chrono::steady_clock::now() + spacing;
+    std::uint64_t seen = link.ChangeCount();
+    while (std::chrono::steady_clock::now() < until) {
+        if (stop.load() || !link.connected()) {
+            return false;
+        }
+        link.WaitForChange(seen, link::ServerLink::kAbortCheckMs);
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<reports::StatisticsRow> sortedByFirstColumn(std::vector<reports::StatisticsRow> rows) {
+    // Rows are large: sort their positions, then move each once.
+    std::vector<std::size_t> order(rows.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&rows](std::size_t a, std::size_t b) {
+        return reports::compareStatisticsRows(rows[a], rows[b], 0) < 0;
+    });
+    std::vector<reports::StatisticsRow> sorted;
+    sorted.reserve(rows.size());
+    for (const std::size_t i : order) {
+        sorted.push_back(std::move(rows[i]));
+    }
+    return sorted;
+}
+
+std::optional<std::string> formatTextTable(const reports::TextTable& table,
+                                           std::string_view format) {
+    if (format == "table") {
+        return reports::alignedText(table);
+    }
+    if (format == "csv") {
+        return reports::csvText(table);
+    }
+    if (format == "json") {
+        return reports::jsonText(table);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<reports::StatisticsRow>>
+fetchStatisticsRows(link::ServerLink& link, model::Mirror& mirror,
+                    reports::StatisticsHistory& history, const reports::StatisticsFilter& filter,
+                    const std::atomic<bool>& stop, int timeoutMs) {
+    model::ArrivalFlag& arrived = mirror.flags().statistics;
+    arrived.take();
+    const auto request = model::encodeStatisticsRequest();
+    if (!link.requestQueue().PostCopy(msg::ADMIN_CLIENT_STATISTICS_REQUEST, 0, request.data(),
+                                      request.size()) ||
+        !waitForAnswer([&] { return arrived.take(); }, link, timeoutMs, stop)) {
+        return std::nullopt;
+    }
+    return mirror.read([&](const model::MirrorData& d) {
+        return reports::refreshStatistics(d.labels, d.statistics, history, filter, false);
+    });
+}
+
+std::optional<std::vector<reports::SipRow>> fetchSipRows(link::ServerLink& link,
+                                                         model::Mirror& mirror, bool externalOnly,
+                                                         const std::atomic<bool>& stop,
+                                                         int timeoutMs) {
+    model::ArrivalFlag& arrived = mirror.flags().sipRegistrations;
+    arrived.take();
+    const auto request = model::encodeSipRegistrationsRequest();
+    if (!link.requestQueue().PostCopy(msg::ADMIN_SIP_REGISTRATIONS_REQUEST, 0, request.data(),
+                                      request.size()) ||
+        !waitForAnswer([&] { return arrived.take(); }, link, timeoutMs, stop)) {
+        return std::nullopt;
+    }
+    const std::string server = reports::serverContactText(
+        link.systemSettings(), link.status().get(model::SystemStatus::kFailoverState));
+    return mirror.read([&](const model::MirrorData& d) {
+        return reports::sipRegistrationRows(d.sipRegistrations, externalOnly, server);
+    });
+}
+
+int statisticsCommand(CtlSession& s) {
+    reports::StatisticsFilter filter;
+    filter.unusedClients = s.options.unused;
+    reports::StatisticsHistory history;
+    // The first sample gives the counters the per-second figures start from.
+    if (!fetchStatisticsRows(s.link, s.mirror, history, filter, s.stop)) {
+        return noAnswer(s, "statistics");
+    }
+    if (!pause(s.link, kSampleSpacing, s.stop)) {
+        return noAnswer(s, "statistics");
+    }
+    auto rows = fetchStatisticsRows(s.link, s.mirror, history, filter, s.stop);
+    if (!rows) {
+        return noAnswer(s, "statistics");
+    }
+    return print(s, reports::statisticsTextTable(sortedByFirstColumn(std::move(*rows)), false));
+}
+
+int sipRegistrationsCommand(CtlSession& s) {
+    const bool externalOnly = !s.options.all;
+    if (externalOnly) {
+        // The failover state in the status record decides which server
+        // address is the server's own; it comes once a second.
+        if (!waitForAnswer([&] { return s.link.takeStatusChanged(); }, s.link,
+                           kMonitorAnswerTimeoutMs, s.stop)) {
+            return noAnswer(s, "status");
+        }
+    }
+    const auto rows = fetchSipRows(s.link, s.mirror, externalOnly, s.stop);
+    if (!rows) {
+        return noAnswer(s, "SIP registrations");
+    }
+    return print(s, reports::sipTextTable(*rows));
+}
+
+} // namespace mirx::ctl

@@ -1,0 +1,516 @@
+#include "reports/client_statistics.h"
+
+#include "model/client_list.h"
+#include "model/client_types.h"
+#include "model/label_info.h"
+#include "model/typed_text.h"
+
+#include <charconv>
+#include <cstdarg>
+#include <cstdio>
+
+namespace mirx::reports {
+namespace {
+
+using S = model::ClientStatistics;
+
+__attribute__((format(printf, 1, 2))) std::string format(const char* pattern, ...) {
+    char text[96];
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(text, sizeof text, pattern, args);
+    va_end(args);
+    return text;
+}
+
+// "%*.*f" without printf: the list formats thousands of figures a second.
+std::string fixed(double value, int precision, std::size_t width = 0) {
+    char text[64];
+    const auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision);
+    std::string out(text, result.ptr);
+    if (out.size() < width) {
+        out.insert(0, width - out.size(), ' ');
+    }
+    return out;
+}
+
+std::string percent(int value) {
+    return std::to_string(value) + '%';
+}
+
+constexpr const char* kDash = "-";
+constexpr const char* kNotAvailable = "n/a";
+
+int compareInts(long long a, long long b) {
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+// A share of `part` in `part + rest`, in percent; 0 when both are 0. A
+// stream that lost every packet reads 100 %, not 0 %.
+double lossPercent(std::uint64_t lost, std::uint64_t delivered) {
+    const std::uint64_t total = lost + delivered;
+    return total == 0 ? 0.0 : static_cast<double>(lost) * 100.0 / static_cast<double>(total);
+}
+
+// The short name up to its first colon; empty without a colon.
+std::string typeShortText(int clientType) {
+    const auto name = model::clientTypeName(clientType, false);
+    if (!name) {
+        return {};
+    }
+    const auto colon = name->find(':');
+    return colon == std::string_view::npos ? std::string() : std::string(name->substr(0, colon));
+}
+
+std::string addressText(std::uint32_t address) {
+    return format("%u.%u.%u.%u", address & 0xFFu, (address >> 8) & 0xFFu, (address >> 16) & 0xFFu,
+                  (address >> 24) & 0xFFu);
+}
+
+bool batteryless(int clientType) {
+    return model::isSipDevice(clientType) || clientType == model::kRtspVideoSourceType;
+}
+
+struct StreamColumns {
+    StatisticsColumn rate;
+    StatisticsColumn lossSecond;
+    StatisticsColumn lossMinute;
+    StatisticsColumn lossLogin;
+    StatisticsColumn jitter;
+};
+
+constexpr StreamColumns kSendColumns{StatisticsColumn::SendRate, StatisticsColumn::SendLossSecond,
+                                     StatisticsColumn::SendLossMinute,
+                                     StatisticsColumn::SendLossLogin, StatisticsColumn::SendJitter};
+constexpr StreamColumns kReceiveColumns{
+    StatisticsColumn::ReceiveRate, StatisticsColumn::ReceiveLossSecond,
+    StatisticsColumn::ReceiveLossMinute, StatisticsColumn::ReceiveLossLogin,
+    StatisticsColumn::ReceiveJitter};
+
+struct StreamRecord {
+    StreamHistory::Sample sample;
+    std::int16_t jitterPeak;
+    std::int16_t jitterBuffer;
+};
+
+std::string& cellOf(StatisticsRow& row, StatisticsColumn column) {
+    return row.cells[static_cast<std::size_t>(column)];
+}
+
+void raise(Severity& severity, Severity atLeast) {
+    if (static_cast<int>(severity) < static_cast<int>(atLeast)) {
+        severity = atLeast;
+    }
+}
+
+// One stream's five cells; true when its loss raises the row's severity.
+bool fillStream(StatisticsRow& row, StreamHistory& history, const StreamRecord& record,
+                const StreamColumns& columns, bool sinceLoginCounts) {
+    const StreamHistory::Figures figures = history.add(record.sample);
+    const LossFigures& loss = figures.loss;
+    cellOf(row, columns.rate) =
+        figures.bytes != 0
+            ? fixed(static_cast<double>(static_cast<std::uint32_t>(figures.bytes * 8u)) / 1000.0, 3,
+                    6)
+            : kDash;
+    if (figures.bytes != 0 || loss.lastSecond != 0 || loss.lastMinute != 0 ||
+        loss.sinceLogin >= 0.1) {
+        cellOf(row, columns.lossSecond) = fixed(loss.lastSecond, 2, 3);
+        cellOf(row, columns.lossMinute) = fixed(loss.lastMinute, 2, 3);
+        cellOf(row, columns.lossLogin) = fixed(loss.sinceLogin, 2, 3);
+    } else {
+        cellOf(row, columns.lossSecond) = kDash;
+        cellOf(row, columns.lossMinute) = kDash;
+        cellOf(row, columns.lossLogin) = kDash;
+    }
+    const std::string peak = record.jitterPeak == S::kMsNotAvailable ? std::string(kNotAvailable)
+                             : figures.bytes != 0 ? std::to_string(record.jitterPeak)
+                                                  : std::string(kDash);
+    const std::string buffer = record.jitterBuffer == S::kMsNotAvailable
+                                   ? std::string(kNotAvailable)
+                                   : std::to_string(record.jitterBuffer);
+    cellOf(row, columns.jitter) = peak + " (" + buffer + ")";
+    return loss.lastSecond != 0 || loss.lastMinute != 0 ||
+           (sinceLoginCounts && loss.sinceLogin >= 0.1);
+}
+
+void dashStream(StatisticsRow& row, const StreamColumns& columns) {
+    for (const StatisticsColumn c : {columns.rate, columns.lossSecond, columns.lossMinute,
+                                     columns.lossLogin, columns.jitter}) {
+        cellOf(row, c) = kDash;
+    }
+}
+
+bool shownByType(int clientType, const StatisticsFilter& filter) {
+    if (model::isControlPanel(clientType)) {
+        return filter.controlPanels;
+    }
+    if (model::isDeviceInterface(clientType)) {
+        return filter.deviceInterfaces;
+    }
+    if (model::isSipDevice(clientType)) {
+        return filter.sipDevices;
+    }
+    return true;
+}
+
+StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int clientType,
+                       const S& record, std::int64_t now, StatisticsHistory::Client& history,
+                       bool debugFigures) {
+    StatisticsRow row;
+    row.clientIndex = clientIndex;
+    row.typeClass = model::clientTypeSortClass(clientType);
+    row.online = record.online();
+    const std::int64_t lastChange = record.get(S::kLastChangeTime);
+    row.lastChangeLow = static_cast<std::uint32_t>(lastChange);
+    const int label = labels.ClientLabelNumber(clientIndex);
+
+    Severity severity = row.online ? Severity::Online : Severity::None;
+
+    cellOf(row, StatisticsColumn::TypeShort) = typeShortText(clientType);
+    std::string name = labels.DisplayName(label);
+    if (const model::LabelInfo* info = labels.Find(label)) {
+        const std::string listenOnly = info->get(model::LabelInfo::kListenOnlyName);
+        if (!listenOnly.empty()) {
+            name += " / " + listenOnly + " ";
+        }
+    }
+    cellOf(row, StatisticsColumn::Client) = std::move(name);
+    cellOf(row, StatisticsColumn::State) = row.online ? "On-Line" : "Off-Line";
+    cellOf(row, StatisticsColumn::Duration) =
+        lastChange == 0 ? std::string() : durationText(now - lastChange);
+
+    if (!row.online && !history.receive.cleared()) {
+        history.send.clear();
+        history.receive.clear();
+    }
+
+    const std::int32_t events = record.get(S::kDisconnectEvents);
+    if (events >= 1) {
+        std::int64_t disconnected = record.get(S::kDisconnectedSeconds);
+        if (!row.online) {
+            disconnected += now - lastChange;
+            raise(severity, Severity::Disconnected);
+        }
+        cellOf(row, StatisticsColumn::DisconnectEvents) = std::to_string(events);
+        cellOf(row, StatisticsColumn::DisconnectedTime) = disconnectedDurationText(disconnected);
+    } else {
+        cellOf(row, StatisticsColumn::DisconnectEvents) = kDash;
+        cellOf(row, StatisticsColumn::DisconnectedTime) = kDash;
+    }
+
+    if (row.online) {
+        const StreamRecord send{{record.get(S::kSendBytesAfterEncoding),
+                                 record.get(S::kSendDelivered), record.get(S::kSendLost)},
+                                record.get(S::kSendJitterPeakMs),
+                                record.get(S::kSendJitterBufferMs)};
+        const StreamRecord receive{{record.get(S::kReceiveBytesBeforeDecoding),
+                                    record.get(S::kReceiveDelivered), record.get(S::kReceiveLost)},
+                                   record.get(S::kReceiveJitterPeakMs),
+                                   record.get(S::kReceiveJitterBufferMs)};
+        if (fillStream(row, history.send, send, kSendColumns, false)) {
+            raise(severity, Severity::Loss);
+        }
+        if (fillStream(row, history.receive, receive, kReceiveColumns, true)) {
+            raise(severity, Severity::Loss);
+        }
+    } else {
+        dashStream(row, kSendColumns);
+        dashStream(row, kReceiveColumns);
+    }
+
+    const int load = record.get(S::kProcessorPercent);
+    if (!row.online) {
+        cellOf(row, StatisticsColumn::Cpu) = kDash;
+    } else if (load == S::kPercentNotAvailable) {
+        cellOf(row, StatisticsColumn::Cpu) = kNotAvailable;
+    } else if (debugFigures) {
+        cellOf(row, StatisticsColumn::Cpu) =
+            percent(load) + " (" + percent(record.get(S::kSecondProcessorPercent)) + ")";
+    } else {
+        cellOf(row, StatisticsColumn::Cpu) = percent(load);
+    }
+
+    const int battery = record.get(S::kBatteryPercent);
+    std::string& batteryCell = cellOf(row, StatisticsColumn::Battery);
+    if (batteryless(clientType)) {
+        batteryCell = kNotAvailable;
+    } else if (!row.online) {
+        batteryCell = kDash;
+    } else if (battery == S::kPercentNotAvailable) {
+        batteryCell = kNotAvailable;
+    } else {
+        batteryCell = percent(battery);
+        const auto state = static_cast<model::BatteryState>(record.get(S::kBatteryState));
+        if (state == model::BatteryState::Discharging) {
+            batteryCell += "(-)";
+        } else if (state == model::BatteryState::Charging ||
+                   state == model::BatteryState::ChargingToo) {
+            batteryCell += "(+)";
+        }
+        row.showsBatteryPercent = true;
+    }
+    row.batteryKey =
+        row.online && (model::isControlPanel(clientType) || model::isDeviceInterface(clientType))
+            ? battery
+            : 255;
+
+    if (const std::uint32_t address = record.get(S::kAddress);
+        address != 0 && address != history.address) {
+        history.address = address;
+        history.addressText = addressText(address);
+    }
+    cellOf(row, StatisticsColumn::Address) = history.addressText;
+    if (batteryless(clientType)) {
+        cellOf(row, StatisticsColumn::Version) = kNotAvailable;
+    } else {
+        if (const std::uint32_t packed = record.get(S::kVersion);
+            packed != 0 && packed != history.version) {
+            history.version = packed;
+            history.versionText = model::clientVersionText(packed);
+        }
+        cellOf(row, StatisticsColumn::Version) = history.versionText;
+    }
+    cellOf(row, StatisticsColumn::Description) = labels.Description(label);
+
+    const auto debugCell = [&](int value) {
+        return row.online ? std::to_string(value) : std::string(kDash);
+    };
+    cellOf(row, StatisticsColumn::Rabap) = debugCell(record.get(S::kRabap));
+    cellOf(row, StatisticsColumn::Sabap) = debugCell(record.get(S::kSabap));
+    cellOf(row, StatisticsColumn::Underrun) = debugCell(record.get(S::kUnderrunCount));
+    cellOf(row, StatisticsColumn::Clipping) = debugCell(record.get(S::kClippingCount));
+    cellOf(row, StatisticsColumn::Rapdfrs) = debugCell(record.get(S::kRapdfrs));
+
+    history.severity = severity;
+    row.severity = severity;
+    return row;
+}
+
+int compareKeys(const StatisticsRow& a, const StatisticsRow& b, StatisticsColumn column) {
+    const auto caseBlind = [&](StatisticsColumn c) {
+        return model::compareCaseBlind(a.cell(c), b.cell(c));
+    };
+    int result = 0;
+    switch (column) {
+    case StatisticsColumn::TypeShort:
+        result = compareInts(a.typeClass, b.typeClass);
+        return result != 0 ? result : caseBlind(StatisticsColumn::Client);
+    case StatisticsColumn::Client:
+    case StatisticsColumn::Address:
+    case StatisticsColumn::Description:
+        return caseBlind(column);
+    case StatisticsColumn::State:
+        result = compareInts(a.online ? 0 : 1, b.online ? 0 : 1);
+        return result != 0 ? result : caseBlind(StatisticsColumn::Client);
+    case StatisticsColumn::Duration:
+        // The later change is the shorter time in the state.
+        result = compareInts(b.lastChangeLow, a.lastChangeLow);
+        return result != 0 ? result : caseBlind(StatisticsColumn::Client);
+    case StatisticsColumn::Battery:
+        result = compareInts(a.batteryKey, b.batteryKey);
+        return result != 0 ? result : caseBlind(StatisticsColumn::Client);
+    case StatisticsColumn::Version:
+        return a.cell(column).compare(b.cell(column));
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+const char* const kStatisticsLegend = "DEC:\tDisconnect Event Count     \n"
+                                      "DSCD:\tDisconnect State Cumulative Duration     \n"
+                                      "SARAE:\tSend Audio Rate After Encoding (Kbps)     \n"
+                                      "SAPLLS:\tSend Audio Packet Loss Last Second (%)     \n"
+                                      "SAPLLM:\tSend Audio Packet Loss Last Minute (%)     \n"
+                                      "SAPLSL:\tSend Audio Packet Loss Since Login (%)     \n"
+                                      "SA Jitter: \tSend Audio Packet Jitter (ms) *     \n"
+                                      "RARBD:\tReceive Audio Rate Before Decoding (Kbps)     \n"
+                                      "RAPLLS:\tReceive Audio Packet Loss Last Second (%)     \n"
+                                      "RAPLLM:\tReceive Audio Packet Loss Last Minute (%)     \n"
+                                      "RAPLSL:\tReceive Audio Packet Loss Since Login (%)     \n"
+                                      "RA Jitter: \tReceive Audio Packet Jitter (ms) *     \n"
+                                      "\n"
+                                      "* The first jitter value is highest network jitter       \n"
+                                      "  recorded in the last second and the second jitter      \n"
+                                      "  value is the current jitter buffer size.\n";
+
+std::array<StatisticsColumnSpec, kStatisticsColumnCount> statisticsColumns(bool debug) {
+    return {{
+        {"", 40},
+        {"Client", 150},
+        {"State", 60},
+        {"Duration", 90},
+        {"DEC", 40},
+        {"DSCD", 70},
+        {"SARAE", 55},
+        {"SAPLLS", 55},
+        {"SAPLLM", 55},
+        {"SAPLSL", 55},
+        {"SA Jitter", 60},
+        {"RARBD", 55},
+        {"RAPLLS", 55},
+        {"RAPLLM", 55},
+        {"RAPLSL", 55},
+        {"RA Jitter", 60},
+        {"CPU", debug ? 80 : 40},
+        {"Battery", 0},
+        {"IP Address", 100},
+        {"Version", 115},
+        {"Description", 195},
+        {"RABAP", 55},
+        {"SABAP", 55},
+        {"Underrun", 55},
+        {"Clipping", 55},
+        {"RAPDFRS", 55},
+    }};
+}
+
+std::string durationText(std::int64_t seconds) {
+    const std::int64_t s = seconds < 0 ? 0 : seconds;
+    const std::int64_t d = s / 86400;
+    const std::int64_t h = s / 3600;
+    const std::int64_t m = s / 60 - h * 60;
+    const auto n = [](std::int64_t value) {
+        return std::to_string(value);
+    };
+    if (d >= 1) {
+        return n(d) + "d, " + n(h - 24 * d) + "h, " + n(m) + "m";
+    }
+    if (h == 0) {
+        return m == 0 ? n(s % 60) + "s" : n(m) + "m, " + n(s % 60) + "s";
+    }
+    return n(h) + "h, " + n(m) + "m";
+}
+
+std::string disconnectedDurationText(std::int64_t seconds) {
+    const std::int64_t s = seconds < 0 ? 0 : seconds;
+    if (s < 3600 && s / 60 >= 5) {
+        return std::to_string(s / 60) + "m";
+    }
+    return durationText(s);
+}
+
+std::optional<Rgb> severityColour(Severity severity) {
+    switch (severity) {
+    case Severity::Online:
+        return Rgb{0, 100, 0};
+    case Severity::Loss:
+        return Rgb{255, 128, 0};
+    case Severity::Disconnected:
+        return Rgb{220, 0, 0};
+    case Severity::None:
+        break;
+    }
+    return std::nullopt;
+}
+
+StreamHistory::Figures StreamHistory::add(const Sample& sample) {
+    // The first sample after a clear has no step. Whether a previous sample
+    // exists decides it, not whether a counter was 0: a stream's first lost
+    // packets count like any others. Counters step modulo 2^32.
+    const auto step = [this](std::uint32_t current, std::uint32_t previous) {
+        return cleared_ ? 0u : current - previous;
+    };
+    Figures figures;
+    figures.bytes = step(sample.bytes, previous_.bytes);
+    const std::uint32_t delivered = step(sample.delivered, previous_.delivered);
+    const std::uint32_t lost = step(sample.lost, previous_.lost);
+    previous_ = sample;
+
+    Pair& slot = ring_[writeIndex_];
+    sumDelivered_ -= slot.delivered;
+    sumLost_ -= slot.lost;
+    slot = {delivered, lost};
+    sumDelivered_ += delivered;
+    sumLost_ += lost;
+    writeIndex_ = (writeIndex_ + 1) % kRingSize;
+
+    figures.loss.lastSecond = lossPercent(lost, delivered);
+    figures.loss.lastMinute = lossPercent(sumLost_, sumDelivered_);
+    figures.loss.sinceLogin = lossPercent(sample.lost, sample.delivered);
+    cleared_ = false;
+    return figures;
+}
+
+void StreamHistory::clear() {
+    *this = StreamHistory{};
+}
+
+StatisticsHistory::StatisticsHistory()
+    : clients_(model::StatisticsTable::kClients) {}
+
+void StatisticsHistory::clearAll() {
+    for (Client& c : clients_) {
+        c.send.clear();
+        c.receive.clear();
+    }
+}
+
+void StatisticsHistory::clear(int clientIndex) {
+    if (clientIndex >= 0 && static_cast<std::size_t>(clientIndex) < clients_.size()) {
+        Client& c = clients_[static_cast<std::size_t>(clientIndex)];
+        c.send.clear();
+        c.receive.clear();
+    }
+}
+
+void StatisticsHistory::resetAll() {
+    for (Client& c : clients_) {
+        c = Client{};
+    }
+}
+
+std::vector<StatisticsRow> refreshStatistics(const model::LabelTable& labels,
+                                             const model::StatisticsTable& table,
+                                             StatisticsHistory& history,
+                                             const StatisticsFilter& filter, bool debugFigures) {
+    const std::int64_t now = table.get(model::StatisticsTable::kServerTime);
+    const std::vector<int> indexes = model::clientIndexesInOrder(labels);
+    std::vector<StatisticsRow> rows;
+    rows.reserve(indexes.size());
+    for (const int index : indexes) {
+        if (index < 0 || static_cast<std::size_t>(index) >= model::StatisticsTable::kClients) {
+            continue;
+        }
+        const model::LabelInfo* label = labels.Find(labels.ClientLabelNumber(index));
+        const int type = label != nullptr ? label->get(model::LabelInfo::kClientType) : 0;
+        const S record = table.client(static_cast<std::size_t>(index));
+        StatisticsRow row =
+            buildRow(labels, index, type, record, now, history.client(index), debugFigures);
+        const bool seen = record.get(S::kLastChangeTime) != 0;
+        if ((seen || filter.unusedClients) && shownByType(type, filter)) {
+            rows.push_back(std::move(row));
+        }
+    }
+    return rows;
+}
+
+int compareStatisticsRows(const StatisticsRow& a, const StatisticsRow& b, int column) {
+    const int last = static_cast<int>(kStatisticsColumnCount) - 1;
+    const int result =
+        column < 0 || column > last ? 0 : compareKeys(a, b, static_cast<StatisticsColumn>(column));
+    return result != 0 ? result : compareInts(a.clientIndex, b.clientIndex);
+}
+
+TextTable statisticsTextTable(std::span<const StatisticsRow> rows, bool debugColumns) {
+    const std::size_t count =
+        debugColumns ? kStatisticsColumnCount : static_cast<std::size_t>(kFirstDebugColumn);
+    TextTable table;
+    for (const StatisticsColumnSpec& spec : statisticsColumns(debugColumns)) {
+        if (table.headers.size() == count) {
+            break;
+        }
+        table.headers.emplace_back(*spec.title != '\0' ? spec.title : kTypeExportHeader);
+    }
+    table.rows.reserve(rows.size());
+    for (const StatisticsRow& row : rows) {
+        table.rows.emplace_back(row.cells.begin(),
+                                row.cells.begin() + static_cast<std::ptrdiff_t>(count));
+    }
+    return table;
+}
+
+} // namespace mirx::reports

@@ -1,0 +1,211 @@
+#pragma once
+
+#include "model/label_table.h"
+#include "model/statistics.h"
+#include "reports/text_table.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// The client statistics list as plain data: the per-client history the
+// per-second and per-minute figures come from, one row of texts per client
+// with its severity, the columns, the compare function and the fixed texts.
+// The statistics view and `mirx-ctl statistics` both build their rows here.
+
+namespace mirx::reports {
+
+enum class StatisticsColumn : int {
+    TypeShort = 0,
+    Client,
+    State,
+    Duration,
+    DisconnectEvents,
+    DisconnectedTime,
+    SendRate,
+    SendLossSecond,
+    SendLossMinute,
+    SendLossLogin,
+    SendJitter,
+    ReceiveRate,
+    ReceiveLossSecond,
+    ReceiveLossMinute,
+    ReceiveLossLogin,
+    ReceiveJitter,
+    Cpu,
+    Battery,
+    Address,
+    Version,
+    Description,
+    Rabap,
+    Sabap,
+    Underrun,
+    Clipping,
+    Rapdfrs,
+};
+
+inline constexpr std::size_t kStatisticsColumnCount = 26;
+// Columns from here on are shown only with "/Debug".
+inline constexpr int kFirstDebugColumn = static_cast<int>(StatisticsColumn::Rabap);
+// The battery column starts hidden and takes this width once a row shows a
+// battery percentage.
+inline constexpr int kBatteryShownWidth = 60;
+
+struct StatisticsColumnSpec {
+    // Untranslated.
+    const char* title;
+    int width;
+};
+
+// Titles and opening widths; with `debug` the CPU column is wider.
+std::array<StatisticsColumnSpec, kStatisticsColumnCount> statisticsColumns(bool debug);
+
+inline constexpr const char* kLegendCaption = "Client Statistics Legend";
+extern const char* const kStatisticsLegend;
+inline constexpr const char* kResetAllCaptionFormat = "%1 Client Statistics Reset";
+inline constexpr const char* kResetAllQuestion =
+    "WARNING: Are you sure you wish to reset the statistics for all clients?";
+
+// Time in the current state: "%dd, %dh, %dm", "%dh, %dm", "%dm, %ds" or
+// "%ds". Negative times (a server clock that stepped back) read as 0.
+std::string durationText(std::int64_t seconds);
+// The disconnected time: as durationText, but from five minutes up to one
+// hour only "%dm".
+std::string disconnectedDurationText(std::int64_t seconds);
+
+// The text colour of a row.
+enum class Severity : std::uint8_t { None = 0, Online = 1, Loss = 2, Disconnected = 3 };
+
+struct Rgb {
+    int red;
+    int green;
+    int blue;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+// Nothing for Severity::None: the list's own text colour.
+std::optional<Rgb> severityColour(Severity severity);
+
+struct LossFigures {
+    double lastSecond = 0;
+    double lastMinute = 0;
+    double sinceLogin = 0;
+};
+
+// One stream's history: the previous cumulative sample and a ring of the
+// last 60 one-second (delivered, lost) pairs with their running sums.
+class StreamHistory {
+public:
+    static constexpr std::size_t kRingSize = 60;
+
+    struct Sample {
+        std::uint32_t bytes = 0;
+        std::uint32_t delivered = 0;
+        std::uint32_t lost = 0;
+    };
+    struct Figures {
+        // Bytes since the previous sample; 0 on the first sample.
+        std::uint32_t bytes = 0;
+        LossFigures loss;
+    };
+
+    // Takes one on-line sample. Counters move on modulo 2^32, so a counter
+    // that wraps still gives its true step.
+    Figures add(const Sample& sample);
+    void clear();
+    bool cleared() const { return cleared_; }
+
+private:
+    struct Pair {
+        std::uint32_t delivered = 0;
+        std::uint32_t lost = 0;
+    };
+    Sample previous_;
+    std::array<Pair, kRingSize> ring_{};
+    std::uint64_t sumDelivered_ = 0;
+    std::uint64_t sumLost_ = 0;
+    std::size_t writeIndex_ = 0;
+    bool cleared_ = true;
+};
+
+// What the list remembers of every client index between refreshes.
+class StatisticsHistory {
+public:
+    struct Client {
+        StreamHistory send;
+        StreamHistory receive;
+        Severity severity = Severity::None;
+        // Kept while the server sends 0 (not known); the texts are made
+        // again only when the value changes.
+        std::uint32_t address = 0;
+        std::string addressText;
+        std::uint32_t version = 0;
+        std::string versionText;
+    };
+
+    StatisticsHistory();
+    void clearAll();
+    // Both streams; a client index out of range does nothing.
+    void clear(int clientIndex);
+    // Also the severities and the remembered texts, as when a view opens.
+    void resetAll();
+    Client& client(int clientIndex) { return clients_[static_cast<std::size_t>(clientIndex)]; }
+    const Client& client(int clientIndex) const {
+        return clients_[static_cast<std::size_t>(clientIndex)];
+    }
+
+private:
+    std::vector<Client> clients_;
+};
+
+// Which clients the list shows.
+struct StatisticsFilter {
+    bool unusedClients = false;
+    bool controlPanels = true;
+    bool deviceInterfaces = true;
+    bool sipDevices = true;
+};
+
+struct StatisticsRow {
+    int clientIndex = -1;
+    std::array<std::string, kStatisticsColumnCount> cells;
+    Severity severity = Severity::None;
+    // Sort keys that are not a cell's text.
+    int typeClass = 0;
+    bool online = false;
+    std::uint32_t lastChangeLow = 0;
+    int batteryKey = 255;
+    // The battery cell holds a percentage (the hidden column opens).
+    bool showsBatteryPercent = false;
+
+    const std::string& cell(StatisticsColumn column) const {
+        return cells[static_cast<std::size_t>(column)];
+    }
+};
+
+// Takes one statistics answer: every client of local system 0 (in canonical
+// label order) moves its history on, shown or not, so a client shown again
+// never gets a figure spanning the seconds it was hidden. Returns the rows
+// the filter shows, in that order. `debugFigures` adds the second processor
+// figure to the CPU cell.
+std::vector<StatisticsRow> refreshStatistics(const model::LabelTable& labels,
+                                             const model::StatisticsTable& table,
+                                             StatisticsHistory& history,
+                                             const StatisticsFilter& filter, bool debugFigures);
+
+// Negative, zero or positive as `a` sorts before, with or after `b` in
+// ascending order of `column`; ties end on the client index, so the order is
+// total and a second click reverses it exactly.
+int compareStatisticsRows(const StatisticsRow& a, const StatisticsRow& b, int column);
+
+// The first column has no title in the list; exports call it this.
+inline constexpr const char* kTypeExportHeader = "Type";
+
+// The rows as a text table: columns 0 to 20, and with `debugColumns` the
+// five debug columns too.
+TextTable statisticsTextTable(std::span<const StatisticsRow> rows, bool debugColumns);
+
+} // namespace mirx::reports

@@ -39,6 +39,12 @@ public:
     // The fast tick: true when a request for the next chunk is to be sent
     // now (the pull then waits for its answer).
     bool askTick();
+    // The request could not be sent: the next fast tick asks again.
+    void requestRefused() {
+        if (state_ == State::Waiting) {
+            state_ = State::Ask;
+        }
+    }
     // The slow tick: a pause ends.
     void pauseTick();
     // The answer came (only taken while waiting); where its text goes.

@@ -35,6 +35,9 @@ enum class ViewKey {
     CommandFiles,
     Reports,
     UserInterfaceSettings,
+    // Opened from the debug log view.
+    DebugFilter,
+    DebugFilterEdit,
 };
 
 enum class ViewMode : std::uint8_t {
@@ -135,6 +138,16 @@ inline constexpr std::array kViewEntries{
               true},
     ViewEntry{ViewKey::UserInterfaceSettings,
               MIRX_VIEW_CAPTION("User Interface Settings"),
+              ViewMode::Modal,
+              ViewTitle::ProductAndProfile,
+              {},
+              ViewPrivilege::Any,
+              true},
+    ViewEntry{ViewKey::DebugFilter, MIRX_VIEW_CAPTION("Debug Filter Configuration"),
+              ViewMode::Modal, ViewTitle::ProductAndProfile, "DebugLogFilterList",
+              ViewPrivilege::Any, true},
+    ViewEntry{ViewKey::DebugFilterEdit,
+              MIRX_VIEW_CAPTION("Debug Filter Configuraton Add/Edit"),
               ViewMode::Modal,
               ViewTitle::ProductAndProfile,
               {},

@@ -43,6 +43,12 @@ TEST(CtlOptions, ParsesOrExplains) {
         {{"--help"}, ""},
         {{"--password-stdin", "--save-password", "login-check"}, ""},
         {{"--save-password", "login-check"}, "--save-password needs --password-file or"},
+        {{"log", "activity"}, ""},
+        {{"log", "debug", "--follow"}, ""},
+        {{"log"}, "log takes one of activity and debug"},
+        {{"log", "audit"}, "log takes one of activity and debug"},
+        {{"log", "debug", "activity"}, "log takes one of activity and debug"},
+        {{"status", "--follow"}, "--follow belongs to the log command"},
     };
     for (const ParseCase& c : cases) {
         CtlOptions options;
@@ -77,7 +83,7 @@ TEST(CtlOptions, EachCommandTakesOnlyItsOwnOptions) {
                     args.push_back("x");
                 }
                 if (command.takesFiles) {
-                    args.push_back("a.txt");
+                    args.push_back(command.name == "log" ? "debug" : "a.txt");
                 }
                 CtlOptions options;
                 const std::string problem = parseCtlOptions(args, options);

@@ -5,6 +5,7 @@
 #include "site/site.h"
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,9 @@ struct Script {
     std::vector<ScriptedFrame> afterDownload = {};
     // Requests answered with these frames instead of the site's answer.
     std::map<std::uint16_t, std::vector<ScriptedFrame>> answers = {};
+    // The next requests with the ID are answered one entry each, in turn;
+    // once they are used up the site answers.
+    std::map<std::uint16_t, std::deque<std::vector<ScriptedFrame>>> answersInTurn = {};
 };
 
 class ScriptedServer {

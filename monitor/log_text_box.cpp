@@ -1,5 +1,6 @@
 #include "monitor/log_text_box.h"
 
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -24,7 +25,7 @@ LogTextBox::LogTextBox(QWidget* parent)
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     text_->setUndoRedoEnabled(false);
     text_->setAccessibleName(tr("Log"));
-    text_->setFont(QFont(QStringLiteral("monospace")));
+    text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     findBar_ = new QWidget(this);
     auto* label = new QLabel(tr("Find:"), findBar_);
@@ -45,7 +46,8 @@ LogTextBox::LogTextBox(QWidget* parent)
     connect(find_, &QLineEdit::textChanged, this, [this] { findNote_->clear(); });
 
     auto* shortcut = new QShortcut(QKeySequence::Find, this);
-    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    // Anywhere in the view, whichever control has the focus.
+    shortcut->setContext(Qt::WindowShortcut);
     connect(shortcut, &QShortcut::activated, this, &LogTextBox::showFind);
 
     auto* layout = new QVBoxLayout(this);

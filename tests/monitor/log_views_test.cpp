@@ -218,8 +218,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(lineCount(view) > 5, kWaitMs);
         mirx::monitor::LogTextBox& box = *view.textBox();
         QVERIFY(!box.findField()->isVisible());
-        box.text()->setFocus();
-        QTest::keyClick(box.text(), Qt::Key_F, Qt::ControlModifier);
+        // Ctrl+F works wherever the focus is in the view.
+        view.closeButton()->setFocus();
+        QTest::keyClick(view.closeButton(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(box.findField()->isVisible());
         QVERIFY(box.findField()->hasFocus());
 
@@ -280,6 +281,8 @@ private slots:
         auto* filters = qobject_cast<CDebugFilterDlg*>(log.filterDialog());
         QVERIFY(filters != nullptr);
         QCOMPARE(filters->windowTitle(), QString("MIRX Debug Filter Configuration"));
+        QVERIFY2(mirx::test::windowFitProblem(*filters).isEmpty(),
+                 qPrintable(mirx::test::windowFitProblem(*filters)));
         QVERIFY(!filters->okButton()->isEnabled()); // nothing to send before the list came
         QTRY_VERIFY_WITH_TIMEOUT(filters->loaded(), kWaitMs);
         const QAbstractItemModel& shown = *filters->list()->table()->model();
@@ -307,6 +310,8 @@ private slots:
         auto* edit = qobject_cast<CDebugFilterEditDlg*>(filters->editDialog());
         QVERIFY(edit != nullptr);
         QCOMPARE(edit->windowTitle(), QString("MIRX Debug Filter Configuraton Add/Edit"));
+        QVERIFY2(mirx::test::windowFitProblem(*edit).isEmpty(),
+                 qPrintable(mirx::test::windowFitProblem(*edit)));
         QCOMPARE(edit->typeBox()->currentText(), QString("DETAIL"));
         QCOMPARE(edit->targetBox()->currentText(), QString("All"));
         QCOMPARE(edit->categoryBox()->currentText(), QString("All"));
@@ -349,7 +354,8 @@ private slots:
         fixture_->prompter.answers = {false, true};
         QTest::mouseClick(filters->deleteButton(), Qt::LeftButton);
         QCOMPARE(shown.rowCount(), 5);
-        QCOMPARE(fixture_->prompter.asked.back().caption, QString("MIRX Filter Configuration Delete"));
+        QCOMPARE(fixture_->prompter.asked.back().caption,
+                 QString("MIRX Filter Configuration Delete"));
         QCOMPARE(fixture_->prompter.asked.back().text,
                  QString("WARNING: Are you sure you wish to delete this filter?"));
         QTest::mouseClick(filters->deleteButton(), Qt::LeftButton);

@@ -49,6 +49,9 @@ constexpr std::string_view kUsage =
     "  --frame-log FILE           write the frame log to FILE instead of standard error\n"
     "  --quiet                    no frame log\n"
     "  --dump-state FILE          write the chosen site as a scenario file and exit\n"
+    "  --debug-line-interval MS   how often the server writes a debug log line of\n"
+    "                             its own while a console is connected; 0 = never\n"
+    "                             (default 5000)\n"
     "  --help                     show this text\n"
     "\n"
     "Faults:\n";
@@ -65,6 +68,7 @@ struct Options {
     bool quiet = false;
     std::filesystem::path dumpState;
     bool help = false;
+    std::uint32_t debugLineIntervalMs = ProtocolOptions{}.debugLineIntervalMs;
     FaultSwitches faults;
 };
 
@@ -132,6 +136,18 @@ std::string parseOptions(const std::vector<std::string>& args, Options& options)
                 return "--port: bad value '" + *text + "' (a number from 0 to 65535)";
             }
             options.port = static_cast<std::uint16_t>(port);
+        } else if (arg == "--debug-line-interval") {
+            const auto text = value();
+            if (!text) {
+                return needs("MS");
+            }
+            std::uint32_t ms = 0;
+            const char* end = text->data() + text->size();
+            const auto [ptr, ec] = std::from_chars(text->data(), end, ms);
+            if (text->empty() || ec != std::errc() || ptr != end) {
+                return "--debug-line-interval: bad value '" + *text + "' (milliseconds)";
+            }
+            options.debugLineIntervalMs = ms;
         } else if (arg == "--domain-key") {
             const auto text = value();
             if (!text) {
@@ -227,6 +243,7 @@ int main(int argc, char** argv) {
     if (protocolOptions.uploadFolder.empty() && !options.state.empty()) {
         protocolOptions.uploadFolder = uploadFolderBeside(options.state);
     }
+    protocolOptions.debugLineIntervalMs = options.debugLineIntervalMs;
     if (!options.state.empty()) {
         protocolOptions.onSiteChanged = [path = options.state](const Site& changed) {
             saveState(changed, path);

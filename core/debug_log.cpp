@@ -115,6 +115,11 @@ DecodedFilter decodeFilter(std::uint32_t word) {
                          (word >> 10) & 0x3F, word & 0x3FF};
 }
 
+std::uint32_t encodeFilter(const DecodedFilter& filter) {
+    return 0x80000000U | (filter.level & 0x3) << 29 | (filter.cls & 0x7) << 26 |
+           (filter.group & 0x3FF) << 16 | (filter.subgroup & 0x3F) << 10 | (filter.item & 0x3FF);
+}
+
 DebugFilterTable::DebugFilterTable() {
     const std::uint32_t initial = kDefaultWord;
     set(1, &initial);

@@ -39,6 +39,9 @@ struct DecodedFilter {
 };
 
 DecodedFilter decodeFilter(std::uint32_t word);
+// The word for `filter` with bit 31 set; each field is cut to its width, so
+// no value reaches into its neighbour.
+std::uint32_t encodeFilter(const DecodedFilter& filter);
 
 // Decides which categorised messages are emitted. Starts with one filter that
 // lets only error-level messages through; the server replaces it at run time.

@@ -53,15 +53,18 @@ bool MirrorDispatch::Store(std::uint16_t id, std::uint16_t second,
         }
         return true;
     case msg::ADMIN_ACTIVITY_LOG_RESPONSE:
-    case msg::ADMIN_DEBUG_LOG_RESPONSE:
-        if (auto chunk = decodeLogChunk(payload)) {
-            const bool debug = id == msg::ADMIN_DEBUG_LOG_RESPONSE;
-            mirror_.edit([&](MirrorData& d) {
-                (debug ? d.debugLogChunk : d.activityLogChunk) = std::move(*chunk);
-            });
-            (debug ? flags.debugLog : flags.activityLog).raise();
-        }
+    case msg::ADMIN_DEBUG_LOG_RESPONSE: {
+        // A payload too short for its time stamp still answers the request,
+        // as one with nothing new: the pull goes on instead of waiting for
+        // an answer that already came.
+        LogChunk chunk = decodeLogChunk(payload).value_or(LogChunk{});
+        const bool debug = id == msg::ADMIN_DEBUG_LOG_RESPONSE;
+        mirror_.edit([&](MirrorData& d) {
+            (debug ? d.debugLogChunk : d.activityLogChunk) = std::move(chunk);
+        });
+        (debug ? flags.debugLog : flags.activityLog).raise();
         return true;
+    }
     case msg::ADMIN_PARTY_LINE_MEMBERSHIP_RESPONSE:
         mirror_.edit([&](MirrorData& d) { d.membership.ReceivePartyLineMembership(payload); });
         return true;

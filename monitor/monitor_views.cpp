@@ -2,6 +2,7 @@
 
 #include "monitor/client_statistics_dialog.h"
 #include "monitor/sip_registrations_dialog.h"
+#include "monitor/log_dialog.h"
 #include "shell/main/view_registry.h"
 
 namespace mirx::monitor {
@@ -16,6 +17,12 @@ void registerMonitorViews(shell::ViewRegistry& views) {
               [](shell::ShellContext& context, QWidget* parent) -> QDialog* {
                   return new CSipRegistrationsDlg(context, parent);
               });
+    views.add(shell::ViewKey::ActivityLog, [](shell::ShellContext& context, QWidget* parent) {
+        return static_cast<QDialog*>(new CActivityLogDlg(context, parent));
+    });
+    views.add(shell::ViewKey::DebugLog, [](shell::ShellContext& context, QWidget* parent) {
+        return static_cast<QDialog*>(new CDebugLogDlg(context, parent));
+    });
 }
 
 } // namespace mirx::monitor

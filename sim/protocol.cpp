@@ -12,6 +12,7 @@
 #include "model/statistics.h"
 #include "model/ui_settings.h"
 #include "sim/sip_registrar.h"
+#include "sim/log_text.h"
 
 #include <algorithm>
 #include <array>
@@ -67,15 +68,6 @@ std::int64_t wallSeconds() {
         .count();
 }
 
-std::string stampText(std::int64_t seconds) {
-    const auto time = static_cast<std::time_t>(seconds);
-    std::tm parts{};
-    localtime_r(&time, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-    return text;
-}
-
 // 0 for a client the site has no label for: it reads as a panel.
 int clientTypeOf(const Site& site, const std::map<int, int>& clientLabels, int index) {
     const auto found = clientLabels.find(index);
@@ -125,17 +117,6 @@ struct LogCursor {
     bool stamped() const { return lowestStamp != std::numeric_limits<std::int64_t>::max(); }
 };
 
-std::string joinLines(const std::vector<LogLine>& lines, std::size_t begin, std::size_t end) {
-    std::string text;
-    for (std::size_t i = begin; i < end; ++i) {
-        text += stampText(lines[i].time);
-        text += "  ";
-        text += lines[i].text;
-        text += '\n';
-    }
-    return text;
-}
-
 std::vector<std::uint8_t> nextLogChunk(const std::vector<LogLine>& lines, LogCursor& cursor) {
     if (!cursor.open) {
         cursor.open = true;
@@ -148,7 +129,7 @@ std::vector<std::uint8_t> nextLogChunk(const std::vector<LogLine>& lines, LogCur
             stamp = std::min(stamp, cursor.lowestStamp - 1);
         }
         cursor.lowestStamp = stamp;
-        const std::string text = joinLines(lines, begin, cursor.back);
+        const std::string text = logLinesText(lines, begin, cursor.back);
         cursor.back = begin;
         return model::encodeLogChunk(stamp, text);
     }
@@ -160,7 +141,7 @@ std::vector<std::uint8_t> nextLogChunk(const std::vector<LogLine>& lines, LogCur
         } else {
             cursor.lowestStamp = stamp;
         }
-        const std::string text = joinLines(lines, cursor.forward, end);
+        const std::string text = logLinesText(lines, cursor.forward, end);
         cursor.forward = end;
         return model::encodeLogChunk(stamp, text);
     }

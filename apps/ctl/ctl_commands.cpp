@@ -1,6 +1,7 @@
 #include "apps/ctl/ctl_commands.h"
 
 #include "apps/ctl/check_command_files.h"
+#include "apps/ctl/ctl_log.h"
 #include "apps/ctl/export_site.h"
 #include "apps/ctl/monitor_commands.h"
 #include "apps/ctl/run_command_files.h"
@@ -191,6 +192,7 @@ constexpr std::array<std::string_view, 2> kRunOptions{"--folder", "--once"};
 constexpr std::array<std::string_view, 1> kCheckOptions{"--config"};
 constexpr std::array<std::string_view, 2> kStatisticsOptions{"--format", "--unused"};
 constexpr std::array<std::string_view, 2> kSipOptions{"--format", "--all"};
+constexpr std::array<std::string_view, 1> kLogOptions{"--follow"};
 
 const std::array kCommands{
     CtlCommand{"login-check", "",
@@ -220,6 +222,10 @@ const std::array kCommands{
                "check command files without a server: each problem as FILE:LINE: message, then "
                "what each valid file would do; login names resolve against an exported site",
                false, kCheckOptions, true, &checkCommand, nullptr},
+    CtlCommand{"log", "activity|debug [--follow]",
+               "print the server's activity or debug log, oldest line first; --follow then "
+               "prints new lines as they come until interrupted",
+               true, kLogOptions, true, nullptr, &logCommand},
 };
 
 } // namespace

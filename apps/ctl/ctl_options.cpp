@@ -1,6 +1,7 @@
 #include "apps/ctl/ctl_options.h"
 
 #include "apps/ctl/ctl_command_table.h"
+#include "apps/ctl/ctl_log.h"
 
 #include <algorithm>
 #include <charconv>
@@ -120,6 +121,8 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
             options.memberships = true;
         } else if (arg == "--once") {
             options.once = true;
+        } else if (arg == "--follow") {
+            options.follow = true;
         } else if (arg == "--config") {
             if (!value(v)) {
                 return arg + " needs a value";
@@ -204,6 +207,10 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
             }
             return options.command + " --format knows " + known;
         }
+    }
+    if (command->runLoggedIn == &logCommand &&
+        (options.files.size() != 1 || !isServerLogName(options.files.front()))) {
+        return "log takes one of activity and debug";
     }
     if (command->takesFiles && options.files.empty()) {
         return options.command + " needs at least one command file";

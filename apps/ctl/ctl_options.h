@@ -33,8 +33,9 @@ struct CtlOptions {
     bool all = false;                  // sip-registrations
     std::optional<std::string> folder; // run-command-files
     bool once = false;                 // run-command-files
-    std::vector<std::string> files;    // check
+    std::vector<std::string> files;    // check: files; log: which log
     std::optional<std::string> config; // check: the site document
+    bool follow = false;               // log
 };
 
 // Empty on success, else what is wrong.

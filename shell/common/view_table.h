@@ -45,6 +45,9 @@ enum class ViewKey {
     GroupConfigurationEdit,
     GroupMembership,
     RemoteConfigurationEdit,
+    // Opened from the debug log view.
+    DebugFilter,
+    DebugFilterEdit,
 };
 
 enum class ViewMode : std::uint8_t {
@@ -185,6 +188,16 @@ inline constexpr std::array kViewEntries{
               true},
     ViewEntry{ViewKey::RemoteConfigurationEdit,
               MIRX_VIEW_CAPTION("Remote Configuration Edit"),
+              ViewMode::Modal,
+              ViewTitle::ProductAndProfile,
+              {},
+              ViewPrivilege::Any,
+              true},
+    ViewEntry{ViewKey::DebugFilter, MIRX_VIEW_CAPTION("Debug Filter Configuration"),
+              ViewMode::Modal, ViewTitle::ProductAndProfile, "DebugLogFilterList",
+              ViewPrivilege::Any, true},
+    ViewEntry{ViewKey::DebugFilterEdit,
+              MIRX_VIEW_CAPTION("Debug Filter Configuraton Add/Edit"),
               ViewMode::Modal,
               ViewTitle::ProductAndProfile,
               {},

@@ -50,6 +50,12 @@ TEST(CtlOptions, ParsesOrExplains) {
         {{"status", "--format", "json"},
          "--format belongs to the export, statistics and sip-registrations commands"},
         {{"sip-registrations", "--unused"}, "--format and --unused belong to the statistics"},
+        {{"log", "activity"}, ""},
+        {{"log", "debug", "--follow"}, ""},
+        {{"log"}, "log takes one of activity and debug"},
+        {{"log", "audit"}, "log takes one of activity and debug"},
+        {{"log", "debug", "activity"}, "log takes one of activity and debug"},
+        {{"status", "--follow"}, "--follow belongs to the log command"},
     };
     for (const ParseCase& c : cases) {
         CtlOptions options;
@@ -84,7 +90,7 @@ TEST(CtlOptions, EachCommandTakesOnlyItsOwnOptions) {
                     args.push_back("x");
                 }
                 if (command.takesFiles) {
-                    args.push_back("a.txt");
+                    args.push_back(command.name == "log" ? "debug" : "a.txt");
                 }
                 CtlOptions options;
                 const std::string problem = parseCtlOptions(args, options);

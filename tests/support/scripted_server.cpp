@@ -3,6 +3,7 @@
 #include "core/message_ids.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 namespace mirx::test {
@@ -13,13 +14,20 @@ class ScriptedServer::Protocol final : public sim::SimProtocol {
 public:
     Protocol(site::Site& site, Script script)
         : site_(site, sim::ProtocolOptions{})
-        , script_(std::move(script)) {}
+        , script_(std::move(script))
+        , queued_(script_.answersQueued) {}
 
     void onConnect(sim::SimConnection& connection) override { site_.onConnect(relay(connection)); }
     void onFrame(sim::SimConnection& connection, const wire::FrameView& frame) override {
         {
             std::lock_guard lock(lock_);
             received_.push_back(frame.messageId);
+        }
+        if (const auto turn = nextQueued(frame.messageId)) {
+            for (const ScriptedFrame& f : *turn) {
+                connection.send(f.id, f.second, f.payload);
+            }
+            return;
         }
         const auto scripted = script_.answers.find(frame.messageId);
         if (scripted != script_.answers.end()) {
@@ -40,6 +48,17 @@ public:
     }
     void onTick(sim::SimConnection& connection) override { site_.onTick(relay(connection)); }
     void onDisconnect() override { site_.onDisconnect(); }
+
+    std::optional<std::vector<ScriptedFrame>> nextQueued(std::uint16_t id) {
+        std::lock_guard lock(lock_);
+        const auto found = queued_.find(id);
+        if (found == queued_.end() || found->second.empty()) {
+            return std::nullopt;
+        }
+        auto frames = std::move(found->second.front());
+        found->second.pop_front();
+        return frames;
+    }
 
     std::vector<std::uint16_t> received() const {
         std::lock_guard lock(lock_);
@@ -78,6 +97,7 @@ private:
 
     sim::SiteProtocol site_;
     const Script script_;
+    std::map<std::uint16_t, std::deque<std::vector<ScriptedFrame>>> queued_;
     Relay relay_{script_};
     mutable std::mutex lock_;
     std::vector<std::uint16_t> received_;

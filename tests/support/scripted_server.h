@@ -5,6 +5,7 @@
 #include "site/site.h"
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -31,6 +32,9 @@ struct Script {
     // Requests answered with the next of these frames each time; the last
     // one repeats.
     std::map<std::uint16_t, std::vector<ScriptedFrame>> answersInTurn = {};
+    // The next requests with the ID are answered one entry each, in turn;
+    // once they are used up the site answers.
+    std::map<std::uint16_t, std::deque<std::vector<ScriptedFrame>>> answersQueued = {};
 };
 
 class ScriptedServer {

@@ -1,8 +1,8 @@
 #include "monitor/monitor_views.h"
 
 #include "monitor/client_statistics_dialog.h"
-#include "monitor/sip_registrations_dialog.h"
 #include "monitor/log_dialog.h"
+#include "monitor/sip_registrations_dialog.h"
 #include "shell/main/view_registry.h"
 
 namespace mirx::monitor {

@@ -11,8 +11,8 @@
 #include "model/sound_files.h"
 #include "model/statistics.h"
 #include "model/ui_settings.h"
-#include "sim/sip_registrar.h"
 #include "sim/log_text.h"
+#include "sim/sip_registrar.h"
 
 #include <algorithm>
 #include <array>

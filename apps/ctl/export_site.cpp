@@ -1,8 +1,8 @@
 #include "apps/ctl/export_site.h"
 
 #include "apps/ctl/export_memberships.h"
-#include "commandfiles/answer_guard.h"
 #include "apps/ctl/wait_for_answer.h"
+#include "commandfiles/answer_guard.h"
 #include "link/message_catalogue.h"
 #include "link/server_connection_handler.h"
 #include "model/label_info.h"

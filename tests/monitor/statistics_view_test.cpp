@@ -145,11 +145,16 @@ private slots:
         }
         QVERIFY(table->horizontalHeader()->sectionSize(1) >= widest);
 
-        // From the second sample on, on-line clients show a rate.
+        // On-line clients show a rate once two samples lie a simulator tick
+        // apart; two answers within one tick (a loaded machine) show none yet.
         const auto online = clientsWhere(*view, [](const StatisticsRow& r) { return r.online; });
         QVERIFY(!online.empty());
-        QVERIFY(refreshed(*view));
-        QVERIFY(cellOf(*view, online.front(), StatisticsColumn::SendRate) != "-");
+        bool rateShown = false;
+        for (int refresh = 0; refresh < 5 && !rateShown; ++refresh) {
+            QVERIFY(refreshed(*view));
+            rateShown = cellOf(*view, online.front(), StatisticsColumn::SendRate) != "-";
+        }
+        QVERIFY(rateShown);
     }
 
     void asksAtMostOncePerSecond() {

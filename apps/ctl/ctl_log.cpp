@@ -10,6 +10,7 @@
 #include <deque>
 #include <ostream>
 #include <string>
+#include <thread>
 
 namespace mirx::ctl {
 namespace {
@@ -18,6 +19,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kActivity = "activity";
 constexpr std::string_view kDebug = "debug";
+// How long the stop request gets to leave before the connection ends.
+constexpr std::chrono::milliseconds kStopSendWait{1000};
 
 // The text held until the server has sent all it had, in log order.
 class Backlog {
@@ -56,6 +59,13 @@ int logCommand(CtlSession& s) {
     // The server stops its pull; then the connection ends.
     const auto finish = [&](int status) {
         post(model::LogRequest::Stop);
+        // Ending the connection at once could drop the stop request still
+        // queued; the connection thread sends what it takes before it looks
+        // at the disconnect.
+        const auto sendBy = Clock::now() + kStopSendWait;
+        while (link.requestQueue().HasPending() && link.connected() && Clock::now() < sendBy) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         link.StopLink();
         s.streams.out.flush();
         return status;

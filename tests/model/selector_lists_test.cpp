@@ -25,7 +25,7 @@ protected:
         site::addClient(site, 10000, 0, 10, "Desk", "Front desk", "desk", "");
         site::addClient(site, 10001, 1, 50, "stage", "Stage box", "stage", "");
         site::addClient(site, 10002, 2, 53, "Trunk", "", "trunk", "");
-        site::addClient(site, 10003, 3, 20, "Quad", "quad panel", "quad", "");
+        site::addClient(site, 10003, 3, 20, "Able", "quad panel", "quad", "");
         site::addClient(site, 10005, 5, 104, "Hidden", "", "hidden", "");
         site::addPartyLine(site, 10010, 0, "Crew", "crew line");
         site::addFixedGroup(site, 10011, 0, "All", "");
@@ -135,11 +135,12 @@ TEST_F(SelectorListsTest, AvailableCompareRules) {
         {A::SystemName, 10000, 10030, -1}, // "Main" < "RTS North"
         // Two local clients: category first (panel before device) ...
         {A::Kind, 10000, 10001, -1},
-        {A::Kind, 10003, 10000, 1}, // same category: "Quad" > "Desk"
+        // Same category: by name, though type 20 sorts after type 10.
+        {A::Kind, 10003, 10000, -1},
         // ... otherwise as Type: local before RTS, party line before group.
         {A::Kind, 10011, 10010, 1},
         {A::Kind, 10030, 10010, 1},
-        // Case does not matter: "stage" after "Quad".
+        // Case does not matter: "stage" after "Able".
         {A::TalkListenName, 10001, 10003, 1},
         {A::TalkListenName, 10000, 10000, 0},
         {A::Description, 10001, 10000, 1},    // "Stage box" > "Front desk"
@@ -148,7 +149,7 @@ TEST_F(SelectorListsTest, AvailableCompareRules) {
         // Type: class, system name, kind, client type, name.
         {A::Type, 10030, 10000, 1},
         {A::Type, 10010, 10000, 1},
-        {A::Type, 10003, 10000, 1}, // type 20 after type 10
+        {A::Type, 10003, 10000, 1}, // type 20 after type 10, whatever the name
         {A::Type, 10001, 10003, 1}, // type 50 after type 20
     };
     for (const Case& c : cases) {
@@ -245,7 +246,7 @@ TEST_F(SelectorListsTest, AssignedCells) {
          {"stage", "Talk Only", "Yes", "No", "No", "Yes", "", "No"}},
         {"client index reference",
          entry(site::selector(3, E::kTalkOnly)),
-         {"Quad", "Talk Only", "Yes", "No", "No", "Yes", "", "No"}},
+         {"Able", "Talk Only", "Yes", "No", "No", "Yes", "", "No"}},
         {"deleted label",
          entry(site::selector(10099, E::kTalkOnly)),
          {"NO LABEL", "Talk Only", "Yes", "No", "No", "Yes", "", "No"}},

@@ -1,6 +1,7 @@
 #include "model/selector_edit.h"
 
 #include "core/message_ids.h"
+#include "model/client_types.h"
 #include "model/hot_keys.h"
 
 #include <algorithm>
@@ -85,17 +86,23 @@ std::int16_t selectorsPerRowFromText(std::string_view typed) {
         value, std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max()));
 }
 
+AvailableSelection availableSelection(const AvailableRow& row) {
+    return {row.labelNumber, row.allowedFunctions,
+            row.localClient && isControlPanel(row.clientType),
+            row.localClient ? row.clientIndex : -1};
+}
+
 SelectorEditor::SelectorEditor(const LabelTable& labels, SelectorTarget target)
-    : labels_(labels)
-    , target_(target) {
+    : target_(target)
+    , panelHead_(editsPanelHead(labels, target)) {
     if (!target_.isDefault()) {
-        if (const LabelInfo* self = labels_.Find(labels_.ClientLabelNumber(target_.clientIndex))) {
+        if (const LabelInfo* self = labels.Find(labels.ClientLabelNumber(target_.clientIndex))) {
             clientType_ = self->get(LabelInfo::kClientType);
         }
     }
 }
 
-void SelectorEditor::load(const SelectorAssignments& record) {
+void SelectorEditor::load(const LabelTable& labels, const SelectorAssignments& record) {
     record_ = record;
     rows_.clear();
     selected_ = -1;
@@ -111,7 +118,7 @@ void SelectorEditor::load(const SelectorAssignments& record) {
         }
         AssignedRow row;
         row.entry = record.entry(k);
-        if (!row.entry.isLayout() && isExcludedSelf(labels_, target_, row.entry.get(E::kLabel))) {
+        if (!row.entry.isLayout() && isExcludedSelf(labels, target_, row.entry.get(E::kLabel))) {
             continue;
         }
         rows_.push_back(row);
@@ -177,9 +184,8 @@ bool SelectorEditor::enabled(SelectorButton button) const {
     case SelectorButton::Remove:
         return rowSelected;
     case SelectorButton::Duplicate:
-        return !duplicatePending_ && !target_.isDefault() &&
-               labels_.IsControlPanel(labels_.ClientLabelNumber(target_.clientIndex)) &&
-               labels_.IsControlPanel(available_.labelNumber);
+        return !duplicatePending_ && !target_.isDefault() && isControlPanel(clientType_) &&
+               available_.labelNumber != kNoLabel && available_.controlPanel;
     case SelectorButton::Clear:
         return !duplicatePending_;
     case SelectorButton::Latchable:
@@ -321,26 +327,23 @@ std::optional<std::uint16_t> SelectorEditor::beginDuplicate() {
     if (!enabled(SelectorButton::Duplicate)) {
         return std::nullopt;
     }
-    const LabelInfo* source = labels_.Find(available_.labelNumber);
-    const bool localSystem0 = source != nullptr && source->get(LabelInfo::kSystemClass) == 0 &&
-                              source->get(LabelInfo::kSystemNumber) == 0;
     rows_.clear();
     selected_ = -1;
     duplicatePending_ = true;
-    return localSystem0 ? static_cast<std::uint16_t>(source->get(LabelInfo::kIndex))
-                        : kDefaultRecord;
+    return available_.clientIndex >= 0 ? static_cast<std::uint16_t>(available_.clientIndex)
+                                       : kDefaultRecord;
 }
 
-void SelectorEditor::finishDuplicate(const SelectorAssignments& source) {
+void SelectorEditor::finishDuplicate(const LabelTable& labels, const SelectorAssignments& source) {
     SelectorAssignments next = record_;
     next.assignPrefix(source.wire());
     duplicatePending_ = false;
-    load(next);
+    load(labels, next);
 }
 
 SelectorAssignments SelectorEditor::save(const SelectorHeadValues& head) const {
     SelectorAssignments out = record_;
-    if (editsPanelHead(labels_, target_)) {
+    if (panelHead_) {
         out.set(A::kSelectorsPerRow, selectorsPerRowFromText(head.selectorsPerRow));
         out.setBit(A::kOptionBits, A::kDefaultNonLatchableBit, head.defaultNonLatchable);
     } else {

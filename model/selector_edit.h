@@ -15,7 +15,8 @@
 // The selector assignments view without its widgets: the assigned rows and
 // their selection, which buttons may be pressed, every edit, and the record
 // OK posts. Bytes of the received record that the view does not edit are
-// posted as they came.
+// posted as they came. The editor keeps no reference to the label table:
+// the calls that read it take it, so the caller reads it under its lock.
 
 namespace mirx::model {
 
@@ -45,7 +46,12 @@ inline constexpr std::size_t kSelectorButtonCount = 17;
 struct AvailableSelection {
     int labelNumber = kNoLabel;
     std::uint8_t allowedFunctions = 0;
+    bool controlPanel = false;
+    // -1 unless a client of local system 0.
+    int clientIndex = -1;
 };
+
+AvailableSelection availableSelection(const AvailableRow& row);
 
 struct HotKeyChoice {
     std::uint8_t code = 0;
@@ -71,6 +77,7 @@ std::int16_t selectorsPerRowFromText(std::string_view typed);
 
 class SelectorEditor {
 public:
+    // Reads what it needs of the edited client now.
     SelectorEditor(const LabelTable& labels, SelectorTarget target);
 
     const SelectorTarget& target() const { return target_; }
@@ -78,7 +85,7 @@ public:
     // Shows a received record: its entries in order, without the edited
     // client where it may not be assigned, and the split marker at its
     // position (a position outside 1..n means no split).
-    void load(const SelectorAssignments& record);
+    void load(const LabelTable& labels, const SelectorAssignments& record);
 
     const std::vector<AssignedRow>& rows() const { return rows_; }
     // The record as received (or as duplicated); OK edits a copy.
@@ -119,7 +126,7 @@ public:
     std::optional<std::uint16_t> beginDuplicate();
     bool duplicatePending() const { return duplicatePending_; }
     // The fetched record of the duplicated client replaces the edited one.
-    void finishDuplicate(const SelectorAssignments& source);
+    void finishDuplicate(const LabelTable& labels, const SelectorAssignments& source);
 
     // The record OK stores: the received bytes, the head from the controls,
     // the entries in row order and the marker's row as the split position.
@@ -130,9 +137,9 @@ private:
     const SelectorEntry* selectedEntry() const;
     void insertRow(AssignedRow row);
 
-    const LabelTable& labels_;
     SelectorTarget target_;
     int clientType_ = 0;
+    bool panelHead_ = true;
     SelectorAssignments record_;
     std::vector<AssignedRow> rows_;
     int selected_ = -1;

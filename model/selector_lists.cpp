@@ -153,6 +153,7 @@ std::vector<AvailableRow> buildAvailableRows(const LabelTable& labels,
         row.labelKind = kind;
         row.clientType = client ? clientType : 0;
         row.localClient = client && row.systemNumber == 0;
+        row.clientIndex = row.localClient ? label.get(L::kIndex) : -1;
         auto& cells = row.cells;
         const auto at = [](AvailableColumn c) {
             return static_cast<std::size_t>(c);

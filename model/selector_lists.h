@@ -71,8 +71,9 @@ struct AvailableRow {
     int systemNumber = 0;
     int labelKind = 0;
     int clientType = 0;
-    // A client of local system 0.
+    // A client of local system 0, and its index.
     bool localClient = false;
+    int clientIndex = -1;
 
     const std::string& cell(AvailableColumn column) const {
         return cells[static_cast<std::size_t>(column)];

@@ -59,8 +59,19 @@ protected:
 
     SelectorEditor editor(int clientIndex, const A& record, bool allowSelf = false) const {
         SelectorEditor e(data->labels, {clientIndex, allowSelf});
-        e.load(record);
+        e.load(data->labels, record);
         return e;
+    }
+
+    // As the available list hands over its selected row.
+    AvailableSelection pick(int number) const {
+        for (const AvailableRow& row : buildAvailableRows(data->labels, {})) {
+            if (row.labelNumber == number) {
+                return availableSelection(row);
+            }
+        }
+        ADD_FAILURE() << number << " is not listed";
+        return {};
     }
 
     // Three talk selectors: Booth, Crew, Stage.
@@ -257,25 +268,25 @@ TEST_F(SelectorEditTest, ButtonEnabling) {
          0,
          mixed,
          -1,
-         {kBooth, 3},
+         pick(kBooth),
          {B::SplitTalkListen, B::TalkOnly, B::ListenOnly, B::Clear, B::Duplicate}},
         {"panel and a device",
          0,
          mixed,
          -1,
-         {kStage, 3},
+         pick(kStage),
          {B::SplitTalkListen, B::TalkOnly, B::ListenOnly, B::Clear}},
         {"device and a panel",
          1,
          mixed,
          -1,
-         {kBooth, 3},
+         pick(kBooth),
          {B::SplitTalkListen, B::TalkOnly, B::ListenOnly, B::Clear}},
         {"default record and a panel",
          -1,
          mixed,
          -1,
-         {kBooth, 3},
+         pick(kBooth),
          {B::SplitTalkListen, B::TalkOnly, B::ListenOnly, B::Clear}},
     };
     for (const Case& c : cases) {
@@ -551,7 +562,7 @@ TEST_F(SelectorEditTest, AFullListTakesNoMoreEntries) {
 TEST_F(SelectorEditTest, DuplicateTakesTheOtherClientsRecord) {
     const A own = carriedRecord();
     SelectorEditor e = editor(0, own);
-    e.selectAvailable({kBooth, kAllowAllFunctions});
+    e.selectAvailable(pick(kBooth));
     e.selectRow(0);
     EXPECT_EQ(e.beginDuplicate(), std::optional<std::uint16_t>(4));
     EXPECT_TRUE(e.duplicatePending());
@@ -567,7 +578,7 @@ TEST_F(SelectorEditTest, DuplicateTakesTheOtherClientsRecord) {
                                              site::selector(kQuad, E::kTalkOnly)},
                                             9),
                          2);
-    e.finishDuplicate(source);
+    e.finishDuplicate(data->labels, source);
     EXPECT_FALSE(e.duplicatePending());
     EXPECT_TRUE(e.enabled(B::TalkOnly));
     EXPECT_TRUE(e.enabled(B::Duplicate));

@@ -114,7 +114,8 @@ TEST_F(SelectorEditTest, TheEditedClientIsLeftOutUnlessItMayBeAssigned) {
     const A record =
         withSplit(site::selectorList(
                       {site::selector(kDesk, E::kTalkOnly), site::selector(kCrew, E::kTalkOnly),
-                       site::selector(0, E::kListenOnly), site::selector(kBooth, E::kTalkOnly)}),
+                       site::selector(0, E::kListenOnly), site::selector(kBooth, E::kTalkOnly),
+                       site::selector(10099, E::kTalkOnly)}),
                   3);
     struct Case {
         const char* what;
@@ -124,15 +125,18 @@ TEST_F(SelectorEditTest, TheEditedClientIsLeftOutUnlessItMayBeAssigned) {
     };
     const Case cases[] = {
         // By label number and by client index; the marker keeps its place
-        // among the entries that stay.
-        {"client", 0, false, {kCrew, 0, kBooth}},
-        {"self allowed", 0, true, {kDesk, kCrew, 0, 0, kBooth}},
-        {"default record", -1, false, {kDesk, kCrew, 0, 0, kBooth}},
-        {"another client", 4, false, {kDesk, kCrew, 0, 0}},
+        // among the entries that stay, and a deleted label stays.
+        {"client", 0, false, {kCrew, 0, kBooth, 10099}},
+        {"self allowed", 0, true, {kDesk, kCrew, 0, 0, kBooth, 10099}},
+        {"default record", -1, false, {kDesk, kCrew, 0, 0, kBooth, 10099}},
+        {"another client", 4, false, {kDesk, kCrew, 0, 0, 10099}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(labelsOf(editor(c.clientIndex, record, c.allowSelf)), c.labels);
+        const SelectorEditor e = editor(c.clientIndex, record, c.allowSelf);
+        EXPECT_EQ(labelsOf(e), c.labels);
+        const A saved = e.save({});
+        EXPECT_EQ(saved.entry(saved.entryCount() - 1).get(E::kLabel), 10099);
     }
 }
 

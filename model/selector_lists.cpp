@@ -6,6 +6,7 @@
 #include "model/typed_text.h"
 
 #include <algorithm>
+#include <map>
 #include <string_view>
 
 namespace mirx::model {
@@ -134,8 +135,15 @@ std::array<AvailableColumnSpec, kAvailableColumnCount> availableColumns() {
 std::vector<AvailableRow> buildAvailableRows(const LabelTable& labels,
                                              const SelectorTarget& target) {
     std::vector<AvailableRow> rows;
+    // Growing by doubling moves every row built so far several times.
+    rows.reserve(kLabelSlots);
     const int self = editedLabelNumber(labels, target);
     const bool selfAllowed = mayAssignSelf(labels, target);
+    // Texts that many labels share are made once: a site has up to 20000
+    // labels but few systems and types.
+    std::map<int, std::string> systemNames;
+    std::map<int, std::pair<std::string, std::string>> clientTypeTexts;
+    std::map<int, std::string> labelTypeNames;
     labels.ForEachLabel([&](const LabelInfo& label) {
         const int number = label.get(L::kLabelNumber);
         const int systemClass = label.get(L::kSystemClass);
@@ -158,22 +166,38 @@ std::vector<AvailableRow> buildAvailableRows(const LabelTable& labels,
         const auto at = [](AvailableColumn c) {
             return static_cast<std::size_t>(c);
         };
-        cells[at(AvailableColumn::SystemName)] = labels.LabelSystemName(number);
-        if (row.localClient) {
-            auto [kindText, typeText] = splitTypeName(clientType);
-            cells[at(AvailableColumn::Kind)] = std::move(kindText);
-            cells[at(AvailableColumn::Type)] = std::move(typeText);
+        const int system = (systemClass << 8) | row.systemNumber;
+        auto name = systemNames.find(system);
+        if (name == systemNames.end()) {
+            name =
+                systemNames.emplace(system, labels.SystemName(systemClass, row.systemNumber)).first;
+        }
+        cells[at(AvailableColumn::SystemName)] = name->second;
+        if (client) {
+            auto texts = clientTypeTexts.find(clientType);
+            if (texts == clientTypeTexts.end()) {
+                texts = clientTypeTexts.emplace(clientType, splitTypeName(clientType)).first;
+            }
+            if (row.localClient) {
+                cells[at(AvailableColumn::Kind)] = texts->second.first;
+            }
+            cells[at(AvailableColumn::Type)] = texts->second.second;
         } else {
             if (systemClass == kLocal && kind == static_cast<int>(LabelKind::PartyLine)) {
                 cells[at(AvailableColumn::Kind)] = "PL";
             } else if (systemClass == kLocal && kind == static_cast<int>(LabelKind::FixedGroup)) {
                 cells[at(AvailableColumn::Kind)] = "FG";
             }
-            cells[at(AvailableColumn::Type)] = labels.LabelTypeName(number, false);
+            const int type = (systemClass << 8) | kind;
+            auto typeName = labelTypeNames.find(type);
+            if (typeName == labelTypeNames.end()) {
+                typeName = labelTypeNames.emplace(type, labels.LabelTypeName(number, false)).first;
+            }
+            cells[at(AvailableColumn::Type)] = typeName->second;
         }
         cells[at(AvailableColumn::TalkListenName)] = labels.DisplayName(number);
         cells[at(AvailableColumn::ListenOnlyName)] = label.get(L::kListenOnlyName);
-        cells[at(AvailableColumn::Description)] = labels.Description(number);
+        cells[at(AvailableColumn::Description)] = label.get(L::kDescription);
         rows.push_back(std::move(row));
     });
     return rows;

@@ -36,6 +36,13 @@ protected:
                                               .index = 0,
                                               .name = "North1",
                                               .description = "rts port"}));
+        site::putLabel(site, site::makeLabel({.number = 10040,
+                                              .system = 1,
+                                              .kind = 0,
+                                              .index = 0,
+                                              .clientType = 10,
+                                              .name = "Remote",
+                                              .description = ""}));
         test::labelOf(site, 10005)
             .setBit(L::kAssignmentRestrictions, L::kNoLocalAssignmentByAdminBit, true);
         test::labelOf(site, 10001).set(L::kListenOnlyName, "Stage L");
@@ -75,7 +82,7 @@ protected:
 };
 
 TEST_F(SelectorListsTest, AvailableLabelsAndTheEditedClient) {
-    const std::vector<int> others = {10001, 10003, 10010, 10011, 10030};
+    const std::vector<int> others = {10001, 10003, 10010, 10011, 10040, 10030};
     std::vector<int> withDesk = others;
     withDesk.insert(withDesk.begin(), 10000);
     struct Case {
@@ -111,6 +118,8 @@ TEST_F(SelectorListsTest, AvailableCells) {
         {10010, {"Main", "PL", "Crew", "", "crew line", "Party Line"}},
         {10011, {"Main", "FG", "All", "", "", "Fixed Group"}},
         {10030, {"RTS North", "", "North1", "", "rts port", rtsType.c_str()}},
+        // A client of another local system: no kind, its type as for any client.
+        {10040, {"", "", "Remote", "", "", "Windows Desktop"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.number);

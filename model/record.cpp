@@ -5,14 +5,29 @@
 namespace mirx::rec {
 
 std::string get(std::span<const std::uint8_t> bytes, Utf16Text f) {
-    std::u16string units;
-    for (std::size_t i = 0; i < f.units; ++i) {
-        const auto unit =
-            static_cast<char16_t>(bytes[f.offset + 2 * i] | (bytes[f.offset + 2 * i + 1] << 8));
+    const auto unitAt = [&](std::size_t i) {
+        return static_cast<char16_t>(bytes[f.offset + 2 * i] | (bytes[f.offset + 2 * i + 1] << 8));
+    };
+    std::size_t length = 0;
+    bool ascii = true;
+    for (; length < f.units; ++length) {
+        const char16_t unit = unitAt(length);
         if (unit == 0) {
             break;
         }
-        units += unit;
+        ascii = ascii && unit < 0x80;
+    }
+    // Most names are ASCII; lists read thousands of them at a time.
+    if (ascii) {
+        std::string out(length, '\0');
+        for (std::size_t i = 0; i < length; ++i) {
+            out[i] = static_cast<char>(unitAt(i));
+        }
+        return out;
+    }
+    std::u16string units(length, u'\0');
+    for (std::size_t i = 0; i < length; ++i) {
+        units[i] = unitAt(i);
     }
     return text::toUtf8(units);
 }

@@ -6,8 +6,10 @@
 #include "link/message_catalogue.h"
 #include "link/server_connection_handler.h"
 #include "model/label_info.h"
+#include "model/selector_assignments.h"
 #include "site/scenario.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 
@@ -17,9 +19,56 @@ namespace {
 // The sections of the site document that describe the configuration; the
 // rest of it (status, statistics, logs) is the simulator's business.
 constexpr std::string_view kExportedSections[] = {
-    "format", "labels",  "credentials",    "masterAdministrator",   "options",
-    "audio",  "systems", "systemSettings", "userInterfaceSettings", "server",
+    "format",    "labels",  "credentials",    "masterAdministrator",   "options", "audio",
+    "selectors", "systems", "systemSettings", "userInterfaceSettings", "server",
 };
+
+// The meaningful bytes only: the store's buffer keeps whatever a longer
+// record left beyond them.
+model::SelectorAssignments cleanSelectors(const model::SelectorAssignments& received) {
+    model::SelectorAssignments record;
+    record.assignPrefix(received.wire());
+    return record;
+}
+
+bool sameSelectors(const model::SelectorAssignments& a, const model::SelectorAssignments& b) {
+    return std::ranges::equal(a.wire(), b.wire());
+}
+
+// The default record, then each client's; a client whose answer is the
+// default record byte for byte is left to the defaults, which the server
+// treats alike.
+bool fetchSelectors(link::ServerLink& link, model::Mirror& mirror,
+                    const std::vector<ClientRef>& clients, const ExportOptions& options,
+                    const std::atomic<bool>& stop, site::Site& site, std::string& error) {
+    model::ClientStore& flags = mirror.clientFlags();
+    const auto fetch = [&](std::uint16_t second) {
+        flags.TakeSelectorAssignmentsReceived();
+        link.requestQueue().PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, second, nullptr, 0);
+        return waitForAnswer([&] { return flags.TakeSelectorAssignmentsReceived(); }, link,
+                             options.answerTimeoutMs, stop);
+    };
+    if (!fetch(model::kDefaultRecordSecondValue)) {
+        error = "no default selector assignments arrived";
+        return false;
+    }
+    site.defaultSelectors = mirror.read([](const model::MirrorData& d) {
+        return cleanSelectors(d.clients.defaultSelectorAssignments());
+    });
+    for (const ClientRef& client : clients) {
+        if (!fetch(static_cast<std::uint16_t>(client.index))) {
+            error = "no selector assignments arrived for client " + std::to_string(client.index);
+            return false;
+        }
+        const auto record = mirror.read([](const model::MirrorData& d) {
+            return cleanSelectors(d.clients.selectorAssignments());
+        });
+        if (!sameSelectors(record, site.defaultSelectors)) {
+            site.selectors[client.index] = record;
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -120,6 +169,9 @@ std::optional<site::Site> fetchSite(link::ServerLink& link, model::Mirror& mirro
         break;
     }
     site.serverVersion = link.handler().Update().ServerVersion();
+    if (!fetchSelectors(link, mirror, clients, options, stop, site, error)) {
+        return std::nullopt;
+    }
     if (options.memberships) {
         // The guard of this run: nothing else here asks for memberships, but
         // the rule that one such request is outstanding at a time holds.

@@ -46,6 +46,13 @@ protected:
     std::atomic<bool> stop_{false};
 };
 
+std::vector<std::uint8_t> answeredSelectors(const site::Site& site, int index) {
+    const auto own = site.selectors.find(index);
+    const auto wire = index >= 0 && own != site.selectors.end() ? own->second.wire()
+                                                                : site.defaultSelectors.wire();
+    return {wire.begin(), wire.end()};
+}
+
 TEST_F(ExportAgainstSim, LargestSiteIsMirroredExactly) {
     serve(sim::maxSite());
     const std::string document = exportDocument({"--include-passwords"});
@@ -73,6 +80,16 @@ TEST_F(ExportAgainstSim, LargestSiteIsMirroredExactly) {
         ASSERT_TRUE(mirrored->audio.count(index)) << index;
         EXPECT_EQ(mirrored->audio.at(index), audio) << index;
     }
+    // Selector assignments as the server answers them: the client's own
+    // record, or the default one.
+    ASSERT_TRUE(answeredSelectors(site_, -1) == answeredSelectors(*mirrored, -1));
+    int withOwnRecord = 0;
+    for (const auto& [index, number] : site_.clientLabels()) {
+        withOwnRecord += site_.selectors.count(index) != 0 ? 1 : 0;
+        EXPECT_TRUE(answeredSelectors(site_, index) == answeredSelectors(*mirrored, index))
+            << index;
+    }
+    EXPECT_GT(withOwnRecord, 0) << "the site gives some clients their own selectors";
 }
 
 TEST_F(ExportAgainstSim, TwoExportsOfAnUnchangedSiteAreIdentical) {

@@ -588,6 +588,51 @@ TEST(SiteProtocol, ClientsWithoutOwnRecordsKeepThePriorDefaultsUnlessAsked) {
     }
 }
 
+// A client whose record equals the prior default byte for byte counts as on
+// the defaults, like one without a record of its own.
+TEST(SiteProtocol, NewDefaultSelectorsReachOnlyClientsOnThePriorDefaultsWhenAsked) {
+    using model::SelectorEntry;
+    for (const std::uint16_t apply : {0, 1}) {
+        SCOPED_TRACE(apply);
+        Sim sim;
+        TestClient client;
+        ASSERT_TRUE(loggedIn(sim, client));
+        const auto selectors = [&](std::uint16_t index) {
+            std::vector<std::uint8_t> bytes;
+            if (const auto answer = ask(client, msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, index, {},
+                                        msg::CONFIGURATION_DATA_SELECTOR_ASSIGNMENTS)) {
+                bytes = answer->payload;
+            }
+            return bytes;
+        };
+        const auto wire = [](const model::SelectorAssignments& r) {
+            return std::vector<std::uint8_t>(r.wire().begin(), r.wire().end());
+        };
+        const model::SelectorAssignments prior =
+            selectorList({selector(kPartyLine, SelectorEntry::kTalkOnly)}, 4);
+        const model::SelectorAssignments own =
+            selectorList({selector(kPartyLine, SelectorEntry::kListenOnly)}, 4);
+        ASSERT_TRUE(
+            client.send(msg::CONFIGURATION_DATA_DEFAULT_SELECTOR_ASSIGNMENTS, 1, prior.wire()));
+        ASSERT_TRUE(client.send(msg::CONFIGURATION_DATA_SELECTOR_ASSIGNMENTS, kSip, prior.wire()));
+        ASSERT_TRUE(
+            client.send(msg::CONFIGURATION_DATA_SELECTOR_ASSIGNMENTS, kOffline, own.wire()));
+        ASSERT_EQ(selectors(kPanel), wire(prior)) << "client 0 has no record of its own";
+
+        model::SelectorAssignments next = prior;
+        next.assignEntries(std::vector<SelectorEntry>{
+            selector(kPartyLine, SelectorEntry::kTalkOnly), layoutMark(SelectorEntry::kRowBreak)});
+        ASSERT_TRUE(
+            client.send(msg::CONFIGURATION_DATA_DEFAULT_SELECTOR_ASSIGNMENTS, apply, next.wire()));
+        EXPECT_EQ(selectors(kDefault), wire(next));
+        EXPECT_EQ(selectors(kPanel), apply == 1 ? wire(next) : wire(prior));
+        EXPECT_EQ(selectors(kSip), apply == 1 ? wire(next) : wire(prior));
+        EXPECT_EQ(selectors(kOffline), wire(own));
+        const Site& site = sim.stoppedSite();
+        EXPECT_EQ(wire(site.defaultSelectors), wire(next));
+    }
+}
+
 TEST_F(LoggedIn, MembershipUpdatesAreAnsweredBack) {
     EXPECT_EQ(partyLine(kPartyLine).entryCount(), 3u);
 

@@ -1,12 +1,15 @@
 #include "model/client_options_form.h"
 
 #include "core/message_ids.h"
+#include "core/utf16.h"
 #include "model/client_types.h"
+#include "model/sound_files.h"
 #include "model/system_settings.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 namespace mirx::model {
@@ -604,6 +607,36 @@ OptionsInput writeOptions(const OptionsForm& form, const ClientOptions& edited,
             r.set(latitude ? O::kGeoLatitude : O::kGeoLongitude, *value);
         }
     }
+    return out;
+}
+
+SoundFileUpload soundFileUpload(const std::filesystem::path& path) {
+    SoundFileUpload out;
+    const std::string name = path.filename().string();
+    if (text::utf16Length(name) > kServerFileNameMaxChars) {
+        out.error = kSoundFileNameTooLong;
+        return out;
+    }
+    std::ifstream file(path, std::ios::binary);
+    std::error_code error;
+    if (!file || std::filesystem::is_directory(path, error)) {
+        out.error = kUnableToOpenSoundFile;
+        return out;
+    }
+    // One byte past the limit tells an oversized file without reading it all.
+    std::vector<std::uint8_t> data(kMaxSoundFileBytes + 1);
+    file.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    if (file.bad()) {
+        out.error = kUnableToOpenSoundFile;
+        return out;
+    }
+    data.resize(static_cast<std::size_t>(file.gcount()));
+    if (data.size() > kMaxSoundFileBytes) {
+        out.error = "Sound file " + name + " is larger than " + std::to_string(kMaxSoundFileBytes) +
+                    " bytes.";
+        return out;
+    }
+    out.post = {msg::ADMIN_CLIENT_OPTIONS_FILE_UPLOAD, 0, encodeSoundFileUpload(name, data)};
     return out;
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -139,6 +140,16 @@ bool optionsFieldEnabled(OptionsField field, const OptionsEditTarget& target,
 inline constexpr const char* kSoundFileNameTooLong =
     "Sound File Name cannot be greater than 20 characters!";
 inline constexpr const char* kUnableToOpenSoundFile = "Unable to open selected file!";
+
+// A sound file picked for upload, ready to post; or why it is refused
+// (kSoundFileNameTooLong, kUnableToOpenSoundFile, or over the size limit).
+struct SoundFileUpload {
+    std::optional<std::string> error;
+    OutgoingRecord post;
+};
+// The name is the file's, without folder; nothing is read when it is too
+// long, and a file over the limit is refused rather than cut.
+SoundFileUpload soundFileUpload(const std::filesystem::path& path);
 
 struct OptionsInputError {
     OptionsField field;

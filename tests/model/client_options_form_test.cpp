@@ -1,8 +1,11 @@
 // What the client options views show of a record and how they write it back.
 #include "core/message_ids.h"
 #include "model/client_options_form.h"
+#include "model/sound_files.h"
+#include "tests/support/temp_folder.h"
 
 #include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -324,4 +327,41 @@ TEST(OptionsDefaults, DifferencesAsTheViewShowsThem) {
                   optionsDifferences(sip, defaults, sipDefaultClientOptions(), client(101))),
               "Inbound Session Activation: unknown (9) (default: On Call Received (Auto-Answer))\n"
               "RTP Keep Alive Method: None (default: Unknown RTP Payload Type)\n");
+}
+
+TEST(OptionsSoundFiles, UploadOrTheReasonItIsRefused) {
+    mirx::test::TempFolder folder;
+    const auto write = [&](const std::string& name, std::size_t size) {
+        std::ofstream out(folder / name, std::ios::binary);
+        out << std::string(size, 'w');
+        return folder / name;
+    };
+    struct Case {
+        std::filesystem::path path;
+        std::optional<std::string> error;
+    };
+    const Case cases[] = {
+        {write("bell.wav", 1000), std::nullopt},
+        {write("exactly-twenty-c.wav", kMaxSoundFileBytes), std::nullopt},
+        {write("a-very-long-ring-tone.wav", 10), kSoundFileNameTooLong},
+        {write("big.wav", kMaxSoundFileBytes + 1),
+         "Sound file big.wav is larger than 480000 bytes."},
+        {folder / "missing.wav", kUnableToOpenSoundFile},
+        {folder.path(), kUnableToOpenSoundFile},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        const SoundFileUpload upload = soundFileUpload(c.path);
+        EXPECT_EQ(upload.error, c.error);
+        if (c.error) {
+            EXPECT_TRUE(upload.post.bytes.empty());
+            continue;
+        }
+        EXPECT_EQ(upload.post.id, mirx::msg::ADMIN_CLIENT_OPTIONS_FILE_UPLOAD);
+        EXPECT_EQ(upload.post.second, 0);
+        const auto decoded = decodeSoundFileUpload(upload.post.bytes);
+        ASSERT_TRUE(decoded);
+        EXPECT_EQ(decoded->name, c.path.filename().string());
+        EXPECT_EQ(decoded->data.size(), std::filesystem::file_size(c.path));
+    }
 }

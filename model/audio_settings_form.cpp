@@ -603,6 +603,18 @@ std::vector<AudioDifference> audioDifferences(const AudioSettings& record,
     return out;
 }
 
+std::optional<OutgoingRecord> saveAudioSettings(ClientStore& store, int clientIndex, bool defaults,
+                                                const AudioSettings& record, bool applyToPrior) {
+    if (defaults) {
+        store.setAudio(kDefaultAudioSettingsIndex, record);
+        return store.DefaultAudioUpdate(applyToPrior);
+    }
+    if (!store.setAudio(clientIndex, record)) {
+        return std::nullopt;
+    }
+    return store.AudioUpdate(clientIndex);
+}
+
 std::string differencesText(std::span<const AudioDifference> differences) {
     std::string text;
     for (const AudioDifference& d : differences) {

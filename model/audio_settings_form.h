@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/client_records.h"
+#include "model/client_store.h"
 
 #include <array>
 #include <cstdint>
@@ -156,6 +157,12 @@ AudioMarks audioDefaultMarks(const AudioForm& form, const AudioSettings& default
 std::vector<AudioDifference> audioDifferences(const AudioSettings& record,
                                               const AudioSettings& defaults,
                                               const AudioEditTarget& target, std::uint16_t mixRate);
+// OK: puts the record into the store and returns what to post, the
+// client's record or the defaults with 1 to apply them to every client still
+// on the prior defaults. Nothing for an index that names no client.
+std::optional<OutgoingRecord> saveAudioSettings(ClientStore& store, int clientIndex, bool defaults,
+                                                const AudioSettings& record, bool applyToPrior);
+
 // One line per difference: "caption: value (default: value)".
 std::string differencesText(std::span<const AudioDifference> differences);
 

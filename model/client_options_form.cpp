@@ -640,17 +640,18 @@ SoundFileUpload soundFileUpload(const std::filesystem::path& path) {
     return out;
 }
 
-OutgoingRecord optionsPost(const ClientOptions& record, int clientIndex,
-                           const OptionsEditTarget& target, bool applyToPrior) {
+std::optional<OutgoingRecord> saveOptions(ClientStore& store, int clientIndex,
+                                          const OptionsEditTarget& target,
+                                          const OptionsInput& input, bool applyToPrior) {
     if (target.defaults) {
-        return {msg::CONFIGURATION_DATA_DEFAULT_CLIENT_OPTIONS,
-                static_cast<std::uint16_t>(applyToPrior ? 1 : 0),
-                {record.bytes.begin(), record.bytes.begin() + kOptionsShortWireLength}};
+        store.setOptions(kDefaultOptionsIndex, input.record);
+        store.setOptions(kSipDefaultOptionsIndex, input.sipDefaults);
+        return store.DefaultOptionsUpdate(applyToPrior);
     }
-    const auto length = static_cast<std::ptrdiff_t>(optionsWireLength(target.clientType));
-    return {msg::CONFIGURATION_DATA_CLIENT_OPTIONS,
-            static_cast<std::uint16_t>(clientIndex),
-            {record.bytes.begin(), record.bytes.begin() + length}};
+    if (!store.setOptions(clientIndex, input.record)) {
+        return std::nullopt;
+    }
+    return store.OptionsUpdate(clientIndex, target.clientType);
 }
 
 std::vector<OptionsField> markedFields(OptionsView view) {

@@ -168,11 +168,13 @@ struct OptionsInput {
 OptionsInput writeOptions(const OptionsForm& form, const ClientOptions& edited,
                           const ClientOptions& sipDefaults, const OptionsEditTarget& target);
 
-// The record posted on OK: the client's options (550 bytes for a SIP device,
-// else 250), or the defaults with 1 to apply them to every client still on
-// the prior defaults.
-OutgoingRecord optionsPost(const ClientOptions& record, int clientIndex,
-                           const OptionsEditTarget& target, bool applyToPrior);
+// OK after a successful write: puts the records into the store and returns
+// what to post, the client's options (550 bytes for a SIP device, else 250)
+// or the defaults with 1 to apply them to every client still on the prior
+// defaults. Nothing for an index that names no client.
+std::optional<OutgoingRecord> saveOptions(ClientStore& store, int clientIndex,
+                                          const OptionsEditTarget& target,
+                                          const OptionsInput& input, bool applyToPrior);
 
 // The fields that carry a "(DEFAULT)" mark in the view, and those of them
 // whose text equals the defaults' (the SIP defaults for the SIP view). None

@@ -1,4 +1,5 @@
 // The audio settings view's tables and how it writes its controls back.
+#include "core/message_ids.h"
 #include "model/audio_settings_form.h"
 
 #include <gtest/gtest.h>
@@ -317,4 +318,22 @@ TEST(AudioDefaults, DifferencesListShownValuesThatDiffer) {
               "Echo Cancellation: on (default: off)\n");
     // Echo cancellation is not the SIP device's to differ in.
     EXPECT_EQ(audioDifferences(record, defaults, client(101), 48000).size(), 2u);
+}
+
+TEST(AudioSave, StoresAndPostsTheClientOrTheDefaults) {
+    const A record = filledAudio();
+    const std::vector<std::uint8_t> bytes(record.bytes.begin(), record.bytes.end());
+    for (const bool apply : {false, true}) {
+        ClientStore store;
+        EXPECT_EQ(saveAudioSettings(store, 12, true, record, apply),
+                  (OutgoingRecord{mirx::msg::CONFIGURATION_DATA_DEFAULT_AUDIO_SETTINGS,
+                                  static_cast<std::uint16_t>(apply ? 1 : 0), bytes}));
+        EXPECT_EQ(store.audio(kDefaultAudioSettingsIndex), record);
+        EXPECT_NE(store.audio(12), record);
+    }
+    ClientStore store;
+    EXPECT_EQ(saveAudioSettings(store, 12, false, record, true),
+              (OutgoingRecord{mirx::msg::CONFIGURATION_DATA_AUDIO_SETTINGS, 12, bytes}));
+    EXPECT_EQ(store.audio(12), record);
+    EXPECT_FALSE(saveAudioSettings(store, 1000, false, record, false));
 }

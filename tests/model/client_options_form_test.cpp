@@ -254,7 +254,7 @@ TEST(OptionsWrite, UnreadableTextIsRefusedNamingTheField) {
     EXPECT_TRUE(writeOptions(sip, record, O{}, client(101)).error);
 }
 
-TEST(OptionsPost, RecordLengthAndApplyAnswer) {
+TEST(OptionsSave, StoresAndPostsByViewAndAnswer) {
     const O record = filledOptions();
     struct Case {
         OptionsEditTarget target;
@@ -272,13 +272,24 @@ TEST(OptionsPost, RecordLengthAndApplyAnswer) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target.clientType);
-        const OutgoingRecord post = optionsPost(record, 7, c.target, c.apply);
-        EXPECT_EQ(post.id, c.id);
-        EXPECT_EQ(post.second, c.second);
-        EXPECT_EQ(post.bytes, std::vector<std::uint8_t>(record.bytes.begin(),
-                                                        record.bytes.begin() +
-                                                            static_cast<std::ptrdiff_t>(c.length)));
+        ClientStore store;
+        O sipDefaults = sipDefaultClientOptions();
+        sipDefaults.set(O::kSipVadValidationTimeMs, 321);
+        const auto post =
+            saveOptions(store, 7, c.target, {std::nullopt, record, sipDefaults}, c.apply);
+        ASSERT_TRUE(post);
+        EXPECT_EQ(post->id, c.id);
+        EXPECT_EQ(post->second, c.second);
+        EXPECT_EQ(post->bytes, std::vector<std::uint8_t>(
+                                   record.bytes.begin(),
+                                   record.bytes.begin() + static_cast<std::ptrdiff_t>(c.length)));
+        const int index = c.target.defaults ? kDefaultOptionsIndex : 7;
+        EXPECT_EQ(store.options(index), record);
+        EXPECT_EQ(store.options(kSipDefaultOptionsIndex)->get(O::kSipVadValidationTimeMs),
+                  c.target.defaults ? 321 : 100);
     }
+    ClientStore store;
+    EXPECT_FALSE(saveOptions(store, 1000, client(10), {std::nullopt, record, O{}}, false));
 }
 
 TEST(OptionsDefaults, MarksFollowTheDefaultsTheViewComparesWith) {

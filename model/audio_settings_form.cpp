@@ -249,8 +249,8 @@ std::vector<ChoiceEntry> codecEntries(const AudioEditTarget& t, int current) {
     return list;
 }
 
-std::vector<ChoiceEntry> sampleRateEntries(int codec, std::uint16_t mixRate,
-                                           std::uint16_t currentRate) {
+std::vector<ChoiceEntry> audioSampleRateEntries(int codec, std::uint16_t mixRate,
+                                                std::uint16_t currentRate) {
     std::vector<ChoiceEntry> list;
     bool known = false;
     for (const RateInfo& r : kRates) {
@@ -420,7 +420,7 @@ AudioForm showAudioSettings(const AudioSettings& r, const AudioEditTarget& targe
     AudioForm form;
     form.codec = r.get(A::kCodec);
     const std::uint16_t rate = r.get(A::kSampleRate);
-    form.sampleRate = selectedSampleRate(sampleRateEntries(form.codec, mixRate, rate), rate);
+    form.sampleRate = selectedSampleRate(audioSampleRateEntries(form.codec, mixRate, rate), rate);
     for (const AudioSlider s : kAudioSliders) {
         form.position(s) = sliderPosition(r, s);
     }
@@ -450,7 +450,7 @@ void changeCodec(AudioSettings& edited, AudioForm& form, int codec, const AudioE
         form.position(s) = shown.position(s);
     }
     const std::uint16_t rate = edited.get(A::kSampleRate);
-    form.sampleRate = selectedSampleRate(sampleRateEntries(codec, mixRate, rate), rate);
+    form.sampleRate = selectedSampleRate(audioSampleRateEntries(codec, mixRate, rate), rate);
 }
 
 AudioSettings writeAudioSettings(const AudioForm& form, const AudioSettings& edited,
@@ -566,8 +566,7 @@ AudioMarks audioDefaultMarks(const AudioForm& form, const AudioSettings& default
 
 std::vector<AudioDifference> audioDifferences(const AudioSettings& record,
                                               const AudioSettings& defaults,
-                                              const AudioEditTarget& target,
-                                              std::uint16_t /*mixRate*/) {
+                                              const AudioEditTarget& target) {
     std::vector<AudioDifference> out;
     const auto compare = [&](std::string_view caption, int value, int defaultValue,
                              std::string text, std::string defaultText) {

@@ -55,8 +55,8 @@ std::vector<ChoiceEntry> codecEntries(const AudioEditTarget& target, int current
 
 // The rates offered for `codec` under the system's audio mix rate. A current
 // rate the table lacks is added as "unknown (N)".
-std::vector<ChoiceEntry> sampleRateEntries(int codec, std::uint16_t mixRate,
-                                           std::uint16_t currentRate);
+std::vector<ChoiceEntry> audioSampleRateEntries(int codec, std::uint16_t mixRate,
+                                                std::uint16_t currentRate);
 // The entry to select: the current rate when listed, else the last entry.
 int selectedSampleRate(const std::vector<ChoiceEntry>& entries, std::uint16_t currentRate);
 
@@ -156,7 +156,7 @@ AudioMarks audioDefaultMarks(const AudioForm& form, const AudioSettings& default
 // Every shown value where the client's record differs from the defaults.
 std::vector<AudioDifference> audioDifferences(const AudioSettings& record,
                                               const AudioSettings& defaults,
-                                              const AudioEditTarget& target, std::uint16_t mixRate);
+                                              const AudioEditTarget& target);
 // OK: puts the record into the store and returns what to post, the
 // client's record or the defaults with 1 to apply them to every client still
 // on the prior defaults. Nothing for an index that names no client.

@@ -118,18 +118,18 @@ TEST(AudioSampleRates, OfferedByCodecAndMixRate) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.codec) + " @ " + std::to_string(c.mix));
-        EXPECT_EQ(values(sampleRateEntries(c.codec, c.mix, 8000)), c.rates);
+        EXPECT_EQ(values(audioSampleRateEntries(c.codec, c.mix, 8000)), c.rates);
     }
 }
 
 TEST(AudioSampleRates, SelectionAndUnknownRate) {
     // A listed rate the codec does not offer selects the last entry.
-    const auto speex = sampleRateEntries(1, 48000, 24000);
+    const auto speex = audioSampleRateEntries(1, 48000, 24000);
     EXPECT_EQ(values(speex), (std::vector<int>{8000, 16000, 32000}));
     EXPECT_EQ(selectedSampleRate(speex, 24000), 32000);
     EXPECT_EQ(selectedSampleRate(speex, 16000), 16000);
     // A rate the table lacks is shown as what it is, and stays selected.
-    const auto odd = sampleRateEntries(1, 48000, 11025);
+    const auto odd = audioSampleRateEntries(1, 48000, 11025);
     EXPECT_EQ(odd.back(), (ChoiceEntry{11025, "unknown (11025)"}));
     EXPECT_EQ(selectedSampleRate(odd, 11025), 11025);
 }
@@ -304,20 +304,20 @@ TEST(AudioDefaults, MarksShowValuesEqualToTheDefaults) {
 
 TEST(AudioDefaults, DifferencesListShownValuesThatDiffer) {
     const A defaults = defaultAudioSettings();
-    EXPECT_TRUE(audioDifferences(defaults, defaults, client(10), 48000).empty());
+    EXPECT_TRUE(audioDifferences(defaults, defaults, client(10)).empty());
     A record = defaults;
     record.set(A::kCodec, 9);
     record.set(A::kInputGain, 2);
     record.set(A::kEchoCancellation, 1);
     record.set(A::kCaptureBufferSize, 45); // hidden without /Debug
-    const auto differences = audioDifferences(record, defaults, client(10), 48000);
+    const auto differences = audioDifferences(record, defaults, client(10));
     EXPECT_EQ(differencesText(differences),
               "Audio Encoder/Decoder: PCM (Pulse Code Modulation) @ 5ms (default: Speex (Code "
               "Excited Linear Prediction))\n"
               "Audio Input Level Gain (Pre-Mix): +12 dB (default: 0 dB)\n"
               "Echo Cancellation: on (default: off)\n");
     // Echo cancellation is not the SIP device's to differ in.
-    EXPECT_EQ(audioDifferences(record, defaults, client(101), 48000).size(), 2u);
+    EXPECT_EQ(audioDifferences(record, defaults, client(101)).size(), 2u);
 }
 
 TEST(AudioSave, StoresAndPostsTheClientOrTheDefaults) {

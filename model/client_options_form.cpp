@@ -396,8 +396,11 @@ std::string displayText(F f, const std::string& text) {
     switch (optionsFieldInfo(f).kind) {
     case K::Check:
         return text.empty() ? "off" : "on";
-    case K::Combo:
-        return comboEntryText(f, std::atoi(text.c_str()));
+    case K::Combo: {
+        int value = 0;
+        std::from_chars(text.data(), text.data() + text.size(), value);
+        return comboEntryText(f, value);
+    }
     default:
         return "\"" + text + "\"";
     }

@@ -77,10 +77,14 @@ private:
     std::size_t framesBefore_ = 0;
 
     mirx::site::Site& site() { return fixture_->site; }
+    // The site as served: the simulator's thread writes the live one.
+    const mirx::site::Site& original() const { return original_; }
+    mirx::site::Site original_;
 
     void serve() {
         watch_ = std::make_shared<SiteWatch>();
         watch_->site = fixture_->site;
+        original_ = fixture_->site;
         mirx::sim::ProtocolOptions options;
         options.onSiteChanged = [watch = watch_](const mirx::site::Site& changed) {
             std::lock_guard lock(watch->lock);
@@ -427,12 +431,12 @@ private slots:
         QVERIFY(waitSent(2));
         QCOMPARE(sent(), QStringList({"ADMIN_CLIENT_CREDENTIALS_UPDATE second=0 len=146",
                                       "ADMIN_LABEL_UPDATE second=10000 len=300"}));
-        L expected = site().labels.at(labelOf(kDirector));
+        L expected = original().labels.at(labelOf(kDirector));
         expected.set(L::kDescription, "Director, gallery 2");
         // The external long name is cut to what the RTS trunk takes.
         expected.set(L::kExternalLongName, "Show Dir");
         QTRY_VERIFY(snapshot().labels.at(labelOf(kDirector)) == expected);
-        QVERIFY(snapshot().credentials.at(kDirector) == site().credentials.at(kDirector));
+        QVERIFY(snapshot().credentials.at(kDirector) == original().credentials.at(kDirector));
         QCOMPARE(view->selection().selectedClient, kDirector);
     }
 
@@ -587,7 +591,7 @@ private slots:
                                   .arg(selectors.wire().size())}));
         const mirx::site::Site after = snapshot();
         // The duplicate follows the source's templates and has its settings.
-        L source = site().labels.at(labelOf(kCamera2));
+        L source = original().labels.at(labelOf(kCamera2));
         const L& copy = after.labels.at(number);
         for (const auto field :
              {L::kSelectorAssignmentsTemplate, L::kAudioSettingsTemplate, L::kOptionsTemplate}) {
@@ -629,7 +633,7 @@ private slots:
         QTRY_VERIFY(!snapshot().labels.contains(labelOf(kCamera1)));
         const mirx::site::Site after = snapshot();
         for (int camera = kCamera2; camera <= kCamera6; ++camera) {
-            L unlinked = site().labels.at(labelOf(camera));
+            L unlinked = original().labels.at(labelOf(camera));
             unlinked.set(L::kOptionsTemplate, std::int16_t{-1});
             unlinked.set(L::kAudioSettingsTemplate, std::int16_t{-1});
             QVERIFY(after.labels.at(labelOf(camera)) == unlinked);
@@ -679,7 +683,7 @@ private slots:
                                       "ADMIN_LABEL_UPDATE second=10000 len=300",
                                       "ADMIN_LABEL_UPDATE second=10001 len=300"}));
         const auto linked = [this](const mirx::site::Site& s, int client, std::int16_t value) {
-            L label = site().labels.at(labelOf(client));
+            L label = original().labels.at(labelOf(client));
             label.set(L::kAudioSettingsTemplate, value);
             return s.labels.at(labelOf(client)) == label;
         };
@@ -786,7 +790,8 @@ private slots:
         QVERIFY(waitSent(2));
         QCOMPARE(sent(), QStringList({"ADMIN_LABEL_UPDATE second=10016 len=300",
                                       "ADMIN_LABEL_UPDATE second=10016 len=300"}));
-        QTRY_VERIFY(snapshot().labels.at(labelOf(kCamera2)) == site().labels.at(labelOf(kCamera2)));
+        QTRY_VERIFY(snapshot().labels.at(labelOf(kCamera2)) ==
+                    original().labels.at(labelOf(kCamera2)));
     }
 
     void badRecordsShowFallbacksAndPostNothing() {

@@ -4,6 +4,7 @@
 // stretch of wall time (30 s unless `--seconds N` says otherwise) is printed
 // last, as a percentage of one core (goal: at most 0.02 %). The link keeps
 // its status request every second, as it does when logged in.
+#include "bench/simulator_child.h"
 #include "core/debug_log.h"
 #include "link/mirror_dispatch.h"
 #include "link/server_link.h"
@@ -14,15 +15,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -32,59 +28,6 @@ using namespace std::chrono_literals;
 constexpr double kGoalPercent = 0.02;
 // Long enough for the demo site's configuration to arrive and be stored.
 constexpr auto kSettle = 3s;
-
-double cpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// The simulator as a child writing to `outPath`; its pid, or -1.
-pid_t startSimulator(const std::string& outPath) {
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (out < 0) {
-        return -1;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::string program = MIRX_SIM_PROGRAM;
-    char* args[] = {program.data(), const_cast<char*>("--demo"), const_cast<char*>("--quiet"),
-                    nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, args[0], &actions, nullptr, args, environ) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out);
-    return pid;
-}
-
-// The port from the simulator's "listening on 127.0.0.1:PORT" line; 0 if it
-// never came.
-std::uint32_t waitForPort(const std::string& outPath) {
-    for (int i = 0; i < 100; ++i) {
-        std::this_thread::sleep_for(50ms);
-        if (FILE* f = std::fopen(outPath.c_str(), "r")) {
-            char line[256];
-            unsigned port = 0;
-            while (std::fgets(line, sizeof line, f) != nullptr) {
-                if (std::sscanf(line, "listening on 127.0.0.1:%u", &port) == 1) {
-                    break;
-                }
-            }
-            std::fclose(f);
-            if (port != 0) {
-                return port;
-            }
-        }
-    }
-    return 0;
-}
 
 } // namespace
 
@@ -101,8 +44,8 @@ int main(int argc, char** argv) {
     log::setDebuggerSink(&silent);
 
     const std::string outPath = "/tmp/bench_idle_sim_" + std::to_string(::getpid()) + ".out";
-    const pid_t sim = startSimulator(outPath);
-    const std::uint32_t port = sim > 0 ? waitForPort(outPath) : 0;
+    const pid_t sim = bench::startSimulator(MIRX_SIM_PROGRAM, "--demo", outPath);
+    const std::uint32_t port = sim > 0 ? bench::waitForPort(outPath, 5s) : 0;
     int status = 1;
     if (port == 0) {
         std::fprintf(stderr, "idle: ondrel-sim did not start\n");
@@ -120,10 +63,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "idle: login failed: %s\n", link.errorText().c_str());
         } else {
             std::this_thread::sleep_for(kSettle);
-            const double cpuBefore = cpuSeconds();
+            const double cpuBefore = bench::cpuSeconds();
             const auto wallBefore = std::chrono::steady_clock::now();
             std::this_thread::sleep_for(std::chrono::seconds(seconds));
-            const double cpu = cpuSeconds() - cpuBefore;
+            const double cpu = bench::cpuSeconds() - cpuBefore;
             const double wall =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore)
                     .count();

@@ -13,7 +13,7 @@
 #include "commandfiles/answer_guard.h"
 #include "core/debug_log.h"
 #include "core/wire_frame.h"
-#include "link/mirror_dispatch.h"
+#include "link/console_link.h"
 #include "link/server_link.h"
 #include "model/membership_records.h"
 #include "model/mirror.h"
@@ -66,12 +66,11 @@ int main() {
     } silent;
     log::setDebuggerSink(&silent);
     ServedSite f(largestSiteWithListens());
-    model::Mirror mirror;
-    link::MirrorDispatch dispatch(mirror);
     link::LinkServices services;
     services.settings = &f.store;
-    services.model = &dispatch;
-    link::ServerLink link(services);
+    link::ConsoleLink console(services);
+    model::Mirror& mirror = console.mirror();
+    link::ServerLink& link = console.link();
     if (!link.Connect("admin", "admin")) {
         std::fprintf(stderr, "memberships_export: login failed: %s\n", link.errorText().c_str());
         return 1;

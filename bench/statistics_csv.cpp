@@ -11,7 +11,7 @@
 #include "bench/served_site.h"
 #include "core/debug_log.h"
 #include "core/wire_frame.h"
-#include "link/mirror_dispatch.h"
+#include "link/console_link.h"
 #include "link/server_link.h"
 #include "model/mirror.h"
 #include "model/statistics.h"
@@ -38,12 +38,11 @@ int main() {
     log::setDebuggerSink(&silent);
 
     ServedSite served(sim::maxSite());
-    model::Mirror mirror;
-    link::MirrorDispatch dispatch(mirror);
     link::LinkServices services;
     services.settings = &served.store;
-    services.model = &dispatch;
-    link::ServerLink link(services);
+    link::ConsoleLink console(services);
+    model::Mirror& mirror = console.mirror();
+    link::ServerLink& link = console.link();
     if (!link.Connect("admin", "admin")) {
         std::fprintf(stderr, "statistics_csv: login failed: %s\n", link.errorText().c_str());
         return 1;

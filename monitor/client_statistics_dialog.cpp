@@ -117,8 +117,7 @@ CClientStatisticsDlg::CClientStatisticsDlg(shell::ShellContext& context, QWidget
     reset_ = new QPushButton(tr("Reset Statistics"), this);
     legend_ = new QPushButton(tr("Column Legend..."), this);
     close_ = new QPushButton(tr("Close"), this);
-    export_ =
-        new ListExport(list_, context.prompter, QStringLiteral("client-statistics.csv"), this);
+    export_ = new ListExport(list_, context, QStringLiteral("client-statistics.csv"), this);
     export_->setExportTitle(static_cast<int>(StatisticsColumn::TypeShort),
                             QString::fromLatin1(reports::kTypeExportHeader));
     connect(reset_, &QPushButton::clicked, this, [this] { resetStatistics(); });

@@ -1,10 +1,11 @@
 #include "monitor/list_export.h"
 
+#include "shell/common/chooser.h"
 #include "shell/common/prompter.h"
 #include "shell/common/record_list.h"
+#include "shell/common/shell_context.h"
 
 #include <QClipboard>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QPushButton>
@@ -22,19 +23,15 @@ std::string utf8(const QString& text) {
 
 } // namespace
 
-ListExport::ListExport(shell::RecordListView* list, shell::Prompter& prompter,
+ListExport::ListExport(shell::RecordListView* list, shell::ShellContext& context,
                        QString suggestedName, QWidget* parent)
     : QObject(parent)
     , list_(list)
-    , prompter_(prompter)
+    , context_(context)
     , suggestedName_(std::move(suggestedName))
     , parent_(parent) {
     copy_ = new QPushButton(tr("Copy"), parent);
     save_ = new QPushButton(tr("Save as CSV..."), parent);
-    chooser_ = [](QWidget* owner, const QString& suggested) {
-        return QFileDialog::getSaveFileName(owner, tr(kSaveCaption), suggested,
-                                            tr("CSV files (*.csv);;All files (*)"));
-    };
     connect(copy_, &QPushButton::clicked, this, [this] { copyToClipboard(); });
     connect(save_, &QPushButton::clicked, this, [this] { chooseAndSave(); });
 }
@@ -85,14 +82,16 @@ bool ListExport::saveCsv(const QString& path) const {
         file.commit()) {
         return true;
     }
-    prompter_.tell(parent_, tr(kSaveCaption),
-                   tr("The list could not be saved to %1: %2").arg(path, file.errorString()),
-                   shell::PromptIcon::Error);
+    context_.prompter.tell(
+        parent_, tr(kSaveCaption),
+        tr("The list could not be saved to %1: %2").arg(path, file.errorString()),
+        shell::PromptIcon::Error);
     return false;
 }
 
 void ListExport::chooseAndSave() const {
-    const QString path = chooser_(parent_, suggestedName_);
+    const QString path = shell::chooserOf(context_).chooseFileToSave(
+        parent_, tr(kSaveCaption), suggestedName_, tr("CSV files (*.csv);;All files (*)"));
     if (!path.isEmpty()) {
         saveCsv(path);
     }

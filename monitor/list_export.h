@@ -2,7 +2,6 @@
 
 #include "reports/text_table.h"
 
-#include <functional>
 #include <map>
 
 #include <QObject>
@@ -12,8 +11,8 @@ class QPushButton;
 class QWidget;
 
 namespace mirx::shell {
-class Prompter;
 class RecordListView;
+struct ShellContext;
 } // namespace mirx::shell
 
 namespace mirx::monitor {
@@ -23,15 +22,13 @@ namespace mirx::monitor {
 class ListExport final : public QObject {
     Q_OBJECT
 public:
-    // Asks where to save; an empty text cancels. Tests replace it.
-    using FileChooser = std::function<QString(QWidget* parent, const QString& suggestedName)>;
-
-    ListExport(shell::RecordListView* list, shell::Prompter& prompter, QString suggestedName,
+    // Where to save is asked through the context's chooser; failures are told
+    // through its prompter.
+    ListExport(shell::RecordListView* list, shell::ShellContext& context, QString suggestedName,
                QWidget* parent);
 
     QPushButton* copyButton() const { return copy_; }
     QPushButton* saveButton() const { return save_; }
-    void setFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
     // The exported title of a column whose list title is empty.
     void setExportTitle(int column, QString title) { titles_[column] = std::move(title); }
 
@@ -45,12 +42,11 @@ private:
     void chooseAndSave() const;
 
     shell::RecordListView* list_;
-    shell::Prompter& prompter_;
+    shell::ShellContext& context_;
     QString suggestedName_;
     QWidget* parent_;
     QPushButton* copy_;
     QPushButton* save_;
-    FileChooser chooser_;
     std::map<int, QString> titles_;
 };
 

@@ -75,8 +75,7 @@ CSipRegistrationsDlg::CSipRegistrationsDlg(shell::ShellContext& context, QWidget
     externalOnly_->setChecked(true);
     close_ = new QPushButton(tr("Close"), this);
     connect(close_, &QPushButton::clicked, this, &QDialog::reject);
-    export_ =
-        new ListExport(list_, context.prompter, QStringLiteral("sip-registrations.csv"), this);
+    export_ = new ListExport(list_, context, QStringLiteral("sip-registrations.csv"), this);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(externalOnly_);

@@ -20,6 +20,11 @@ QString DialogChooser::chooseFileToOpen(QWidget* parent, const QString& caption,
     return QFileDialog::getOpenFileName(parent, caption, {}, filter);
 }
 
+QString DialogChooser::chooseFileToSave(QWidget* parent, const QString& caption,
+                                        const QString& suggested, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+}
+
 Chooser& chooserOf(const ShellContext& context) {
     static DialogChooser platform;
     return context.chooser != nullptr ? *context.chooser : platform;

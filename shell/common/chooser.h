@@ -22,6 +22,9 @@ public:
     // A file to open; empty when cancelled. `filter` as QFileDialog takes it.
     virtual QString chooseFileToOpen(QWidget* parent, const QString& caption,
                                      const QString& filter) = 0;
+    // Where to save, starting at `suggested`; empty when cancelled.
+    virtual QString chooseFileToSave(QWidget* parent, const QString& caption,
+                                     const QString& suggested, const QString& filter) = 0;
 };
 
 // QColorDialog and QFileDialog, modal to `parent`.
@@ -29,6 +32,8 @@ class DialogChooser final : public Chooser {
 public:
     std::optional<QColor> chooseColour(QWidget* parent, const QColor& current) override;
     QString chooseFileToOpen(QWidget* parent, const QString& caption,
+                             const QString& filter) override;
+    QString chooseFileToSave(QWidget* parent, const QString& caption, const QString& suggested,
                              const QString& filter) override;
 };
 

@@ -61,6 +61,9 @@ public:
         files.pop_front();
         return file;
     }
+    QString chooseFileToSave(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
 
     std::deque<std::optional<QColor>> colours;
     std::deque<QString> files;

@@ -5,6 +5,7 @@
 #include "monitor/client_statistics_dialog.h"
 #include "monitor/list_export.h"
 #include "reports/client_statistics.h"
+#include "shell/common/chooser.h"
 #include "shell/common/record_list.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/log_capture.h"
@@ -33,6 +34,24 @@ using mirx::reports::StatisticsRow;
 namespace {
 
 constexpr int kWaitMs = 10000;
+
+// Answers the save question with one path for one suggested name.
+class SaveChooser final : public mirx::shell::Chooser {
+public:
+    SaveChooser(QString suggested, QString path)
+        : suggested_(std::move(suggested))
+        , path_(std::move(path)) {}
+    std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
+    QString chooseFileToOpen(QWidget*, const QString&, const QString&) override { return {}; }
+    QString chooseFileToSave(QWidget*, const QString&, const QString& suggested,
+                             const QString&) override {
+        return suggested == suggested_ ? path_ : QString();
+    }
+
+private:
+    QString suggested_;
+    QString path_;
+};
 constexpr int kCpuColumn = static_cast<int>(StatisticsColumn::Cpu);
 constexpr int kBatteryColumn = static_cast<int>(StatisticsColumn::Battery);
 
@@ -290,9 +309,8 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath("stats.csv");
-        view->exporter()->setFileChooser([&](QWidget*, const QString& suggested) {
-            return suggested == "client-statistics.csv" ? path : QString();
-        });
+        SaveChooser chooser("client-statistics.csv", path);
+        fixture_->context().chooser = &chooser;
         view->exporter()->saveButton()->click();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));

@@ -108,6 +108,10 @@ struct SelectorAssignments : rec::Record<11028> {
     // Bytes meaningful and sent.
     std::size_t wireLength() const { return entryOffset(entryCount()); }
     std::span<const std::uint8_t> wire() const { return view().first(wireLength()); }
+    // The same on the wire: what lies past the entries does not count.
+    bool sameWire(const SelectorAssignments& other) const {
+        return std::ranges::equal(wire(), other.wire());
+    }
 
     SelectorEntry entry(std::size_t k) const {
         SelectorEntry e;

@@ -97,12 +97,6 @@ bool samePrefix(const Record& a, const Record& b, std::size_t length) {
                       b.bytes.begin());
 }
 
-bool sameSelectors(const model::SelectorAssignments& a, const model::SelectorAssignments& b) {
-    const Payload wa = a.wire();
-    const Payload wb = b.wire();
-    return std::equal(wa.begin(), wa.end(), wb.begin(), wb.end());
-}
-
 // Where a console's pull of one log stands. Chunks go newest first, then
 // back in time, then forward with lines written since. Every stamp is
 // chosen so that the console's "older than anything shown" rule files the
@@ -704,7 +698,7 @@ struct SiteProtocol::Impl {
         int followed = 0;
         if (f.secondValue == kApplyToPriorDefaults) {
             for (auto& [index, record] : site.selectors) {
-                if (sameSelectors(record, site.defaultSelectors)) {
+                if (record.sameWire(site.defaultSelectors)) {
                     record = next;
                     ++followed;
                 }

@@ -31,10 +31,6 @@ model::SelectorAssignments cleanSelectors(const model::SelectorAssignments& rece
     return record;
 }
 
-bool sameSelectors(const model::SelectorAssignments& a, const model::SelectorAssignments& b) {
-    return std::ranges::equal(a.wire(), b.wire());
-}
-
 // The default record, then each client's; a client whose answer is the
 // default record byte for byte is left to the defaults, which the server
 // treats alike.
@@ -63,7 +59,7 @@ bool fetchSelectors(link::ServerLink& link, model::Mirror& mirror,
         const auto record = mirror.read([](const model::MirrorData& d) {
             return cleanSelectors(d.clients.selectorAssignments());
         });
-        if (!sameSelectors(record, site.defaultSelectors)) {
+        if (!record.sameWire(site.defaultSelectors)) {
             site.selectors[client.index] = record;
         }
     }

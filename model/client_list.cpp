@@ -161,16 +161,9 @@ ClientRow buildClientRow(const LabelTable& labels, const ClientStore& clients, i
     row.partyLineOperation = label->testBit(L::kClientFlags, L::kPartyLineOperationBit);
     row.latchDisable = label->testBit(L::kSelectorFlags, L::kLatchDisableTalkBit);
 
-    if (const auto shortName = clientTypeName(row.clientType, false)) {
-        const std::size_t colon = shortName->find(':');
-        if (colon != std::string_view::npos) {
-            cells[at(ClientColumn::TypeClass)] = std::string(shortName->substr(0, colon));
-            std::string_view rest = shortName->substr(colon + 1);
-            if (!rest.empty() && rest.front() == ' ') {
-                rest.remove_prefix(1);
-            }
-            cells[at(ClientColumn::Type)] = std::string(rest);
-        }
+    if (const auto parts = clientTypeParts(row.clientType)) {
+        cells[at(ClientColumn::TypeClass)] = std::string(parts->kind);
+        cells[at(ClientColumn::Type)] = std::string(parts->name);
     }
     cells[at(ClientColumn::TalkListenName)] = labels.DisplayName(number);
     cells[at(ClientColumn::ListenOnlyName)] = label->get(L::kListenOnlyName);

@@ -94,6 +94,23 @@ std::optional<std::string_view> clientTypeName(int code, bool longName) {
     return longName ? type->longName : type->shortName;
 }
 
+std::optional<ClientTypeParts> clientTypeParts(int code) {
+    const auto type = findClientType(code);
+    if (!type) {
+        return std::nullopt;
+    }
+    const std::string_view shortName = type->shortName;
+    const std::size_t colon = shortName.find(':');
+    if (colon == std::string_view::npos) {
+        return ClientTypeParts{{}, shortName};
+    }
+    std::string_view rest = shortName.substr(colon + 1);
+    if (!rest.empty() && rest.front() == ' ') {
+        rest.remove_prefix(1);
+    }
+    return ClientTypeParts{shortName.substr(0, colon), rest};
+}
+
 std::span<const FunctionTypeInfo> functionTypes() {
     return kFunctionTypes;
 }

@@ -22,6 +22,13 @@ std::span<const ClientTypeInfo> clientTypes();
 std::optional<ClientTypeInfo> findClientType(int code);
 std::optional<std::string_view> clientTypeName(int code, bool longName);
 
+// The short name split at its colon: "MCP: Linux" gives "MCP" and "Linux".
+struct ClientTypeParts {
+    std::string_view kind;
+    std::string_view name;
+};
+std::optional<ClientTypeParts> clientTypeParts(int code);
+
 inline constexpr std::uint8_t kRtspVideoSourceType = 150;
 inline constexpr std::uint8_t kMdvRtsTrunkType = 53;
 inline constexpr std::uint8_t kSipRtsTrunkType = 107;

@@ -25,22 +25,12 @@ int editedLabelNumber(const LabelTable& labels, const SelectorTarget& target) {
     return target.isDefault() ? kNoLabel : labels.ClientLabelNumber(target.clientIndex);
 }
 
-// The short client type name split at its colon: "CP: Desk" gives "CP" and
-// "Desk".
 std::pair<std::string, std::string> splitTypeName(int clientType) {
-    const auto shortName = clientTypeName(clientType, false);
-    if (!shortName) {
+    const auto parts = clientTypeParts(clientType);
+    if (!parts) {
         return {};
     }
-    const std::size_t colon = shortName->find(':');
-    if (colon == std::string_view::npos) {
-        return {"", std::string(*shortName)};
-    }
-    std::string_view rest = shortName->substr(colon + 1);
-    if (!rest.empty() && rest.front() == ' ') {
-        rest.remove_prefix(1);
-    }
-    return {std::string(shortName->substr(0, colon)), std::string(rest)};
+    return {std::string(parts->kind), std::string(parts->name)};
 }
 
 int compareKeys(const AvailableRow& a, const AvailableRow& b, AvailableColumn column) {

@@ -53,14 +53,10 @@ double lossPercent(std::uint64_t lost, std::uint64_t delivered) {
     return total == 0 ? 0.0 : static_cast<double>(lost) * 100.0 / static_cast<double>(total);
 }
 
-// The short name up to its first colon; empty without a colon.
+// The short name up to its colon.
 std::string typeShortText(int clientType) {
-    const auto name = model::clientTypeName(clientType, false);
-    if (!name) {
-        return {};
-    }
-    const auto colon = name->find(':');
-    return colon == std::string_view::npos ? std::string() : std::string(name->substr(0, colon));
+    const auto parts = model::clientTypeParts(clientType);
+    return parts ? std::string(parts->kind) : std::string();
 }
 
 std::string addressText(std::uint32_t address) {

@@ -119,6 +119,16 @@ private slots:
         QCOMPARE(view.list()->shownKeys(), (QList<qint64>{kStudioBPl}));
     }
 
+    void theListClosesWhenTheConsoleIsLoggedOut() {
+        serve(1);
+        CRemoteConfigurationDlg view(fixture_->context());
+        view.show();
+        fixture_->stopServer();
+        QTRY_VERIFY_WITH_TIMEOUT(view.closed(), 10000);
+        // Its place is remembered under its own name.
+        QVERIFY(fixture_->store.get("RemoteConfigurationWindowPositionRight").has_value());
+    }
+
     void withoutTrunkingOnlySixColumnsShow() {
         serve(0);
         CRemoteConfigurationDlg view(fixture_->context());

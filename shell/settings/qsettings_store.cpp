@@ -489,6 +489,16 @@ std::string QSettingsStore::keyringKey() const {
     return secretKey(group_, address);
 }
 
+bool QSettingsStore::keyringHolds(const std::string& key, const std::string& secret) const {
+    const std::lock_guard hold(knownLock_);
+    return keyringKnown_ && keyringKnown_->key == key && keyringKnown_->secret == secret;
+}
+
+void QSettingsStore::setKeyringHolds(std::optional<KnownSecret> known) {
+    const std::lock_guard hold(knownLock_);
+    keyringKnown_ = std::move(known);
+}
+
 std::optional<link::StoredValue> QSettingsStore::loadPassword() {
     setPasswordProblem({});
     if (const QVariant inFile = settings_->value(qualified(group_, link::kPassword.name));
@@ -499,12 +509,14 @@ std::optional<link::StoredValue> QSettingsStore::loadPassword() {
     if (marker.metaType().id() != QMetaType::UInt || marker.toUInt() == 0) {
         return std::nullopt;
     }
+    const std::string key = secrets_ != nullptr ? keyringKey() : std::string();
     const SecretResult found =
         secrets_ != nullptr
-            ? secrets_->read(keyringKey())
+            ? secrets_->read(key)
             : SecretResult{SecretStatus::Unreachable, {}, "this program does not use the keyring"};
     switch (found.status) {
     case SecretStatus::Ok:
+        setKeyringHolds(KnownSecret{key, found.secret});
         return link::StoredValue{found.secret};
     case SecretStatus::Absent:
         // Removed by hand, or stored for another server address.
@@ -531,8 +543,15 @@ bool QSettingsStore::savePassword(const std::string& password) {
     std::string why = "this program does not use the keyring";
     if (secrets_ != nullptr) {
         const std::string key = keyringKey();
+        if (!password.empty() && keyringHolds(key, password) && !settings_->contains(fileKey) &&
+            settings_->value(markerKey).toUInt() != 0) {
+            return true;
+        }
         const SecretResult result =
             password.empty() ? secrets_->erase(key) : secrets_->write(key, password);
+        setKeyringHolds(result.status == SecretStatus::Ok && !password.empty()
+                            ? std::optional<KnownSecret>{KnownSecret{key, password}}
+                            : std::nullopt);
         if (result.status == SecretStatus::Ok) {
             // Never two copies: a file copy would also win over the keyring's.
             bool ok = eraseIfThere(fileKey);

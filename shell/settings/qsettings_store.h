@@ -111,6 +111,17 @@ private:
     std::function<void(const std::string&)> notice_;
     mutable std::mutex problemLock_;
     std::string passwordProblem_;
+    // What the keyring is known to hold (read or written by this store), so
+    // the password the link stores after every login costs no keyring call
+    // on the connection thread when it has not changed.
+    struct KnownSecret {
+        std::string key;
+        std::string secret;
+    };
+    bool keyringHolds(const std::string& key, const std::string& secret) const;
+    void setKeyringHolds(std::optional<KnownSecret> known);
+    mutable std::mutex knownLock_;
+    std::optional<KnownSecret> keyringKnown_;
 };
 
 } // namespace mirx::shell

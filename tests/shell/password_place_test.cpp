@@ -25,6 +25,7 @@ public:
     // Ok: answers; otherwise every call ends with this status.
     SecretStatus mode = SecretStatus::Ok;
     std::map<std::string, std::string> entries;
+    int writes = 0;
 
     SecretResult read(const std::string& key) override {
         if (mode != SecretStatus::Ok) {
@@ -38,6 +39,7 @@ public:
         if (mode != SecretStatus::Ok) {
             return away();
         }
+        ++writes;
         entries[key] = secret;
         return {SecretStatus::Ok, {}, {}};
     }
@@ -115,6 +117,32 @@ TEST_F(PasswordPlace, PasswordInTheFileWorksAndMovesToTheKeyringOnTheNextSave) {
     EXPECT_TRUE(hasLine(file_, "PasswordInKeyring=n:1")) << readFile(file_);
     EXPECT_EQ(link::readPassword(open()), "new");
     EXPECT_TRUE(notices_.empty());
+}
+
+// The link stores the password after every login, on its connection thread:
+// a password the keyring is known to hold costs no keyring call.
+TEST_F(PasswordPlace, AnUnchangedPasswordIsNotWrittenToTheKeyringAgain) {
+    QSettingsStore& store = open();
+    ASSERT_TRUE(store.writeString(link::kPassword.name, "pw"));
+    ASSERT_TRUE(store.writeString(link::kPassword.name, "pw"));
+    EXPECT_EQ(secrets_.writes, 1);
+    ASSERT_TRUE(store.writeString(link::kPassword.name, "changed"));
+    EXPECT_EQ(secrets_.writes, 2);
+    EXPECT_EQ(secrets_.entries.at(kKey), "changed");
+
+    // Read by a later run (the login view), then stored after its login.
+    QSettingsStore& later = open();
+    EXPECT_EQ(link::readPassword(later), "changed");
+    ASSERT_TRUE(later.writeString(link::kPassword.name, "changed"));
+    EXPECT_EQ(secrets_.writes, 2);
+
+    // A copy put in the file meanwhile still moves to the keyring.
+    { std::ofstream(file_, std::ios::app) << "Password=s:\"changed\"\n"; }
+    QSettingsStore& edited = open();
+    EXPECT_EQ(link::readPassword(edited), "changed");
+    ASSERT_TRUE(edited.writeString(link::kPassword.name, "changed"));
+    EXPECT_EQ(secrets_.writes, 3);
+    EXPECT_FALSE(hasLine(file_, "Password=")) << readFile(file_);
 }
 
 // Without a keyring, or with one that refuses, the file keeps the password,

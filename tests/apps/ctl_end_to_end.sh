@@ -6,6 +6,8 @@ work=$(mktemp -d)
 sims=()
 trap 'for p in "${sims[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME="$work/config"
+# Update downloads land here, not in the machine's /tmp.
+export TMPDIR="$work"
 
 # start_sim NAME [fault options...]: a demo simulator; sets $port.
 start_sim() {

@@ -89,6 +89,13 @@ CClientConfigurationDlg::CClientConfigurationDlg(shell::ShellContext& context, Q
     reloadRows();
     table()->sortByColumn(static_cast<int>(model::ClientColumn::TypeClass), Qt::AscendingOrder);
     updateButtons();
+    // Labels another console or the server changed while the list is open.
+    viewTimer(kLabelPollMs, [this] {
+        if (child_.isNull() && recordsWaiting() == 0 &&
+            this->context().mirror.flags().labels.take()) {
+            followServerChanges();
+        }
+    });
     restorePosition();
 }
 
@@ -216,6 +223,14 @@ void CClientConfigurationDlg::refill(const std::vector<int>& clients) {
         }));
     }
     revealColumns();
+}
+
+void CClientConfigurationDlg::followServerChanges() {
+    model_->setRows(context().mirror.read([this](const model::MirrorData& mirror) {
+        return model::buildClientRows(mirror.labels, mirror.clients, listContext_);
+    }));
+    revealColumns();
+    noteSelection();
 }
 
 void CClientConfigurationDlg::revealColumns() {

@@ -32,6 +32,9 @@ public:
     explicit CClientConfigurationDlg(shell::ShellContext& context, QWidget* parent = nullptr);
     ~CClientConfigurationDlg() override;
 
+    // How often the list looks for labels the server changed.
+    static constexpr int kLabelPollMs = 100;
+
     QPushButton* button(model::ClientListButton which) const {
         return buttons_[static_cast<std::size_t>(which)];
     }
@@ -52,6 +55,8 @@ private:
     void buildControls();
     void reloadRows();
     void refill(const std::vector<int>& clients);
+    // Rows again after the server changed labels; column widths stay.
+    void followServerChanges();
     void revealColumns();
     void noteSelection();
     void updateButtons();

@@ -9,6 +9,8 @@
 #include "editors/clients/template_query_dialog.h"
 #include "editors/editor_views.h"
 #include "model/client_list.h"
+#include "model/label_info.h"
+#include "model/mirror.h"
 #include "shell/common/record_list.h"
 #include "shell/common/record_sender.h"
 #include "shell/main/placeholder_view.h"
@@ -278,6 +280,32 @@ private slots:
         view->list()->filterBox()->setText("MDV");
         QVERIFY(shown.rowCount() > 6);
         view->list()->filterBox()->clear();
+        QVERIFY(sent().isEmpty());
+    }
+
+    void theListFollowsLabelsTheServerChanges() {
+        serve();
+        QVERIFY(logIn());
+        auto view = openList();
+        QVERIFY(view->list()->selectKey(kCamera2));
+        const int nameColumn = static_cast<int>(ClientColumn::TalkListenName);
+        QHeaderView* header = view->table()->horizontalHeader();
+        header->resizeSection(nameColumn, 140);
+
+        // What the link does when the server sends a changed label.
+        fixture_->context().mirror.edit([](mirx::model::MirrorData& mirror) {
+            mirx::model::LabelInfo* label = mirror.labels.Find(labelOf(kCamera2));
+            QVERIFY(label != nullptr);
+            label->set(mirx::model::LabelInfo::kTalkListenName, "Jib Cam");
+        });
+        fixture_->context().mirror.flags().labels.raise();
+
+        const QAbstractItemModel& shown = *view->table()->model();
+        QTRY_COMPARE(cell(shown, rowIndex(*view, kCamera2).row(), ClientColumn::TalkListenName),
+                     QString("Jib Cam"));
+        QCOMPARE(view->list()->selectedKey(), qint64{kCamera2});
+        QCOMPARE(view->selection().selectedClient, kCamera2);
+        QCOMPARE(header->sectionSize(nameColumn), 140);
         QVERIFY(sent().isEmpty());
     }
 

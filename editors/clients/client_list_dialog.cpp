@@ -17,6 +17,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -61,6 +62,15 @@ constexpr std::array<ButtonSpec, 6> kTemplateButtons{{
     {B::UnlinkSelectorAssignments, MIRX_CLIENT_LIST_TEXT("Unlink Selector Assignments")},
     {B::UnlinkAudioSettings, MIRX_CLIENT_LIST_TEXT("Unlink Audio Settings")},
     {B::UnlinkOptions, MIRX_CLIENT_LIST_TEXT("Unlink Options")},
+}};
+
+// The defaults records, edited in their own views.
+struct DefaultsSpec {
+    TemplateKind kind;
+    const char* caption;
+};
+constexpr std::array<DefaultsSpec, 1> kDefaultsButtons{{
+    {TemplateKind::Options, MIRX_CLIENT_LIST_TEXT("Default Options ...")},
 }};
 
 #undef MIRX_CLIENT_LIST_TEXT
@@ -127,6 +137,21 @@ void CClientConfigurationDlg::buildControls() {
     makeButtons(clientBox, kClientButtons, 4);
     auto* templateBox = new QGroupBox(tr("Templates"), this);
     makeButtons(templateBox, kTemplateButtons, 3);
+    auto* defaultsBox = new QGroupBox(tr("Default Settings for All Clients"), this);
+    auto* defaultsRow = new QHBoxLayout(defaultsBox);
+    for (const DefaultsSpec& spec : kDefaultsButtons) {
+        auto* button = new QPushButton(tr(spec.caption), defaultsBox);
+        button->setAutoDefault(false);
+        defaultsButtons_[static_cast<std::size_t>(spec.kind)] = button;
+        defaultsRow->addWidget(button);
+        connect(button, &QPushButton::clicked, this, [this, kind = spec.kind] {
+            if (child_.isNull() && !closed()) {
+                openEditor(kind, model::kDefaultOptionsIndex, false,
+                           static_cast<std::int16_t>(model::kNoLabel));
+            }
+        });
+    }
+    defaultsRow->addStretch();
 
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
     close->button(QDialogButtonBox::Close)->setAutoDefault(false);
@@ -136,6 +161,7 @@ void CClientConfigurationDlg::buildControls() {
     layout->addWidget(listBox, 1);
     layout->addWidget(clientBox);
     layout->addWidget(templateBox);
+    layout->addWidget(defaultsBox);
     layout->addWidget(close);
 
     QWidget* previous = table();
@@ -147,6 +173,11 @@ void CClientConfigurationDlg::buildControls() {
     for (const ButtonSpec& spec : kTemplateButtons) {
         QWidget::setTabOrder(previous, button(spec.which));
         previous = button(spec.which);
+    }
+    for (const DefaultsSpec& spec : kDefaultsButtons) {
+        QWidget* next = defaultsButtons_[static_cast<std::size_t>(spec.kind)];
+        QWidget::setTabOrder(previous, next);
+        previous = next;
     }
     QWidget::setTabOrder(previous, close->button(QDialogButtonBox::Close));
 

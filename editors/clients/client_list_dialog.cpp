@@ -17,7 +17,6 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -137,13 +136,14 @@ void CClientConfigurationDlg::buildControls() {
     makeButtons(clientBox, kClientButtons, 4);
     auto* templateBox = new QGroupBox(tr("Templates"), this);
     makeButtons(templateBox, kTemplateButtons, 3);
-    auto* defaultsBox = new QGroupBox(tr("Default Settings for All Clients"), this);
-    auto* defaultsRow = new QHBoxLayout(defaultsBox);
+
+    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    close->button(QDialogButtonBox::Close)->setAutoDefault(false);
+    // The defaults for every client sit beside Close: they need no selection.
     for (const DefaultsSpec& spec : kDefaultsButtons) {
-        auto* button = new QPushButton(tr(spec.caption), defaultsBox);
+        QPushButton* button = close->addButton(tr(spec.caption), QDialogButtonBox::ActionRole);
         button->setAutoDefault(false);
         defaultsButtons_[static_cast<std::size_t>(spec.kind)] = button;
-        defaultsRow->addWidget(button);
         connect(button, &QPushButton::clicked, this, [this, kind = spec.kind] {
             if (child_.isNull() && !closed()) {
                 openEditor(kind, model::kDefaultOptionsIndex, false,
@@ -151,17 +151,12 @@ void CClientConfigurationDlg::buildControls() {
             }
         });
     }
-    defaultsRow->addStretch();
-
-    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    close->button(QDialogButtonBox::Close)->setAutoDefault(false);
     connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(listBox, 1);
     layout->addWidget(clientBox);
     layout->addWidget(templateBox);
-    layout->addWidget(defaultsBox);
     layout->addWidget(close);
 
     QWidget* previous = table();

@@ -382,7 +382,11 @@ model::OptionsForm CClientConfigurationOptionsDlg::typed() const {
                 form[f] = std::to_string(box->currentData().toInt());
             }
         } else if (const QLineEdit* line = edit(f)) {
-            form[f] = line->text().toStdString();
+            // Text as shown stays the record's bytes, even those the box
+            // cannot show as they are (8-bit characters of ASCII fields).
+            if (line->text() != qs(shown_[f])) {
+                form[f] = line->text().toStdString();
+            }
         }
     }
     return form;

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -86,6 +87,24 @@ O withOddBytes(O record) {
 
 std::vector<std::uint8_t> prefix(const O& record, std::size_t length) {
     return {record.bytes.begin(), record.bytes.begin() + static_cast<std::ptrdiff_t>(length)};
+}
+
+// Controls a screen reader could not name.
+QStringList unnamedControls(QWidget& view) {
+    QStringList problems;
+    for (QWidget* control : view.findChildren<QWidget*>()) {
+        const bool input = qobject_cast<QLineEdit*>(control) != nullptr ||
+                           qobject_cast<QComboBox*>(control) != nullptr ||
+                           qobject_cast<QAbstractButton*>(control) != nullptr;
+        if (!input || qobject_cast<QLineEdit*>(control->parentWidget()) != nullptr ||
+            qobject_cast<QComboBox*>(control->parentWidget()) != nullptr) {
+            continue;
+        }
+        if (control->accessibleName().isEmpty()) {
+            problems << QString("unnamed %1").arg(control->metaObject()->className());
+        }
+    }
+    return problems;
 }
 
 void writeFile(const std::filesystem::path& path, std::size_t size) {
@@ -259,6 +278,8 @@ private slots:
             QVERIFY(!view->editsDefaults());
             const QString fit = mirx::test::windowFitProblem(*view);
             QVERIFY2(fit.isEmpty(), qPrintable(fit));
+            const QStringList problems = unnamedControls(*view);
+            QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
             c.edit(*view);
             view->okButton()->click();
             QVERIFY2(view->closed(), c.name);

@@ -7,6 +7,7 @@
 #include "model/client_types.h"
 #include "model/edited_client_caption.h"
 #include "model/mirror.h"
+#include "model/sound_files.h"
 #include "shell/common/chooser.h"
 #include "shell/common/prompter.h"
 #include "shell/common/record_fetch.h"
@@ -134,6 +135,14 @@ QWidget* CClientConfigurationOptionsDlg::makeControl(F f) {
         control = box;
     } else if (info.kind == K::Combo || isSound(f)) {
         auto* box = new QComboBox;
+        // Entries now, so the view opens wide enough to show them.
+        for (const std::string_view entry : model::comboEntries(f)) {
+            box->addItem(qs(entry));
+        }
+        if (isSound(f)) {
+            box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+            box->setMinimumContentsLength(static_cast<int>(model::kServerFileNameMaxChars));
+        }
         connect(box, &QComboBox::currentIndexChanged, this, [this] {
             updateEnabling();
             updateMarks();
@@ -197,6 +206,8 @@ void CClientConfigurationOptionsDlg::buildControls() {
                 if (isSound(f)) {
                     auto* button = new QPushButton(QStringLiteral("..."));
                     button->setAutoDefault(false);
+                    button->setMaximumWidth(
+                        button->fontMetrics().horizontalAdvance(QStringLiteral("...")) * 3);
                     button->setAccessibleName(
                         tr("Upload %1").arg(qs(model::optionsFieldInfo(f).caption)));
                     connect(button, &QPushButton::clicked, this, [this, f] { pickSound(f); });
@@ -207,6 +218,11 @@ void CClientConfigurationOptionsDlg::buildControls() {
             }
             if (std::find(marked.begin(), marked.end(), f) != marked.end()) {
                 auto* mark = new QLabel(tr("(DEFAULT)"));
+                // The column keeps its room, so nothing moves as marks come
+                // and go.
+                QSizePolicy policy = mark->sizePolicy();
+                policy.setRetainSizeWhenHidden(true);
+                mark->setSizePolicy(policy);
                 mark->setVisible(false);
                 marks_[at(f)] = mark;
                 grid->addWidget(mark, row, 2);

@@ -374,6 +374,12 @@ private slots:
         QVERIFY(serve());
         auto view = open(kGallery);
         QTRY_VERIFY(view->soundFilesListed());
+        // The defaults, the SIP defaults the marks compare with, the record.
+        QCOMPARE(received("ADMIN_CLIENT_OPTIONS_REQUEST"),
+                 QStringList({"second=65535 len=0", "second=65534 len=0",
+                              QString("second=%1 len=0").arg(kGallery)}));
+        QCOMPARE(received("ADMIN_CLIENT_OPTIONS_INFO_REQUEST"),
+                 QStringList({"second=65535 len=0"}));
         QComboBox* ring = view->combo(F::RingTone);
         const O record = site().options.at(kGallery);
         QCOMPARE(ring->currentText().toLower(),

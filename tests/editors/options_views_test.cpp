@@ -255,6 +255,17 @@ private slots:
                        static_cast<std::uint8_t>((old & 0xF0) | O::kOutboundActivateOnTalk));
                  r.set(O::kSipSessionExpirySeconds, std::uint16_t{1800});
              }},
+            {"registered trunk", kRemote, OptionsView::Sip, 550, [](O&) {},
+             [](CClientConfigurationOptionsDlg& v) {
+                 finishEdit(v.edit(F::ProxyAddress), "192.168.1.20:5070");
+                 finishEdit(v.edit(F::StunAddress), "");
+             },
+             [](O& r) {
+                 r.set(O::kSipProxyAddress, ip(192, 168, 1, 20));
+                 r.set(O::kSipProxyPort, std::uint16_t{5070});
+                 r.set(O::kSipStunAddress, 0u);
+                 r.set(O::kSipStunPort, std::uint16_t{0});
+             }},
             {"video", kStageVideo, OptionsView::Video, 250, [](O&) {},
              [](CClientConfigurationOptionsDlg& v) {
                  v.combo(F::RtspMethod)->setCurrentIndex(O::kRtspAndRtpOverHttp);

@@ -426,6 +426,30 @@ std::vector<OptionsField> optionsFields(OptionsView view) {
     return fields;
 }
 
+int optionsFieldMaxLength(OptionsField f) {
+    if (const auto ascii = asciiField(f)) {
+        return isSingleCharacter(f) ? 1 : static_cast<int>(ascii->limit());
+    }
+    switch (f) {
+    case F::RingTone:
+    case F::AutoAnswerMessage:
+        return static_cast<int>(kServerFileNameMaxChars);
+    case F::VadTime:
+    case F::ConnectionTimeout:
+        return 49;
+    case F::RtspHttpPort:
+        return 9;
+    case F::ProxyAddress:
+    case F::StunAddress:
+        return 50;
+    default:
+        break;
+    }
+    // The SIP times, the auto-answer delay, the keep-alive type; coordinates
+    // have room for every digit a double shows.
+    return optionsFieldInfo(f).kind == K::Number ? 10 : 49;
+}
+
 std::span<const std::string_view> comboEntries(OptionsField field) {
     switch (field) {
     case F::RtspMethod:

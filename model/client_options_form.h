@@ -100,6 +100,9 @@ const OptionsFieldInfo& optionsFieldInfo(OptionsField field);
 bool inView(OptionsField field, OptionsView view);
 // The fields of a view, in the order above.
 std::vector<OptionsField> optionsFields(OptionsView view);
+// Characters the field's text box takes: the record's capacity for text,
+// the typed lengths the server's numbers and addresses allow.
+int optionsFieldMaxLength(OptionsField field);
 // The fixed entries of a combo field.
 std::span<const std::string_view> comboEntries(OptionsField field);
 

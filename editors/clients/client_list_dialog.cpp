@@ -63,6 +63,15 @@ constexpr std::array<ButtonSpec, 6> kTemplateButtons{{
     {B::UnlinkOptions, MIRX_CLIENT_LIST_TEXT("Unlink Options")},
 }};
 
+// The defaults records, edited in their own views.
+struct DefaultsSpec {
+    TemplateKind kind;
+    const char* caption;
+};
+constexpr std::array<DefaultsSpec, 1> kDefaultsButtons{{
+    {TemplateKind::Options, MIRX_CLIENT_LIST_TEXT("Default Options ...")},
+}};
+
 #undef MIRX_CLIENT_LIST_TEXT
 
 // Buttons that change something, off for a read-only administrator.
@@ -137,6 +146,18 @@ void CClientConfigurationDlg::buildControls() {
 
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
     close->button(QDialogButtonBox::Close)->setAutoDefault(false);
+    // The defaults for every client sit beside Close: they need no selection.
+    for (const DefaultsSpec& spec : kDefaultsButtons) {
+        QPushButton* button = close->addButton(tr(spec.caption), QDialogButtonBox::ActionRole);
+        button->setAutoDefault(false);
+        defaultsButtons_[static_cast<std::size_t>(spec.kind)] = button;
+        connect(button, &QPushButton::clicked, this, [this, kind = spec.kind] {
+            if (child_.isNull() && !closed()) {
+                openEditor(kind, model::kDefaultOptionsIndex, false,
+                           static_cast<std::int16_t>(model::kNoLabel));
+            }
+        });
+    }
     connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
@@ -154,6 +175,11 @@ void CClientConfigurationDlg::buildControls() {
     for (const ButtonSpec& spec : kTemplateButtons) {
         QWidget::setTabOrder(previous, button(spec.which));
         previous = button(spec.which);
+    }
+    for (const DefaultsSpec& spec : kDefaultsButtons) {
+        QWidget* next = defaultsButtons_[static_cast<std::size_t>(spec.kind)];
+        QWidget::setTabOrder(previous, next);
+        previous = next;
     }
     QWidget::setTabOrder(previous, close->button(QDialogButtonBox::Close));
 

@@ -38,6 +38,11 @@ public:
     QPushButton* button(model::ClientListButton which) const {
         return buttons_[static_cast<std::size_t>(which)];
     }
+    // Opens the editor of the defaults for every client; null for a kind
+    // whose defaults are not offered here.
+    QPushButton* defaultsButton(model::TemplateKind kind) const {
+        return defaultsButtons_[static_cast<std::size_t>(kind)];
+    }
     shell::RecordListView* list() const { return list_; }
     QTableView* table() const;
     ClientListModel* model() const { return model_; }
@@ -80,6 +85,7 @@ private:
     shell::RecordListView* list_ = nullptr;
     shell::RecordSender* sender_ = nullptr;
     std::array<QPushButton*, model::kClientListButtonCount> buttons_{};
+    std::array<QPushButton*, model::kTemplateKinds.size()> defaultsButtons_{};
     model::ClientListSelection selection_;
     model::ClientListContext listContext_;
     QPointer<QDialog> child_;

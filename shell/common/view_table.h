@@ -40,6 +40,8 @@ enum class ViewKey {
     ClientConfigurationTemplateQuery,
     ClientOptions,
     ClientAudioSettings,
+    // Opened from the client options view.
+    ClientOptionsDifferences,
     ClientSelectorAssignments,
     // Opened from the group and remote lists.
     GroupConfigurationEdit,
@@ -161,6 +163,13 @@ inline constexpr std::array kViewEntries{
               true},
     ViewEntry{ViewKey::ClientOptions,
               MIRX_VIEW_CAPTION("Client Configuration Options"),
+              ViewMode::Modal,
+              ViewTitle::ProductAndProfile,
+              {},
+              ViewPrivilege::Any,
+              true},
+    ViewEntry{ViewKey::ClientOptionsDifferences,
+              MIRX_VIEW_CAPTION("Client Options Compared with Default"),
               ViewMode::Modal,
               ViewTitle::ProductAndProfile,
               {},

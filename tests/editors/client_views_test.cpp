@@ -8,6 +8,7 @@
 #include "editors/clients/client_list_model.h"
 #include "editors/clients/template_query_dialog.h"
 #include "editors/editor_views.h"
+#include "editors/options/client_options_dialog.h"
 #include "model/client_list.h"
 #include "model/label_info.h"
 #include "model/mirror.h"
@@ -34,6 +35,7 @@
 
 using mirx::editors::CClientConfigurationDlg;
 using mirx::editors::CClientConfigurationEditDlg;
+using mirx::editors::CClientConfigurationOptionsDlg;
 using mirx::editors::CClientConfigurationTemplateQueryDlg;
 using mirx::model::ClientColumn;
 using mirx::model::ClientListButton;
@@ -784,13 +786,18 @@ private slots:
         QVERIFY(logIn());
         auto view = openList();
         QVERIFY(view->list()->selectKey(kCamera1));
-        // The template itself opens its editor at once.
+        // The template itself opens its editor at once; it fetches the
+        // defaults, then the client's record, and cancelling posts no record.
         view->button(B::Options)->click();
-        auto* editor = child<mirx::shell::PlaceholderView>(*view);
-        QVERIFY(editor != nullptr);
-        QCOMPARE(editor->windowTitle(), QString("MIRX Client Configuration Options"));
-        editor->reject();
+        auto* options = child<CClientConfigurationOptionsDlg>(*view);
+        QVERIFY(options != nullptr);
+        QCOMPARE(options->windowTitle(), QString("MIRX Client Configuration Options"));
+        QTRY_VERIFY(options->filled());
+        options->reject();
         QTRY_VERIFY(view->openChild() == nullptr);
+        QCOMPARE(sent(), QStringList({"ADMIN_CLIENT_OPTIONS_REQUEST second=65535 len=0",
+                                      "ADMIN_CLIENT_OPTIONS_REQUEST second=15 len=0"}));
+        framesBefore_ = fixture_->served.frameLog().size();
 
         QVERIFY(view->list()->selectKey(kCamera2));
         view->button(B::AudioSettings)->click();
@@ -806,7 +813,7 @@ private slots:
         query = child<CClientConfigurationTemplateQueryDlg>(*view);
         QVERIFY(query != nullptr);
         query->templateButton()->click();
-        editor = child<mirx::shell::PlaceholderView>(*view);
+        auto* editor = child<mirx::shell::PlaceholderView>(*view);
         QVERIFY(editor != nullptr);
         QCOMPARE(editor->windowTitle(), QString("MIRX Client Configuration Audio Settings"));
         editor->reject();
@@ -949,11 +956,12 @@ private slots:
                 order << button->text().remove(QLatin1Char('&'));
             }
         }
-        QCOMPARE(order, QStringList({"Add", "Edit", "Delete", "Duplicate", "Options ...",
-                                     "Audio Settings ...", "Selector Assignments ...",
-                                     "Link Selector Assignments", "Link Audio Settings",
-                                     "Link Options", "Unlink Selector Assignments",
-                                     "Unlink Audio Settings", "Unlink Options", "Close"}));
+        QCOMPARE(order,
+                 QStringList({"Add", "Edit", "Delete", "Duplicate", "Options ...",
+                              "Audio Settings ...", "Selector Assignments ...",
+                              "Link Selector Assignments", "Link Audio Settings", "Link Options",
+                              "Unlink Selector Assignments", "Unlink Audio Settings",
+                              "Unlink Options", "Default Options ...", "Close"}));
         for (int which = 0; which < static_cast<int>(mirx::model::kClientListButtonCount);
              ++which) {
             QVERIFY(view->button(static_cast<B>(which))->text().contains(QLatin1Char('&')));

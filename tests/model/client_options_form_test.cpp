@@ -376,3 +376,28 @@ TEST(OptionsSoundFiles, UploadOrTheReasonItIsRefused) {
         EXPECT_EQ(decoded->data.size(), std::filesystem::file_size(c.path));
     }
 }
+
+TEST(OptionsFields, TextBoxLengthsFollowTheRecordAndTheTypedLimits) {
+    const struct {
+        F field;
+        int length;
+    } cases[] = {
+        {F::VadTime, 49},
+        {F::ConnectionTimeout, 49},
+        {F::RtspHttpPort, 9},
+        {F::RtspUri, 180},
+        {F::UserNamePrefix, 25},
+        {F::AutoAnswerAccessCode, 10},
+        {F::TargetUserName, 60},
+        {F::AutomaticDialSequence, 1},
+        {F::TalkDeactivationDigit, 1},
+        {F::RingTone, 20},
+        {F::AutoAnswerDelay, 10},
+        {F::KeepAliveType, 10},
+        {F::RegistrationExpiry, 10},
+        {F::ProxyAddress, 50},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(optionsFieldMaxLength(c.field), c.length) << optionsFieldInfo(c.field).caption;
+    }
+}

@@ -130,6 +130,16 @@ void CClientConfigurationDlg::buildControls() {
 
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
     close->button(QDialogButtonBox::Close)->setAutoDefault(false);
+    // The default record belongs to no row, so it opens from beside Close.
+    defaultAudio_ =
+        close->addButton(tr("Default Audio Settings ..."), QDialogButtonBox::ActionRole);
+    defaultAudio_->setAutoDefault(false);
+    connect(defaultAudio_, &QPushButton::clicked, this, [this] {
+        if (child_.isNull()) {
+            openEditor(TemplateKind::AudioSettings, model::kDefaultAudioSettingsIndex, false,
+                       model::kNoLabel);
+        }
+    });
     connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);

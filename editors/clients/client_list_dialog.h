@@ -35,6 +35,8 @@ public:
     QPushButton* button(model::ClientListButton which) const {
         return buttons_[static_cast<std::size_t>(which)];
     }
+    // Opens the audio settings editor on the default record.
+    QPushButton* defaultAudioButton() const { return defaultAudio_; }
     shell::RecordListView* list() const { return list_; }
     QTableView* table() const;
     ClientListModel* model() const { return model_; }
@@ -75,6 +77,7 @@ private:
     shell::RecordListView* list_ = nullptr;
     shell::RecordSender* sender_ = nullptr;
     std::array<QPushButton*, model::kClientListButtonCount> buttons_{};
+    QPushButton* defaultAudio_ = nullptr;
     model::ClientListSelection selection_;
     model::ClientListContext listContext_;
     QPointer<QDialog> child_;

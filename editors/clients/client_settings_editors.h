@@ -15,9 +15,9 @@ namespace mirx::editors {
 // The view that edits one kind of a client's settings.
 shell::ViewKey settingsEditorKey(model::TemplateKind kind);
 
-// The editor of `kind` for the client, not yet shown; the client list opens
-// it and waits for its result. An editor not built yet is the placeholder
-// with its caption.
+// The editor of `kind` for the client (index -1: the default record), not
+// yet shown; the client list opens it and waits for its result. An editor not built yet is the
+// placeholder with its caption.
 QDialog* createSettingsEditor(shell::ShellContext& context, model::TemplateKind kind,
                               int clientIndex, QWidget* parent);
 

@@ -17,6 +17,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -128,11 +129,9 @@ void CClientConfigurationDlg::buildControls() {
     auto* templateBox = new QGroupBox(tr("Templates"), this);
     makeButtons(templateBox, kTemplateButtons, 3);
 
-    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    close->button(QDialogButtonBox::Close)->setAutoDefault(false);
-    // The default record belongs to no row, so it opens from beside Close.
-    defaultAudio_ =
-        close->addButton(tr("Default Audio Settings ..."), QDialogButtonBox::ActionRole);
+    // The default record belongs to no row; it opens from beside Close,
+    // before it in the tab order.
+    defaultAudio_ = new QPushButton(tr("Default Audio Settings ..."), this);
     defaultAudio_->setAutoDefault(false);
     connect(defaultAudio_, &QPushButton::clicked, this, [this] {
         if (child_.isNull()) {
@@ -140,13 +139,18 @@ void CClientConfigurationDlg::buildControls() {
                        model::kNoLabel);
         }
     });
+    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    close->button(QDialogButtonBox::Close)->setAutoDefault(false);
     connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(defaultAudio_);
+    bottom->addWidget(close, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(listBox, 1);
     layout->addWidget(clientBox);
     layout->addWidget(templateBox);
-    layout->addWidget(close);
+    layout->addLayout(bottom);
 
     QWidget* previous = table();
     QWidget::setTabOrder(list_->filterBox(), table());
@@ -158,7 +162,8 @@ void CClientConfigurationDlg::buildControls() {
         QWidget::setTabOrder(previous, button(spec.which));
         previous = button(spec.which);
     }
-    QWidget::setTabOrder(previous, close->button(QDialogButtonBox::Close));
+    QWidget::setTabOrder(previous, defaultAudio_);
+    QWidget::setTabOrder(defaultAudio_, close->button(QDialogButtonBox::Close));
 
     connect(button(B::Add), &QPushButton::clicked, this, &CClientConfigurationDlg::addClient);
     connect(button(B::Edit), &QPushButton::clicked, this, &CClientConfigurationDlg::editClient);

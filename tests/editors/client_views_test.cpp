@@ -927,11 +927,13 @@ private slots:
                 order << button->text().remove(QLatin1Char('&'));
             }
         }
-        QCOMPARE(order, QStringList({"Add", "Edit", "Delete", "Duplicate", "Options ...",
-                                     "Audio Settings ...", "Selector Assignments ...",
-                                     "Link Selector Assignments", "Link Audio Settings",
-                                     "Link Options", "Unlink Selector Assignments",
-                                     "Unlink Audio Settings", "Unlink Options", "Close"}));
+        QCOMPARE(order,
+                 QStringList({"Add", "Edit", "Delete", "Duplicate", "Options ...",
+                              "Audio Settings ...", "Selector Assignments ...",
+                              "Link Selector Assignments", "Link Audio Settings", "Link Options",
+                              "Unlink Selector Assignments", "Unlink Audio Settings",
+                              "Unlink Options", "Default Audio Settings ...", "Close"}));
+        QVERIFY(view->defaultAudioButton()->text().contains(QLatin1Char('&')));
         for (int which = 0; which < static_cast<int>(mirx::model::kClientListButtonCount);
              ++which) {
             QVERIFY(view->button(static_cast<B>(which))->text().contains(QLatin1Char('&')));

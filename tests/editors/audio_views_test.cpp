@@ -498,6 +498,25 @@ private slots:
                  QString("Every audio setting of this client equals the default."));
     }
 
+    void aRecordTheQueueRefusesLeavesTheConsolesCopy() {
+        QVERIFY(serveAndLogIn());
+        auto view = openView(kPanel);
+        const auto held = [this] {
+            return fixture_->mirror.read([](const auto& d) { return d.clients.audio(kPanel); });
+        };
+        const auto before = held();
+        view->slider(AudioSlider::InputGain)->setValue(6);
+        // Nothing drains a stopped link's queue; fill it to the brim.
+        fixture_->link().StopLink();
+        while (fixture_->link().requestQueue().PostCopy(0, 0, nullptr, 0)) {
+        }
+        view->okButton()->click();
+        QCOMPARE(fixture_->prompter.told.size(), std::size_t{1});
+        QVERIFY(fixture_->prompter.told.front().text.contains(QLatin1String("not sent")));
+        QVERIFY(held() == before);
+        QVERIFY(view->result() != int{QDialog::Accepted});
+    }
+
     void anOperatorSeesButSendsNothing() {
         QVERIFY(serveAndLogIn("operator"));
         auto view = openView(kPanel);

@@ -234,6 +234,12 @@ void CClientConfigurationAudioSettingsDlg::startFetch() {
     fetch_->start();
 }
 
+void CClientConfigurationAudioSettingsDlg::closing(int result) {
+    Q_UNUSED(result)
+    // A closed view must not take an arrival flag another view waits for.
+    fetch_->cancel();
+}
+
 void CClientConfigurationAudioSettingsDlg::fill() {
     struct Fetched {
         std::optional<A> defaults;

@@ -65,6 +65,9 @@ public:
 
     void accept() override;
 
+protected:
+    void closing(int result) override;
+
 private:
     struct SliderRow {
         QLabel* caption = nullptr;

@@ -517,6 +517,19 @@ private slots:
         QVERIFY(view->result() != int{QDialog::Accepted});
     }
 
+    void aClosedViewFetchesNoMore() {
+        QVERIFY(serveAndLogIn());
+        {
+            View view(fixture_->context(), kPanel);
+            view.show();
+            view.reject();
+            QTest::qWait(300);
+        }
+        QCOMPARE(received(), QStringList{"ADMIN_AUDIO_SETTINGS_REQUEST second=65535 len=0"});
+        // The answer's flag is left for whoever asks next.
+        QVERIFY(fixture_->mirror.clientFlags().TakeAudioReceived());
+    }
+
     void anOperatorSeesButSendsNothing() {
         QVERIFY(serveAndLogIn("operator"));
         auto view = openView(kPanel);

@@ -261,6 +261,7 @@ void CClientConfigurationAudioSettingsDlg::fill() {
     edited_ = *fetched.record;
     caption_->setText(qs(fetched.caption));
     form_ = model::showAudioSettings(edited_, target_, mixRate_);
+    untouched_ = form_;
     filled_ = true;
     showForm();
     if (QWidget* content = codec_->parentWidget()) {
@@ -331,14 +332,20 @@ void CClientConfigurationAudioSettingsDlg::showControls() {
     sliders_[index(AudioSlider::EchoTail)].caption->setEnabled(echo);
 }
 
+QString CClientConfigurationAudioSettingsDlg::sliderText(AudioSlider which) const {
+    if (which == AudioSlider::EchoTail && !model::echoCancellationEnabled(target_)) {
+        return {};
+    }
+    const int position = form_.position(which);
+    if (position == untouched_.position(which)) {
+        return qs(model::recordValueLabel(edited_, which));
+    }
+    return qs(model::sliderLabel(which, position, model::codecUnitMs(form_.codec)));
+}
+
 void CClientConfigurationAudioSettingsDlg::updateLabels() {
-    const int unit = model::codecUnitMs(form_.codec);
     for (const AudioSlider which : model::kAudioSliders) {
-        QString text = qs(model::sliderLabel(which, form_.position(which), unit));
-        if (which == AudioSlider::EchoTail && !model::echoCancellationEnabled(target_)) {
-            text.clear();
-        }
-        sliders_[index(which)].value->setText(text);
+        sliders_[index(which)].value->setText(sliderText(which));
     }
 }
 
@@ -368,6 +375,7 @@ void CClientConfigurationAudioSettingsDlg::codecChosen(int row) {
         return;
     }
     model::changeCodec(edited_, form_, code, target_, mixRate_);
+    untouched_ = model::showAudioSettings(edited_, target_, mixRate_);
     filling_ = true;
     fillSampleRates();
     for (const AudioSlider which :
@@ -385,8 +393,7 @@ void CClientConfigurationAudioSettingsDlg::sliderMoved(AudioSlider which, int po
         return;
     }
     form_.position(which) = position;
-    sliders_[index(which)].value->setText(
-        qs(model::sliderLabel(which, position, model::codecUnitMs(form_.codec))));
+    sliders_[index(which)].value->setText(sliderText(which));
     updateMarks();
 }
 

@@ -91,6 +91,7 @@ private:
     void fillEncryption();
     void showControls();
     void updateLabels();
+    QString sliderText(model::AudioSlider which) const;
     void updateMarks();
     void codecChosen(int row);
     void sliderMoved(model::AudioSlider which, int position);
@@ -103,6 +104,9 @@ private:
     // The record as fetched, with what a new codec resets.
     model::AudioSettings edited_;
     model::AudioForm form_;
+    // What the record shows before any control is moved: a slider back at
+    // its position shows the record's own value.
+    model::AudioForm untouched_;
     bool filled_ = false;
     // Set while the controls are filled from the form, so their signals do
     // not write back.

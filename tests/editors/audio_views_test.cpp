@@ -163,6 +163,7 @@ private slots:
         odd.set(A::kCodec, 42);
         odd.set(A::kSampleRate, 12345);
         odd.set(A::kEncryption, 7);
+        odd.set(A::kSilenceSuppressionTime, 150);
         site().audio[kOdd] = odd;
 
         A compared = site().defaultAudio;
@@ -438,6 +439,16 @@ private slots:
             QCOMPARE(view->codec()->currentText(), QString("unknown (42)"));
             QCOMPARE(view->sampleRate()->currentText(), QString("unknown (12345)"));
             QCOMPARE(view->encryption()->currentText(), QString("unknown (7)"));
+            // A value between the steps shows as it is until moved, and
+            // again when moved back.
+            QSlider* silence = view->slider(AudioSlider::SilenceSuppression);
+            QCOMPARE(view->sliderValue(AudioSlider::SilenceSuppression)->text(), QString("150 ms"));
+            const int at = silence->value();
+            silence->setValue(at + 2);
+            QCOMPARE(view->sliderValue(AudioSlider::SilenceSuppression)->text(),
+                     QString("%1 ms").arg((at + 2) * 100));
+            silence->setValue(at);
+            QCOMPARE(view->sliderValue(AudioSlider::SilenceSuppression)->text(), QString("150 ms"));
             view->slider(AudioSlider::OutputGain)->setValue(5);
             okAndWaitStored(*view);
         }

@@ -35,9 +35,6 @@ using A = model::AudioSettings;
 
 constexpr const char* kDefaultMark =
     QT_TRANSLATE_NOOP("mirx::editors::CClientConfigurationAudioSettingsDlg", "(DEFAULT)");
-constexpr const char* kApplyToPriorQuestion =
-    "Should the new default settings be applied to all Clients set to the prior default "
-    "settings?";
 // Wide enough for the longest value label ("Automatic", "-36 dB").
 constexpr int kValueLabelChars = 10;
 constexpr std::uint16_t kDefaultSecondValue = 0xFFFF;
@@ -448,7 +445,7 @@ void CClientConfigurationAudioSettingsDlg::accept() {
     const A record = shownRecord();
     bool applyToPrior = false;
     if (target_.defaults) {
-        applyToPrior = ctx.prompter.ask(this, windowTitle(), tr(kApplyToPriorQuestion));
+        applyToPrior = ctx.prompter.ask(this, windowTitle(), tr(model::kApplyDefaultsQuestion));
     }
     const int index = target_.defaults ? model::kDefaultAudioSettingsIndex : clientIndex_;
     struct Saved {

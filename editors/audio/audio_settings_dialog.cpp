@@ -348,19 +348,23 @@ void CClientConfigurationAudioSettingsDlg::updateLabels() {
 
 void CClientConfigurationAudioSettingsDlg::updateMarks() {
     const model::AudioMarks marks = model::audioDefaultMarks(form_, defaults_, target_);
-    codecMark_->setVisible(marks.codec);
-    sampleRateMark_->setVisible(marks.sampleRate);
-    encryptionMark_->setVisible(marks.encryption);
+    // Screen readers hear the mark with the control it sits beside.
+    const auto mark = [](QWidget* control, QLabel* label, bool on) {
+        label->setVisible(on);
+        control->setAccessibleDescription(on ? label->text() : QString());
+    };
+    mark(codec_, codecMark_, marks.codec);
+    mark(sampleRate_, sampleRateMark_, marks.sampleRate);
+    mark(encryption_, encryptionMark_, marks.encryption);
     for (const AudioSlider which : model::kAudioSliders) {
-        sliders_[index(which)].mark->setVisible(marks.slider(which));
+        // A disabled tail shows no value, so it claims no default either.
+        const bool on = marks.slider(which) &&
+                        (which != AudioSlider::EchoTail || model::echoCancellationEnabled(target_));
+        mark(sliders_[index(which)].slider, sliders_[index(which)].mark, on);
     }
-    // A disabled tail shows no value, so it claims no default either.
-    if (!model::echoCancellationEnabled(target_)) {
-        sliders_[index(AudioSlider::EchoTail)].mark->setVisible(false);
-    }
-    agc_.mark->setVisible(marks.automaticGainControl);
-    vbr_.mark->setVisible(marks.variableBitRate);
-    echo_.mark->setVisible(marks.echoCancellation);
+    mark(agc_.box, agc_.mark, marks.automaticGainControl);
+    mark(vbr_.box, vbr_.mark, marks.variableBitRate);
+    mark(echo_.box, echo_.mark, marks.echoCancellation);
 }
 
 void CClientConfigurationAudioSettingsDlg::codecChosen(int row) {

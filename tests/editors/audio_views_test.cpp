@@ -475,6 +475,7 @@ private slots:
         QVERIFY(view->codecMark()->isVisible());
         QVERIFY(view->sliderMark(AudioSlider::InputGain)->isVisible());
         QVERIFY(!view->sliderMark(AudioSlider::OutputGain)->isVisible());
+        QCOMPARE(view->slider(AudioSlider::OutputGain)->accessibleDescription(), QString());
         QVERIFY(view->automaticGainControlMark()->isVisible());
         QVERIFY(!view->echoCancellationMark()->isVisible());
 
@@ -502,6 +503,8 @@ private slots:
         // Back at the default, the line and the mark follow at once.
         view->slider(AudioSlider::OutputGain)->setValue(3);
         QVERIFY(view->sliderMark(AudioSlider::OutputGain)->isVisible());
+        QCOMPARE(view->slider(AudioSlider::OutputGain)->accessibleDescription(),
+                 QString("(DEFAULT)"));
         view->slider(AudioSlider::AgcLevel)->setValue(8);
         view->echoCancellation()->setChecked(false);
         QVERIFY(view->echoCancellationMark()->isVisible());

@@ -37,14 +37,18 @@ constexpr const char* kDefaultMark =
     QT_TRANSLATE_NOOP("mirx::editors::CClientConfigurationAudioSettingsDlg", "(DEFAULT)");
 // Wide enough for the longest value label ("Automatic", "-36 dB").
 constexpr int kValueLabelChars = 10;
+// Room for the steps of the longest slider (32 positions) to be told apart.
+constexpr int kSliderChars = 12;
 constexpr std::uint16_t kDefaultSecondValue = 0xFFFF;
 
 // Where each slider sits: the packet timing on the left, levels and
-// processing on the right. Check boxes come before the slider they switch.
-constexpr std::array kLeftSliders{AudioSlider::TimeSlice,          AudioSlider::CaptureBuffer,
-                                  AudioSlider::JitterBuffer,       AudioSlider::ResequencerDepth,
+// processing on the right; the rows a codec or /Debug may hide go last so
+// hidden rows leave no gap between shown ones. Check boxes come before the
+// slider they switch.
+constexpr std::array kLeftSliders{AudioSlider::JitterBuffer,       AudioSlider::ResequencerDepth,
                                   AudioSlider::SilenceSuppression, AudioSlider::EncodeQuality,
-                                  AudioSlider::EncodeComplexity};
+                                  AudioSlider::EncodeComplexity,   AudioSlider::TimeSlice,
+                                  AudioSlider::CaptureBuffer};
 constexpr std::array kRightSliders{AudioSlider::InputGain, AudioSlider::OutputGain,
                                    AudioSlider::SpeakerDim};
 
@@ -110,6 +114,7 @@ void CClientConfigurationAudioSettingsDlg::buildControls() {
         r.slider->setPageStep(1);
         r.slider->setTickPosition(QSlider::TicksBelow);
         r.slider->setTickInterval(1);
+        r.slider->setMinimumWidth(r.slider->fontMetrics().averageCharWidth() * kSliderChars);
         r.caption = new QLabel(qs(model::sliderCaption(which)), content);
         r.caption->setBuddy(r.slider);
         r.value = new QLabel(content);
@@ -136,8 +141,10 @@ void CClientConfigurationAudioSettingsDlg::buildControls() {
     const int first = row;
     for (const AudioSlider which : kLeftSliders) {
         addSlider(row++, 0, which);
+        if (which == AudioSlider::EncodeComplexity) {
+            addCheck(row++, 0, tr("Variable Bit Rate"), vbr_);
+        }
     }
-    addCheck(row++, 0, tr("Variable Bit Rate"), vbr_);
     row = first;
     for (const AudioSlider which : kRightSliders) {
         addSlider(row++, 4, which);

@@ -346,9 +346,10 @@ private slots:
              {{AudioSlider::JitterBuffer, "Automatic"}}},
             {"gain control off, 256-bit encryption",
              [](View& v) {
-                 v.automaticGainControl()->setChecked(false);
+                 // By keyboard, as without a mouse.
+                 QTest::keyClick(v.automaticGainControl(), Qt::Key_Space);
                  v.encryption()->setCurrentIndex(2);
-                 v.slider(AudioSlider::SilenceSuppression)->setValue(0);
+                 QTest::keyClick(v.slider(AudioSlider::SilenceSuppression), Qt::Key_Home);
              },
              [](A& r) {
                  r.set(A::kAutomaticGainControl, 0);

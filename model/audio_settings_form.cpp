@@ -536,6 +536,10 @@ std::string encryptionText(int v) {
 
 } // namespace
 
+std::string recordValueLabel(const AudioSettings& record, AudioSlider slider) {
+    return valueText(record, slider);
+}
+
 AudioMarks audioDefaultMarks(const AudioForm& form, const AudioSettings& defaults,
                              const AudioEditTarget& target) {
     AudioMarks marks;

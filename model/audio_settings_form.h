@@ -92,6 +92,10 @@ int sliderStoredValue(AudioSlider slider, int position, int unitMs);
 // The text beside the slider, and the same for a stored value.
 std::string sliderLabel(AudioSlider slider, int position, int unitMs);
 std::string storedValueLabel(AudioSlider slider, int stored, int unitMs);
+// The text for what the record holds, off the slider's steps too ("150 ms"
+// where the slider can only show 100 or 200); "Automatic" for an automatic
+// jitter buffer.
+std::string recordValueLabel(const AudioSettings& record, AudioSlider slider);
 
 // Which controls the view shows or enables for the codec and client.
 bool sliderShown(AudioSlider slider, int codec, bool debug);

@@ -20,6 +20,11 @@
 
 namespace mirx::model {
 
+// Asked before a default record is posted; Yes sends 1 with it.
+inline constexpr const char* kApplyDefaultsQuestion =
+    "Should the new default settings be applied to all Clients set to the prior default "
+    "settings?";
+
 // A record for the caller to post; the stores never post themselves.
 struct OutgoingRecord {
     std::uint16_t id = 0;

@@ -152,8 +152,6 @@ private:
 OutgoingRecord selectorAssignmentsPost(const SelectorTarget& target,
                                        const SelectorAssignments& record, bool applyToAll);
 
-inline constexpr const char* kApplyDefaultSelectorsQuestion =
-    "Should the new default settings be applied to all Clients set to the prior default "
-    "settings?";
+inline constexpr const char* kApplyDefaultSelectorsQuestion = kApplyDefaultsQuestion;
 
 } // namespace mirx::model

@@ -17,6 +17,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -66,10 +67,14 @@ constexpr std::array<ButtonSpec, 6> kTemplateButtons{{
 // The defaults records, edited in their own views.
 struct DefaultsSpec {
     TemplateKind kind;
+    int index;
     const char* caption;
 };
-constexpr std::array<DefaultsSpec, 1> kDefaultsButtons{{
-    {TemplateKind::Options, MIRX_CLIENT_LIST_TEXT("Default Options ...")},
+constexpr std::array<DefaultsSpec, 2> kDefaultsButtons{{
+    {TemplateKind::AudioSettings, model::kDefaultAudioSettingsIndex,
+     MIRX_CLIENT_LIST_TEXT("Default Audio Settings ...")},
+    {TemplateKind::Options, model::kDefaultOptionsIndex,
+     MIRX_CLIENT_LIST_TEXT("Default Options ...")},
 }};
 
 #undef MIRX_CLIENT_LIST_TEXT
@@ -151,10 +156,9 @@ void CClientConfigurationDlg::buildControls() {
         QPushButton* button = close->addButton(tr(spec.caption), QDialogButtonBox::ActionRole);
         button->setAutoDefault(false);
         defaultsButtons_[static_cast<std::size_t>(spec.kind)] = button;
-        connect(button, &QPushButton::clicked, this, [this, kind = spec.kind] {
+        connect(button, &QPushButton::clicked, this, [this, kind = spec.kind, index = spec.index] {
             if (child_.isNull() && !closed()) {
-                openEditor(kind, model::kDefaultOptionsIndex, false,
-                           static_cast<std::int16_t>(model::kNoLabel));
+                openEditor(kind, index, false, static_cast<std::int16_t>(model::kNoLabel));
             }
         });
     }

@@ -1,5 +1,6 @@
 #include "editors/clients/client_settings_editors.h"
 
+#include "editors/audio/audio_settings_dialog.h"
 #include "editors/options/client_options_dialog.h"
 #include "shell/main/placeholder_view.h"
 
@@ -21,6 +22,9 @@ QDialog* createSettingsEditor(shell::ShellContext& context, model::TemplateKind 
                               int clientIndex, QWidget* parent) {
     if (kind == model::TemplateKind::Options) {
         return new CClientConfigurationOptionsDlg(context, clientIndex, parent);
+    }
+    if (kind == model::TemplateKind::AudioSettings) {
+        return new CClientConfigurationAudioSettingsDlg(context, clientIndex, parent);
     }
     return new shell::PlaceholderView(context, settingsEditorKey(kind), parent);
 }

@@ -813,24 +813,30 @@ private slots:
         query = child<CClientConfigurationTemplateQueryDlg>(*view);
         QVERIFY(query != nullptr);
         query->templateButton()->click();
-        auto* editor = child<mirx::shell::PlaceholderView>(*view);
-        QVERIFY(editor != nullptr);
-        QCOMPARE(editor->windowTitle(), QString("MIRX Client Configuration Audio Settings"));
-        editor->reject();
+        // The template's record is fetched; nothing is posted.
+        auto* audio = child<QDialog>(*view);
+        QVERIFY(audio != nullptr);
+        QCOMPARE(audio->windowTitle(), QString("MIRX Client Configuration Audio Settings"));
+        QVERIFY(waitSent(2));
+        audio->reject();
         QTRY_VERIFY(view->openChild() == nullptr);
-        QVERIFY(sent().isEmpty());
+        QCOMPARE(sent(), QStringList({"ADMIN_AUDIO_SETTINGS_REQUEST second=65535 len=0",
+                                      "ADMIN_AUDIO_SETTINGS_REQUEST second=15 len=0"}));
+        framesBefore_ = fixture_->served.frameLog().size();
 
         // "Unlink" posts the unlink; cancelling the editor posts it back.
         view->button(B::AudioSettings)->click();
         query = child<CClientConfigurationTemplateQueryDlg>(*view);
         QVERIFY(query != nullptr);
         query->unlinkButton()->click();
-        editor = child<mirx::shell::PlaceholderView>(*view);
-        QVERIFY(editor != nullptr);
-        QVERIFY(waitSent(1));
-        editor->reject();
-        QVERIFY(waitSent(2));
+        audio = child<QDialog>(*view);
+        QVERIFY(audio != nullptr);
+        QVERIFY(waitSent(3));
+        audio->reject();
+        QVERIFY(waitSent(4));
         QCOMPARE(sent(), QStringList({"ADMIN_LABEL_UPDATE second=10016 len=300",
+                                      "ADMIN_AUDIO_SETTINGS_REQUEST second=65535 len=0",
+                                      "ADMIN_AUDIO_SETTINGS_REQUEST second=16 len=0",
                                       "ADMIN_LABEL_UPDATE second=10016 len=300"}));
         QTRY_VERIFY(snapshot().labels.at(labelOf(kCamera2)) ==
                     original().labels.at(labelOf(kCamera2)));
@@ -956,12 +962,16 @@ private slots:
                 order << button->text().remove(QLatin1Char('&'));
             }
         }
-        QCOMPARE(order,
-                 QStringList({"Add", "Edit", "Delete", "Duplicate", "Options ...",
-                              "Audio Settings ...", "Selector Assignments ...",
-                              "Link Selector Assignments", "Link Audio Settings", "Link Options",
-                              "Unlink Selector Assignments", "Unlink Audio Settings",
-                              "Unlink Options", "Default Options ...", "Close"}));
+        QCOMPARE(
+            order,
+            QStringList({"Add", "Edit", "Delete", "Duplicate", "Options ...", "Audio Settings ...",
+                         "Selector Assignments ...", "Link Selector Assignments",
+                         "Link Audio Settings", "Link Options", "Unlink Selector Assignments",
+                         "Unlink Audio Settings", "Unlink Options", "Default Audio Settings ...",
+                         "Default Options ...", "Close"}));
+        QVERIFY(view->defaultsButton(mirx::model::TemplateKind::AudioSettings)
+                    ->text()
+                    .contains(QLatin1Char('&')));
         for (int which = 0; which < static_cast<int>(mirx::model::kClientListButtonCount);
              ++which) {
             QVERIFY(view->button(static_cast<B>(which))->text().contains(QLatin1Char('&')));

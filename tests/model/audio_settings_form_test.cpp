@@ -181,6 +181,28 @@ TEST(AudioSliders, StoredValuesAndLabels) {
     }
 }
 
+TEST(AudioSliders, RecordLabelsShowValuesOffTheSteps) {
+    A r = filledAudio(9);
+    r.set(A::kSilenceSuppressionTime, 150);
+    r.set(A::kTimeSlicePerPacket, 3);
+    struct Case {
+        S slider;
+        const char* label;
+    };
+    const Case cases[] = {
+        {S::JitterBuffer, "47 ms"},
+        {S::SilenceSuppression, "150 ms"},
+        // Units of the record's codec: 3 x 5 ms.
+        {S::TimeSlice, "15 ms"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(sliderCaption(c.slider)));
+        EXPECT_EQ(recordValueLabel(r, c.slider), c.label);
+    }
+    r.setBit(A::kAudioFlags, A::kAutomaticJitterBufferBit, true);
+    EXPECT_EQ(recordValueLabel(r, S::JitterBuffer), "Automatic");
+}
+
 TEST(AudioControls, ShownAndEnabledByCodecClientAndDebug) {
     EXPECT_TRUE(sliderShown(S::EncodeQuality, 1, false));
     EXPECT_FALSE(sliderShown(S::EncodeQuality, 10, false));

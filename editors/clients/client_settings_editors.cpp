@@ -1,5 +1,6 @@
 #include "editors/clients/client_settings_editors.h"
 
+#include "editors/selectors/selector_assignments_dialog.h"
 #include "shell/main/placeholder_view.h"
 
 namespace mirx::editors {
@@ -18,7 +19,9 @@ shell::ViewKey settingsEditorKey(model::TemplateKind kind) {
 
 QDialog* createSettingsEditor(shell::ShellContext& context, model::TemplateKind kind,
                               int clientIndex, QWidget* parent) {
-    Q_UNUSED(clientIndex)
+    if (kind == model::TemplateKind::SelectorAssignments) {
+        return new CClientConfigurationSelectorAssignmentsDlg(context, clientIndex, parent);
+    }
     return new shell::PlaceholderView(context, settingsEditorKey(kind), parent);
 }
 

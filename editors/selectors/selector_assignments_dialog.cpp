@@ -103,14 +103,17 @@ void AvailableListModel::setRows(std::vector<model::AvailableRow> rows) {
     beginResetModel();
     rows_ = std::move(rows);
     byLabel_.clear();
-    byLabel_.reserve(static_cast<qsizetype>(rows_.size()));
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        byLabel_.insert(rows_[i].labelNumber, static_cast<int>(i));
-    }
     endResetModel();
 }
 
 const model::AvailableRow* AvailableListModel::row(qint64 labelNumber) const {
+    // Built on the first look-up, so opening the view does not wait for it.
+    if (byLabel_.isEmpty() && !rows_.empty()) {
+        byLabel_.reserve(static_cast<qsizetype>(rows_.size()));
+        for (std::size_t i = 0; i < rows_.size(); ++i) {
+            byLabel_.insert(rows_[i].labelNumber, static_cast<int>(i));
+        }
+    }
     const auto found = byLabel_.constFind(labelNumber);
     return found == byLabel_.cend() ? nullptr : &rows_[static_cast<std::size_t>(*found)];
 }

@@ -51,7 +51,7 @@ public:
 
 private:
     std::vector<model::AvailableRow> rows_;
-    QHash<qint64, int> byLabel_;
+    mutable QHash<qint64, int> byLabel_;
 };
 
 // The assigned rows in their own order (the order is the record's, so no

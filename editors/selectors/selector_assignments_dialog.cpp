@@ -45,26 +45,27 @@ struct ButtonSpec {
     QT_TRANSLATE_NOOP("mirx::editors::CClientConfigurationSelectorAssignmentsDlg", text)
 
 // Buttons that put rows into the list, then those that edit the selected row.
+// Their mnemonics are set here so that each of the many buttons has one.
 constexpr std::array<ButtonSpec, 11> kListButtons{{
-    {B::SplitTalkListen, MIRX_SELECTOR_TEXT("--->  Split Talk/Listen   --->")},
-    {B::TalkOnly, MIRX_SELECTOR_TEXT("--->  Talk Only  ---------->")},
-    {B::ListenOnly, MIRX_SELECTOR_TEXT("--->  Listen Only  -------->")},
-    {B::Spacer, MIRX_SELECTOR_TEXT("Spacer  ------------->")},
-    {B::Row, MIRX_SELECTOR_TEXT("Row  ---------------->")},
-    {B::Page, MIRX_SELECTOR_TEXT("Page  --------------->")},
-    {B::CallNotification, MIRX_SELECTOR_TEXT("Call Notification --->")},
-    {B::SplitScreen, MIRX_SELECTOR_TEXT("Split Screen  ------->")},
-    {B::Remove, MIRX_SELECTOR_TEXT("Remove <-----")},
-    {B::Duplicate, MIRX_SELECTOR_TEXT("Duplicate ---->")},
-    {B::Clear, MIRX_SELECTOR_TEXT("Clear -------->")},
+    {B::SplitTalkListen, MIRX_SELECTOR_TEXT("--->  &Split Talk/Listen   --->")},
+    {B::TalkOnly, MIRX_SELECTOR_TEXT("--->  &Talk Only  ---------->")},
+    {B::ListenOnly, MIRX_SELECTOR_TEXT("--->  &Listen Only  -------->")},
+    {B::Spacer, MIRX_SELECTOR_TEXT("S&pacer  ------------->")},
+    {B::Row, MIRX_SELECTOR_TEXT("&Row  ---------------->")},
+    {B::Page, MIRX_SELECTOR_TEXT("Pa&ge  --------------->")},
+    {B::CallNotification, MIRX_SELECTOR_TEXT("&Call Notification --->")},
+    {B::SplitScreen, MIRX_SELECTOR_TEXT("Split Scree&n  ------->")},
+    {B::Remove, MIRX_SELECTOR_TEXT("Re&move <-----")},
+    {B::Duplicate, MIRX_SELECTOR_TEXT("&Duplicate ---->")},
+    {B::Clear, MIRX_SELECTOR_TEXT("Cl&ear -------->")},
 }};
 constexpr std::array<ButtonSpec, 6> kEntryButtons{{
-    {B::Latchable, MIRX_SELECTOR_TEXT("Latchable --->")},
-    {B::Ifb, MIRX_SELECTOR_TEXT("IFB ---------->")},
-    {B::Iso, MIRX_SELECTOR_TEXT("ISO ---------->")},
-    {B::SpeakerDim, MIRX_SELECTOR_TEXT("Speaker Dim ->")},
-    {B::HotKey, MIRX_SELECTOR_TEXT("Hot Key ------>")},
-    {B::AlwaysOn, MIRX_SELECTOR_TEXT("Always On -->")},
+    {B::Latchable, MIRX_SELECTOR_TEXT("L&atchable --->")},
+    {B::Ifb, MIRX_SELECTOR_TEXT("&IFB ---------->")},
+    {B::Iso, MIRX_SELECTOR_TEXT("IS&O ---------->")},
+    {B::SpeakerDim, MIRX_SELECTOR_TEXT("Spea&ker Dim ->")},
+    {B::HotKey, MIRX_SELECTOR_TEXT("&Hot Key ------>")},
+    {B::AlwaysOn, MIRX_SELECTOR_TEXT("Al&ways On -->")},
 }};
 
 std::span<const shell::ListColumn> availableListColumns() {
@@ -349,14 +350,14 @@ void CClientConfigurationSelectorAssignmentsDlg::buildControls() {
     perRow_ = new QLineEdit(this);
     perRow_->setValidator(new QIntValidator(-32768, 32767, perRow_));
     perRow_->setMaximumWidth(80);
-    perRowLabel_ = new QLabel(tr("Selectors to Display per Row"), this);
+    perRowLabel_ = new QLabel(tr("Selectors to Displa&y per Row"), this);
     perRowLabel_->setBuddy(perRow_);
-    nonLatchable_ = new QCheckBox(tr("Default Assignments to Non-Latchable"), this);
+    nonLatchable_ = new QCheckBox(tr("Defa&ult Assignments to Non-Latchable"), this);
     activation_ = new QComboBox(this);
     for (const char* name : model::kActivationMethodNames) {
         activation_->addItem(tr(name));
     }
-    activationLabel_ = new QLabel(tr("Selector Activation Method"), this);
+    activationLabel_ = new QLabel(tr("Selector Acti&vation Method"), this);
     activationLabel_->setBuddy(activation_);
     for (QWidget* panel : {static_cast<QWidget*>(perRowLabel_), static_cast<QWidget*>(perRow_),
                            static_cast<QWidget*>(nonLatchable_)}) {

@@ -18,6 +18,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -455,6 +456,23 @@ private slots:
         QVERIFY2(mirx::test::windowFitProblem(*view).isEmpty(),
                  qPrintable(mirx::test::windowFitProblem(*view)));
         QVERIFY(view->selectedClient()->text().contains("Assistant director"));
+        // Every control is named for screen readers; buttons have a mnemonic.
+        for (QWidget* control : view->findChildren<QWidget*>()) {
+            const bool named = qobject_cast<QAbstractButton*>(control) != nullptr ||
+                               qobject_cast<QComboBox*>(control) != nullptr ||
+                               qobject_cast<QLineEdit*>(control) != nullptr ||
+                               qobject_cast<QTableView*>(control) != nullptr;
+            if (named && control->isVisibleTo(view)) {
+                QVERIFY2(!control->accessibleName().isEmpty(), control->metaObject()->className());
+            }
+        }
+        // OK and Cancel answer Enter and Escape.
+        for (QPushButton* button : view->findChildren<QPushButton*>()) {
+            if (button->isVisibleTo(view) && button != view->okButton() &&
+                qobject_cast<QDialogButtonBox*>(button->parent()) == nullptr) {
+                QVERIFY2(button->text().contains('&'), qPrintable(button->text()));
+            }
+        }
         // The client itself is not offered.
         QCOMPARE(availableRowOf(*view, kClientBase + kAsstDirector), -1);
         QVERIFY(availableRowOf(*view, kClientBase + kDirector) >= 0);

@@ -43,6 +43,7 @@ constexpr int kDirector = 0;     // control panel, type 10
 constexpr int kAsstDirector = 2; // control panel, type 10
 constexpr int kAudioA1 = 4;      // type 20: the split screen
 constexpr int kPhoneLine1 = 23;  // device interface, no panel
+constexpr int kRadioLink = 40;       // device interface, no panel
 constexpr int kClientBase = 10000;
 constexpr int kSecurityPartyLine = 10108;
 constexpr int kDeletedLabel = 10999;
@@ -229,6 +230,8 @@ private slots:
             site().selectors[client] = carrying(site().selectors[client]);
         }
         site().selectors[kPhoneLine1].set(A::kActivationDetail, std::int16_t{7});
+        // A method the drop-down does not list.
+        site().selectors[kRadioLink].set(A::kActivationMethod, std::uint8_t{9});
     }
 
     void cleanup() {
@@ -406,6 +409,15 @@ private slots:
             out.set(A::kActivationDetail, std::int16_t{-1});
             return out;
         });
+        QTest::newRow("unknown activation method kept")
+            << kRadioLink << Edit([](View& v) {
+                   QCOMPARE(v.activationMethod()->currentIndex(), -1);
+               })
+            << Expect([](const A& r) {
+                   A out = r;
+                   out.set(A::kActivationDetail, std::int16_t{-1});
+                   return out;
+               });
     }
 
     void editsReachTheSimulatorByteForByte() {

@@ -43,7 +43,7 @@ constexpr int kDirector = 0;     // control panel, type 10
 constexpr int kAsstDirector = 2; // control panel, type 10
 constexpr int kAudioA1 = 4;      // type 20: the split screen
 constexpr int kPhoneLine1 = 23;  // device interface, no panel
-constexpr int kRadioLink = 40;       // device interface, no panel
+constexpr int kRadioLink = 40;   // device interface, no panel
 constexpr int kClientBase = 10000;
 constexpr int kSecurityPartyLine = 10108;
 constexpr int kDeletedLabel = 10999;
@@ -140,25 +140,11 @@ private:
 
     // The selector messages the simulator received since the login.
     QStringList sent() const {
-        static const QStringList kNames{"ADMIN_SELECTOR_ASSIGNMENTS_REQUEST",
-                                        "CONFIGURATION_DATA_SELECTOR_ASSIGNMENTS",
-                                        "CONFIGURATION_DATA_DEFAULT_SELECTOR_ASSIGNMENTS"};
-        QStringList lines;
-        const auto log = fixture_->served.frameLog();
-        for (std::size_t i = framesBefore_; i < log.size(); ++i) {
-            const QString line = QString::fromStdString(log[i]);
-            if (!line.startsWith(QLatin1String("sim <-"))) {
-                continue;
-            }
-            for (const QString& name : kNames) {
-                if (line.contains(QLatin1Char(' ') + name + QLatin1String(" ("))) {
-                    const auto second = line.indexOf(QLatin1String("second="));
-                    lines << name + QLatin1Char(' ') +
-                                 line.mid(second).section(QLatin1Char(' '), 0, 0);
-                }
-            }
-        }
-        return lines;
+        return mirx::test::receivedMessages(fixture_->served, framesBefore_,
+                                            {"ADMIN_SELECTOR_ASSIGNMENTS_REQUEST",
+                                             "CONFIGURATION_DATA_SELECTOR_ASSIGNMENTS",
+                                             "CONFIGURATION_DATA_DEFAULT_SELECTOR_ASSIGNMENTS"},
+                                            false);
     }
 
     std::unique_ptr<View> openView(int client) {
@@ -409,15 +395,13 @@ private slots:
             out.set(A::kActivationDetail, std::int16_t{-1});
             return out;
         });
-        QTest::newRow("unknown activation method kept")
-            << kRadioLink << Edit([](View& v) {
-                   QCOMPARE(v.activationMethod()->currentIndex(), -1);
-               })
-            << Expect([](const A& r) {
-                   A out = r;
-                   out.set(A::kActivationDetail, std::int16_t{-1});
-                   return out;
-               });
+        QTest::newRow("unknown activation method kept") << kRadioLink << Edit([](View& v) {
+            QCOMPARE(v.activationMethod()->currentIndex(), -1);
+        }) << Expect([](const A& r) {
+            A out = r;
+            out.set(A::kActivationDetail, std::int16_t{-1});
+            return out;
+        });
     }
 
     void editsReachTheSimulatorByteForByte() {

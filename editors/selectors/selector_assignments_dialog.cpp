@@ -465,7 +465,7 @@ bool CClientConfigurationSelectorAssignmentsDlg::addEntry(B which) {
         return false;
     }
     redraw();
-    if (which <= B::ListenOnly) {
+    if (which != B::SplitScreen) {
         // The next label, so a run of labels is added click by click.
         const QList<qint64> keys = available_->shownKeys();
         const auto at = keys.indexOf(available_->selectedKey());

@@ -623,15 +623,19 @@ bool CClientConfigurationSelectorAssignmentsDlg::eventFilter(QObject* watched, Q
             return true;
         }
     }
-    if (watched == assignedTable_->viewport()) {
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    if (watched == assignedTable_->viewport() &&
+        (press || event->type() == QEvent::MouseButtonRelease)) {
         // A click on the selected row clears the selection.
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
-            pressedRow_ = assignedTable_->rowAt(mouse->position().toPoint().y());
-            pressedSelected_ = pressedRow_ >= 0 && pressedRow_ == editor_.selectedRow();
-        } else if (event->type() == QEvent::MouseButtonRelease &&
-                   mouse->button() == Qt::LeftButton) {
-            const int row = assignedTable_->rowAt(mouse->position().toPoint().y());
+        const int row = assignedTable_->rowAt(mouse->position().toPoint().y());
+        if (mouse->button() != Qt::LeftButton) {
+            return ViewDialog::eventFilter(watched, event);
+        }
+        if (press) {
+            pressedRow_ = row;
+            pressedSelected_ = row >= 0 && row == editor_.selectedRow();
+        } else {
             const bool clear = pressedSelected_ && row == pressedRow_;
             pressedSelected_ = false;
             if (clear) {

@@ -406,6 +406,12 @@ void CClientConfigurationSelectorAssignmentsDlg::buildControls() {
         editor_.selectRow(rows.isEmpty() ? -1 : rows.front().row());
         updateButtons();
     });
+    // Enter or a double click on a label adds it as its first add button.
+    connect(available_, &shell::RecordListView::activated, this, [this] {
+        if (loaded_) {
+            addAllowed();
+        }
+    });
     connect(assignedModel_, &AssignedListModel::labelDropped, this,
             &CClientConfigurationSelectorAssignmentsDlg::dropLabel, Qt::QueuedConnection);
     connect(assignedModel_, &AssignedListModel::rowDropped, this,
@@ -483,13 +489,18 @@ void CClientConfigurationSelectorAssignmentsDlg::dropLabel(qint64 labelNumber, i
     // What a click on the row and then on the first add button it allows
     // would do.
     editor_.selectRow(before);
+    if (!addAllowed()) {
+        redraw();
+    }
+}
+
+bool CClientConfigurationSelectorAssignmentsDlg::addAllowed() {
     for (const B add : {B::SplitTalkListen, B::TalkOnly, B::ListenOnly}) {
         if (editor_.enabled(add)) {
-            addEntry(add);
-            return;
+            return addEntry(add);
         }
     }
-    redraw();
+    return false;
 }
 
 void CClientConfigurationSelectorAssignmentsDlg::dropRow(int from, int before) {

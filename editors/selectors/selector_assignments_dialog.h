@@ -134,6 +134,8 @@ private:
     void press(model::SelectorButton which);
     bool addEntry(model::SelectorButton which);
     void dropLabel(qint64 labelNumber, int before);
+    // Adds the selected label with the first function its add buttons allow.
+    bool addAllowed();
     void dropRow(int from, int before);
     void openHotKey();
     void startDuplicate();

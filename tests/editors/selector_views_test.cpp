@@ -495,6 +495,11 @@ private slots:
         QVERIFY(view->available()->selectKey(keys[3]));
         press(*view, B::ListenOnly);
         QCOMPARE(view->available()->selectedKey(), keys[4]);
+        // Enter on a label adds it as the first add button it allows.
+        QTest::keyClick(view->available()->table(), Qt::Key_Return);
+        QCOMPARE(assigned.rowCount(), 9);
+        QCOMPARE(cell(assigned, 8, 1), QString("Split Talk/Listen"));
+        QCOMPARE(view->available()->selectedKey(), keys[5]);
 
         // A click on the selected row clears the selection.
         const QRect rect = view->assignedTable()->visualRect(assigned.index(1, 0));

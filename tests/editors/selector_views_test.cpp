@@ -7,6 +7,7 @@
 #include "editors/selectors/selector_assignments_dialog.h"
 #include "model/client_list_buttons.h"
 #include "model/hot_keys.h"
+#include "model/system_settings.h"
 #include "shell/common/record_list.h"
 #include "shell/main/view_registry.h"
 #include "tests/shell/shell_fixture.h"
@@ -43,6 +44,7 @@ constexpr int kDirector = 0;     // control panel, type 10
 constexpr int kAsstDirector = 2; // control panel, type 10
 constexpr int kAudioA1 = 4;      // type 20: the split screen
 constexpr int kPhoneLine1 = 23;  // device interface, no panel
+constexpr int kGraphics2 = 34;   // follows the Graphics template
 constexpr int kRadioLink = 40;   // device interface, no panel
 constexpr int kClientBase = 10000;
 constexpr int kSecurityPartyLine = 10108;
@@ -571,6 +573,26 @@ private slots:
         QVERIFY(view->button(B::Latchable)->isEnabled());
         const A received = saveAndReceive(*view, kDirector);
         QVERIFY(received.sameWire(original));
+    }
+
+    void theClientItselfIsOfferedOnlyWhereAllowed_data() {
+        QTest::addColumn<int>("client");
+        QTest::addColumn<bool>("setting");
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("plain client") << kAsstDirector << false << false;
+        QTest::newRow("the system setting") << kAsstDirector << true << true;
+        QTest::newRow("a template follower") << kGraphics2 << false << true;
+    }
+
+    void theClientItselfIsOfferedOnlyWhereAllowed() {
+        QFETCH(int, client);
+        QFETCH(bool, setting);
+        QFETCH(bool, offered);
+        using S = mirx::model::SystemSettings;
+        site().systemSettings.setBit(S::kOptionBits, S::kOptionSelectorForSelf, setting);
+        serve();
+        auto view = openView(client);
+        QCOMPARE(availableRowOf(*view, kClientBase + client) >= 0, offered);
     }
 
     void duplicateTakesAnotherPanelsList() {

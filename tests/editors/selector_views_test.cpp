@@ -622,6 +622,22 @@ private slots:
                      QString("CONFIGURATION_DATA_SELECTOR_ASSIGNMENTS second=%1").arg(kDirector)}));
     }
 
+    void aLostLoginClosesBothViewsAndSendsNothing() {
+        serve();
+        auto view = openView(kDirector);
+        view->resize(900, 520);
+        selectAssigned(*view, 0);
+        press(*view, B::Remove);
+        press(*view, B::HotKey);
+        QPointer<CHotKeySelectionDlg> keys = view->hotKeyView();
+        QVERIFY(!keys.isNull());
+        fixture_->stopServer();
+        QTRY_VERIFY(view->closed());
+        QTRY_VERIFY(keys.isNull() || keys->closed());
+        QCOMPARE(sent().size(), 2);
+        QVERIFY(fixture_->store.get("SelectorAssignmentsWindowPositionLeft").has_value());
+    }
+
     void theHotKeyViewShowsAndReturnsTheKey_data() {
         QTest::addColumn<int>("code");
         QTest::addColumn<bool>("alt");

@@ -16,6 +16,7 @@ inline constexpr int kMasterAdministratorIndex = -1;
 inline constexpr int kDefaultOptionsIndex = -1;
 inline constexpr int kSipDefaultOptionsIndex = -2;
 inline constexpr int kDefaultAudioSettingsIndex = -1;
+inline constexpr int kDefaultSelectorAssignmentsIndex = -1;
 
 // Second values that name those records on the wire.
 inline constexpr std::uint16_t kDefaultRecordSecondValue = 0xFFFF;

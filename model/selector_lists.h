@@ -28,6 +28,11 @@ struct SelectorTarget {
 
 inline constexpr const char* kDefaultSelectorsLine = "DEFAULT SETTINGS FOR ALL CLIENTS";
 
+// The activation methods of a client without a panel, by record value.
+inline constexpr std::array<const char*, 5> kActivationMethodNames{
+    "On This Client Connect", "On Other Client Disconnect", "On Voice Activity Detection",
+    "On Logic Input Activation", "On DTMF Tone Detection"};
+
 // The "Selected Client" line.
 std::string selectedClientLine(const LabelTable& labels, const SelectorTarget& target);
 

@@ -70,11 +70,13 @@ struct DefaultsSpec {
     int index;
     const char* caption;
 };
-constexpr std::array<DefaultsSpec, 2> kDefaultsButtons{{
-    {TemplateKind::AudioSettings, model::kDefaultAudioSettingsIndex,
-     MIRX_CLIENT_LIST_TEXT("Default Audio Settings ...")},
+constexpr std::array<DefaultsSpec, 3> kDefaultsButtons{{
     {TemplateKind::Options, model::kDefaultOptionsIndex,
      MIRX_CLIENT_LIST_TEXT("Default Options ...")},
+    {TemplateKind::AudioSettings, model::kDefaultAudioSettingsIndex,
+     MIRX_CLIENT_LIST_TEXT("Default Audio Settings ...")},
+    {TemplateKind::SelectorAssignments, model::kDefaultSelectorAssignmentsIndex,
+     MIRX_CLIENT_LIST_TEXT("Default Selector Assignments ...")},
 }};
 
 #undef MIRX_CLIENT_LIST_TEXT

@@ -2,7 +2,7 @@
 
 #include "editors/audio/audio_settings_dialog.h"
 #include "editors/options/client_options_dialog.h"
-#include "shell/main/placeholder_view.h"
+#include "editors/selectors/selector_assignments_dialog.h"
 
 namespace mirx::editors {
 
@@ -20,13 +20,15 @@ shell::ViewKey settingsEditorKey(model::TemplateKind kind) {
 
 QDialog* createSettingsEditor(shell::ShellContext& context, model::TemplateKind kind,
                               int clientIndex, QWidget* parent) {
-    if (kind == model::TemplateKind::Options) {
-        return new CClientConfigurationOptionsDlg(context, clientIndex, parent);
-    }
-    if (kind == model::TemplateKind::AudioSettings) {
+    switch (kind) {
+    case model::TemplateKind::SelectorAssignments:
+        return new CClientConfigurationSelectorAssignmentsDlg(context, clientIndex, parent);
+    case model::TemplateKind::AudioSettings:
         return new CClientConfigurationAudioSettingsDlg(context, clientIndex, parent);
+    case model::TemplateKind::Options:
+        break;
     }
-    return new shell::PlaceholderView(context, settingsEditorKey(kind), parent);
+    return new CClientConfigurationOptionsDlg(context, clientIndex, parent);
 }
 
 } // namespace mirx::editors

@@ -16,9 +16,8 @@ namespace mirx::editors {
 shell::ViewKey settingsEditorKey(model::TemplateKind kind);
 
 // The editor of `kind` for the client (a client index below 0: the
-// defaults), not yet shown; the client list opens
-// it and waits for its result. An editor not built yet is the placeholder
-// with its caption.
+// defaults), not yet shown; the client list opens it and waits for its
+// result.
 QDialog* createSettingsEditor(shell::ShellContext& context, model::TemplateKind kind,
                               int clientIndex, QWidget* parent);
 

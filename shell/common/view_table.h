@@ -43,6 +43,8 @@ enum class ViewKey {
     // Opened from the client options view.
     ClientOptionsDifferences,
     ClientSelectorAssignments,
+    // Opened from the selector assignments view.
+    SelectorHotKey,
     // Opened from the group and remote lists.
     GroupConfigurationEdit,
     GroupMembership,
@@ -185,6 +187,13 @@ inline constexpr std::array kViewEntries{
     ViewEntry{ViewKey::ClientSelectorAssignments,
               MIRX_VIEW_CAPTION("Client Configuration Selector Assignments"), ViewMode::Modal,
               ViewTitle::ProductAndProfile, "SelectorAssignments", ViewPrivilege::Any, true},
+    ViewEntry{ViewKey::SelectorHotKey,
+              MIRX_VIEW_CAPTION("Selector Hot Key"),
+              ViewMode::Modal,
+              ViewTitle::ProductAndProfile,
+              {},
+              ViewPrivilege::Any,
+              true},
     ViewEntry{ViewKey::GroupConfigurationEdit,
               MIRX_VIEW_CAPTION("Group Configuration Add/Edit"),
               ViewMode::Modal,

@@ -120,22 +120,7 @@ private:
                                         "ADMIN_SELECTOR_ASSIGNMENTS_REQUEST",
                                         "ADMIN_CLIENT_OPTIONS_REQUEST",
                                         "ADMIN_AUDIO_SETTINGS_REQUEST"};
-        QStringList lines;
-        const auto log = fixture_->served.frameLog();
-        for (std::size_t i = framesBefore_; i < log.size(); ++i) {
-            const QString line = QString::fromStdString(log[i]);
-            if (!line.startsWith(QLatin1String("sim <-"))) {
-                continue;
-            }
-            for (const QString& name : kNames) {
-                if (line.contains(QLatin1Char(' ') + name + QLatin1String(" ("))) {
-                    const auto second = line.indexOf(QLatin1String("second="));
-                    lines << name + QLatin1Char(' ') +
-                                 line.mid(second).section(QLatin1Char(' '), 0, 1);
-                }
-            }
-        }
-        return lines;
+        return mirx::test::receivedMessages(fixture_->served, framesBefore_, kNames, true);
     }
 
     bool waitSent(int count) {
@@ -962,13 +947,13 @@ private slots:
                 order << button->text().remove(QLatin1Char('&'));
             }
         }
-        QCOMPARE(
-            order,
-            QStringList({"Add", "Edit", "Delete", "Duplicate", "Options ...", "Audio Settings ...",
-                         "Selector Assignments ...", "Link Selector Assignments",
-                         "Link Audio Settings", "Link Options", "Unlink Selector Assignments",
-                         "Unlink Audio Settings", "Unlink Options", "Default Audio Settings ...",
-                         "Default Options ...", "Close"}));
+        QCOMPARE(order,
+                 QStringList({"Add", "Edit", "Delete", "Duplicate", "Options ...",
+                              "Audio Settings ...", "Selector Assignments ...",
+                              "Link Selector Assignments", "Link Audio Settings", "Link Options",
+                              "Unlink Selector Assignments", "Unlink Audio Settings",
+                              "Unlink Options", "Default Options ...", "Default Audio Settings ...",
+                              "Default Selector Assignments ...", "Close"}));
         QVERIFY(view->defaultsButton(mirx::model::TemplateKind::AudioSettings)
                     ->text()
                     .contains(QLatin1Char('&')));

@@ -46,6 +46,26 @@ bool ShellFixture::logIn() {
     return link().Connect("admin", "admin");
 }
 
+QStringList receivedMessages(const ServedSite& served, std::size_t from, const QStringList& names,
+                             bool withLength) {
+    QStringList lines;
+    const auto log = served.frameLog();
+    for (std::size_t i = from; i < log.size(); ++i) {
+        const QString line = QString::fromStdString(log[i]);
+        if (!line.startsWith(QLatin1String("sim <-"))) {
+            continue;
+        }
+        for (const QString& name : names) {
+            if (line.contains(QLatin1Char(' ') + name + QLatin1String(" ("))) {
+                const auto second = line.indexOf(QLatin1String("second="));
+                lines << name + QLatin1Char(' ') +
+                             line.mid(second).section(QLatin1Char(' '), 0, withLength ? 1 : 0);
+            }
+        }
+    }
+    return lines;
+}
+
 QString windowFitProblem(QWidget& window) {
     // 800x500 logical pixels, less a title bar and a desktop panel.
     const QSize room(800 - 16, 500 - 72);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -53,6 +54,12 @@ public:
 // 1600x1000 screen at 200 % scale (800x500 logical pixels, less a title bar
 // and a panel); empty when it fits.
 QString windowFitProblem(QWidget& window);
+
+// The messages of `names` the simulator received from frame log line
+// `from` on, in order, each as "NAME second=N", with " len=L" when
+// `withLength`.
+QStringList receivedMessages(const ServedSite& served, std::size_t from, const QStringList& names,
+                             bool withLength);
 
 // The demo site served on a loopback port and a console context pointed at
 // it: what every view test starts from.

@@ -239,5 +239,34 @@ TEST(ReportGathering, AClientTheServerNeverAnswersIsListedAsMissing) {
     EXPECT_NE(report->text.find("\nMISSING ... 1 clients"), std::string::npos) << report->text;
 }
 
+TEST(ReportGathering, TheCommandStillWritesTheReportAndSaysWhatIsMissing) {
+    // The first selector request goes unanswered; the command waits its
+    // five seconds for it, then goes on.
+    test::Script script;
+    script.answersQueued[msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST] = {{}};
+    test::ScriptedServer server(sim::demoSite(), std::move(script));
+    ASSERT_TRUE(server.start());
+    test::LogCapture log;
+    CtlOptions options;
+    ASSERT_EQ(parseCtlOptions(std::vector<std::string>{"--server",
+                                                       "127.0.0.1:" + std::to_string(server.port()),
+                                                       "--user", "admin", "--password-stdin",
+                                                       "report", "party-lines"},
+                              options),
+              "");
+    link::MemorySettingsStore store;
+    std::istringstream in("admin\n");
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::atomic<bool> stop{false};
+    EXPECT_EQ(runCtl(options, store, {out, err, in}, stop), kExitNoAnswer);
+    EXPECT_NE(out.str().find(" members\n\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("\nMISSING ... 1 clients (no selector assignments arrived)\n\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_EQ(err.str().rfind("mirx-ctl: no selector assignments arrived for 1 of ", 0), 0u)
+        << err.str();
+}
+
 } // namespace
 } // namespace mirx::ctl

@@ -32,10 +32,10 @@ std::optional<std::vector<int>> gatherSelectors(link::ServerLink& link, model::M
                                                 reports::SelectorReportWriter& writer,
                                                 std::size_t& asked, const std::atomic<bool>& stop,
                                                 int answerTimeoutMs) {
-    reports::SelectorGathering gathering(mirror.read([](const model::MirrorData& d) {
-        return reports::selectorReportClients(d.labels);
-    }),
-                                         false);
+    auto clients = mirror.read(
+        [](const model::MirrorData& d) { return reports::selectorReportClients(d.labels); });
+    // Each record is written as it comes; none is kept.
+    reports::SelectorGathering gathering(std::move(clients), false);
     asked = gathering.clientCount();
     model::ClientStore& flags = mirror.clientFlags();
     const auto take = [&] {

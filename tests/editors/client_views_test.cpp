@@ -14,7 +14,6 @@
 #include "model/mirror.h"
 #include "shell/common/record_list.h"
 #include "shell/common/record_sender.h"
-#include "shell/main/placeholder_view.h"
 #include "shell/main/view_registry.h"
 #include "site/site_builder.h"
 #include "tests/shell/shell_fixture.h"

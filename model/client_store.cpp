@@ -134,9 +134,13 @@ bool ClientStore::ReceiveSelectorAssignments(std::uint16_t second,
     if (payload.size() > kMaxSelectorAssignmentsBytes) {
         return false;
     }
-    SelectorAssignments& record =
-        second == kDefaultRecordSecondValue ? defaultSelectorAssignments_ : selectorAssignments_;
-    record.assignPrefix(payload);
+    if (second == kDefaultRecordSecondValue) {
+        defaultSelectorAssignments_.assignPrefix(payload);
+    } else {
+        selectorAssignments_.assignPrefix(payload);
+        selectorAssignmentsClient_ = second;
+        selectorAssignmentsLength_ = payload.size();
+    }
     raise(selectorAssignmentsReceived_);
     return true;
 }

@@ -94,6 +94,12 @@ public:
     void setSelectorAssignments(const SelectorAssignments& record) {
         selectorAssignments_ = record;
     }
+    // Which client the last client record answered (its second value) and
+    // how many bytes came: a gatherer that gave up on one client knows a
+    // late answer from the one it waits for, and reads no entry the record
+    // did not carry.
+    std::uint16_t selectorAssignmentsClient() const { return selectorAssignmentsClient_; }
+    std::size_t selectorAssignmentsLength() const { return selectorAssignmentsLength_; }
     const SelectorAssignments& defaultSelectorAssignments() const {
         return defaultSelectorAssignments_;
     }
@@ -147,6 +153,8 @@ private:
     AudioSettings defaultAudio_;
     SelectorAssignments selectorAssignments_;
     SelectorAssignments defaultSelectorAssignments_;
+    std::uint16_t selectorAssignmentsClient_ = kDefaultRecordSecondValue;
+    std::size_t selectorAssignmentsLength_ = 0;
     FileNameList soundFiles_;
 
     std::atomic<bool> optionsReceived_{false};

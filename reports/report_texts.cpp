@@ -1,0 +1,294 @@
+#include "reports/report_texts.h"
+
+#include "core/utf16.h"
+#include "model/client_list.h"
+#include "model/client_types.h"
+#include "model/label_info.h"
+#include "model/typed_text.h"
+#include "reports/client_statistics.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace mirx::reports {
+namespace {
+
+using model::LabelInfo;
+using model::SelectorEntry;
+
+// A printf "%-W.Ps" / "%W.Ps" field. Widths count UTF-16 code units, as the
+// report's text box does; `precision` < 0 means no cut.
+void appendField(std::string& out, std::string_view text, std::size_t width, int precision,
+                 bool leftAligned) {
+    if (precision >= 0) {
+        text = text::prefixWithinUtf16Units(text, static_cast<std::size_t>(precision));
+    }
+    const std::size_t units = text::utf16Length(text);
+    const std::size_t pad = units < width ? width - units : 0;
+    if (!leftAligned) {
+        out.append(pad, ' ');
+    }
+    out += text;
+    if (leftAligned) {
+        out.append(pad, ' ');
+    }
+}
+
+void appendLeft(std::string& out, std::string_view text, std::size_t width) {
+    appendField(out, text, width, -1, true);
+}
+
+void appendCut(std::string& out, std::string_view text, std::size_t width) {
+    appendField(out, text, width, static_cast<int>(width), true);
+}
+
+std::string addressText(std::uint32_t address) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", address & 0xFFu, (address >> 8) & 0xFFu,
+                  (address >> 16) & 0xFFu, (address >> 24) & 0xFFu);
+    return text;
+}
+
+bool versionless(int clientType) {
+    return model::isSipDevice(clientType) || model::isVideoSource(clientType);
+}
+
+std::string title(const char* what, const std::tm& localTime) {
+    return std::string(what) + " as of " + reportTimeStamp(localTime) + "\n";
+}
+
+// "      %-20s / %-50s / %s\n": a member, or a client whose record is missing.
+void appendLabelLine(std::string& out, const model::LabelTable& labels, int reference) {
+    out += "      ";
+    appendLeft(out, labels.DisplayName(reference), 20);
+    out += " / ";
+    appendLeft(out, labels.Description(reference), 50);
+    out += " / ";
+    out += labels.LabelTypeName(reference, false);
+    out += '\n';
+}
+
+void appendMissing(std::string& out, const model::LabelTable& labels,
+                   const std::vector<int>& missing) {
+    if (missing.empty()) {
+        return;
+    }
+    out += "\nMISSING ... " + std::to_string(missing.size()) +
+           " clients (no selector assignments arrived)\n\n";
+    for (const int client : missing) {
+        appendLabelLine(out, labels, client);
+    }
+}
+
+// Party line index of local system 0 that a label reference names; -1 for
+// anything else.
+int partyLineIndex(const model::LabelTable& labels, int reference) {
+    const LabelInfo* label = labels.Find(reference);
+    if (label == nullptr ||
+        label->get(LabelInfo::kSystemClass) != static_cast<int>(model::SystemClass::Local) ||
+        label->get(LabelInfo::kSystemNumber) != 0 ||
+        label->get(LabelInfo::kLabelKind) != static_cast<int>(model::LabelKind::PartyLine)) {
+        return -1;
+    }
+    const int index = label->get(LabelInfo::kIndex);
+    return index >= 0 && static_cast<std::size_t>(index) < model::kPartyLinesPerSystem ? index : -1;
+}
+
+} // namespace
+
+std::string reportTimeStamp(const std::tm& t) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d/%02d/%02d %02d:%02d:%02d", t.tm_mon + 1, t.tm_mday,
+                  t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+    return text;
+}
+
+std::tm reportLocalTime(std::time_t when) {
+    std::tm t{};
+    localtime_r(&when, &t);
+    return t;
+}
+
+// --- connection status ---
+
+std::vector<ConnectionStatusRow> connectionStatusRows(const model::LabelTable& labels,
+                                                      const model::StatisticsTable& statistics) {
+    using S = model::ClientStatistics;
+    const std::int64_t now = statistics.get(model::StatisticsTable::kServerTime);
+    std::vector<ConnectionStatusRow> rows;
+    int reference = model::kNoLabel;
+    while (labels.Next(reference, static_cast<int>(model::LabelKind::Client), false) !=
+           model::kNoLabel) {
+        const LabelInfo* label = labels.Find(reference);
+        if (label == nullptr) {
+            continue;
+        }
+        const int index = label->get(LabelInfo::kIndex);
+        if (index < 0 || static_cast<std::size_t>(index) >= model::StatisticsTable::kClients) {
+            continue;
+        }
+        const S record = statistics.client(static_cast<std::size_t>(index));
+        const int clientType = label->get(LabelInfo::kClientType);
+
+        ConnectionStatusRow row;
+        row.clientIndex = index;
+        row.typeClass = model::clientTypeSortClass(clientType);
+        row.displayName = labels.DisplayName(reference);
+        if (const auto parts = model::clientTypeParts(clientType)) {
+            row.type = parts->kind;
+        }
+        const std::string listenOnly = label->get(LabelInfo::kListenOnlyName);
+        row.client =
+            listenOnly.empty() ? row.displayName : row.displayName + " / " + listenOnly + " ";
+        row.description = labels.Description(reference);
+        row.state = record.online() ? "On-Line" : "Off-Line";
+        if (const std::int64_t lastChange = record.get(S::kLastChangeTime); lastChange != 0) {
+            row.duration = durationText(now - lastChange);
+        }
+        if (const std::uint32_t address = record.get(S::kAddress); address != 0) {
+            row.address = addressText(address);
+        }
+        if (const std::uint32_t version = record.get(S::kVersion);
+            version != 0 && !versionless(clientType)) {
+            row.version = model::clientVersionText(version);
+        }
+        rows.push_back(std::move(row));
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const ConnectionStatusRow& a, const ConnectionStatusRow& b) {
+                  if (a.typeClass != b.typeClass) {
+                      return a.typeClass < b.typeClass;
+                  }
+                  const int byName = model::compareCaseBlind(a.displayName, b.displayName);
+                  return byName != 0 ? byName < 0 : a.clientIndex < b.clientIndex;
+              });
+    return rows;
+}
+
+std::string connectionStatusLine(const ConnectionStatusRow& row) {
+    std::string line;
+    appendCut(line, row.type, 5);
+    line += "  ";
+    appendCut(line, row.client, 20);
+    line += "  ";
+    appendCut(line, row.description, 50);
+    line += "  ";
+    appendField(line, row.state, 8, 8, false);
+    line += "  ";
+    appendField(line, row.duration, 13, 13, false);
+    line += "  ";
+    appendCut(line, row.address, 15);
+    line += "  ";
+    appendCut(line, row.version, 30);
+    line += '\n';
+    return line;
+}
+
+std::string connectionStatusReport(const model::LabelTable& labels,
+                                   const model::StatisticsTable& statistics,
+                                   const std::tm& localTime) {
+    std::string text = title("CONNECTION STATUS REPORT", localTime);
+    text += "\nType   Client                Description                                         "
+            "State     Duration       IP Address       Version\n\n";
+    for (const ConnectionStatusRow& row : connectionStatusRows(labels, statistics)) {
+        text += connectionStatusLine(row);
+    }
+    return text;
+}
+
+// --- party line membership and selector assignments ---
+
+std::string selectorFunctionText(int function) {
+    switch (function) {
+    case SelectorEntry::kTalkOnly:
+        return "(TALK only)";
+    case SelectorEntry::kListenOnly:
+        return "(LISTEN only)";
+    case SelectorEntry::kSplitTalkListen:
+        return "";
+    default:
+        return "(function " + std::to_string(function) + ")";
+    }
+}
+
+std::string partyLineMembershipReport(const model::LabelTable& labels,
+                                      const GatheredSelectors& gathered, const std::tm& localTime) {
+    // Member client indices per party line, in the order found. No cap: a
+    // party line named many times by one client lists every entry.
+    std::vector<std::vector<int>> members(model::kPartyLinesPerSystem);
+    for (const auto& [client, record] : gathered.records) {
+        const std::size_t count = record.entryCount();
+        for (std::size_t k = 0; k < count; ++k) {
+            const SelectorEntry entry = record.entry(k);
+            const int function = entry.get(SelectorEntry::kCode);
+            if (entry.isLayout() || (function != SelectorEntry::kListenOnly &&
+                                     function != SelectorEntry::kSplitTalkListen)) {
+                continue;
+            }
+            if (const int partyLine = partyLineIndex(labels, entry.get(SelectorEntry::kLabel));
+                partyLine >= 0) {
+                members[static_cast<std::size_t>(partyLine)].push_back(client);
+            }
+        }
+    }
+
+    std::string text = title("PARTY LINE MEMBERSHIP REPORT", localTime);
+    for (std::size_t partyLine = 0; partyLine < members.size(); ++partyLine) {
+        const std::vector<int>& list = members[partyLine];
+        if (list.empty()) {
+            continue;
+        }
+        const int reference = labels.MapEntry(model::SystemClass::Local, 0,
+                                              static_cast<int>(model::LabelKind::PartyLine),
+                                              static_cast<int>(partyLine));
+        const std::string description = labels.Description(reference);
+        text += "\n'" + labels.DisplayName(reference) + "'";
+        if (!description.empty()) {
+            text += " / " + description;
+        }
+        text += " ... " + std::to_string(list.size()) + " members\n\n";
+        for (const int client : list) {
+            appendLabelLine(text, labels, client);
+        }
+    }
+    appendMissing(text, labels, gathered.missing);
+    return text;
+}
+
+std::string selectorAssignmentsReport(const model::LabelTable& labels,
+                                      const GatheredSelectors& gathered, const std::tm& localTime) {
+    std::string text = title("SELECTOR ASSIGNMENTS REPORT", localTime);
+    for (const auto& [client, record] : gathered.records) {
+        const std::size_t count = record.entryCount();
+        if (count == 0) {
+            continue;
+        }
+        const std::string description = labels.Description(client);
+        text += "\n'" + labels.DisplayName(client) + "'";
+        if (!description.empty()) {
+            text += " / " + description;
+        }
+        text += " / " + labels.LabelTypeName(client, false) + " ... " + std::to_string(count) +
+                " selectors\n\n";
+        for (std::size_t k = 0; k < count; ++k) {
+            const SelectorEntry entry = record.entry(k);
+            if (entry.isLayout()) {
+                continue;
+            }
+            const int label = entry.get(SelectorEntry::kLabel);
+            text += "      ";
+            appendLeft(text, labels.DisplayName(label), 20);
+            text += ' ';
+            appendLeft(text, selectorFunctionText(entry.get(SelectorEntry::kCode)), 13);
+            text += " / ";
+            appendLeft(text, labels.Description(label), 50);
+            text += " / ";
+            text += labels.LabelTypeName(label, false);
+            text += '\n';
+        }
+    }
+    appendMissing(text, labels, gathered.missing);
+    return text;
+}
+
+} // namespace mirx::reports

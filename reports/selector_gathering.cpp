@@ -1,0 +1,76 @@
+#include "reports/selector_gathering.h"
+
+#include "model/client_types.h"
+#include "model/label_info.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace mirx::reports {
+
+std::vector<int> selectorReportClients(const model::LabelTable& labels) {
+    std::vector<int> clients;
+    int reference = model::kNoLabel;
+    while (labels.Next(reference, static_cast<int>(model::LabelKind::Client), false) !=
+           model::kNoLabel) {
+        const model::LabelInfo* label = labels.Find(reference);
+        if (label == nullptr) {
+            continue;
+        }
+        const int type = label->get(model::LabelInfo::kClientType);
+        const int index = label->get(model::LabelInfo::kIndex);
+        if ((model::isControlPanel(type) || model::isDeviceInterface(type) ||
+             model::isSipDevice(type)) &&
+            index >= 0 && static_cast<std::size_t>(index) < model::kClientsPerSystem) {
+            clients.push_back(index);
+        }
+    }
+    return clients;
+}
+
+SelectorGathering::SelectorGathering(std::vector<int> clients)
+    : clients_(std::move(clients)) {}
+
+std::optional<int> SelectorGathering::awaited() const {
+    if (done()) {
+        return std::nullopt;
+    }
+    return clients_[next_];
+}
+
+bool SelectorGathering::take(int clientIndex, const model::SelectorAssignments& record,
+                             std::size_t length) {
+    if (done() || clientIndex != clients_[next_]) {
+        return false;
+    }
+    // Only what arrived: a short record must not lend entries from the one
+    // the buffer held before it.
+    model::SelectorAssignments kept;
+    const std::size_t received = std::min(length, model::SelectorAssignments::kSize);
+    kept.assignPrefix(record.view().first(received));
+    const std::size_t carried = received < model::SelectorAssignments::kHeadSize
+                                    ? 0
+                                    : (received - model::SelectorAssignments::kHeadSize) /
+                                          model::SelectorAssignments::kEntrySize;
+    if (kept.entryCount() > carried) {
+        kept.set(model::SelectorAssignments::kEntryCount, carried);
+    }
+    gathered_.records.insert_or_assign(clientIndex, kept);
+    ++next_;
+    return true;
+}
+
+bool SelectorGathering::takeFrom(const model::ClientStore& store) {
+    return take(store.selectorAssignmentsClient(), store.selectorAssignments(),
+                store.selectorAssignmentsLength());
+}
+
+void SelectorGathering::giveUp() {
+    if (done()) {
+        return;
+    }
+    gathered_.missing.push_back(clients_[next_]);
+    ++next_;
+}
+
+} // namespace mirx::reports

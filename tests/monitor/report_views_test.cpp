@@ -2,6 +2,7 @@
 // from PDF, on the offscreen platform.
 #include "core/message_ids.h"
 #include "model/mirror.h"
+#include "monitor/monitor_views.h"
 #include "monitor/report_dialogs.h"
 #include "monitor/report_printer.h"
 #include "monitor/reports_dialog.h"
@@ -9,6 +10,8 @@
 #include "reports/report_texts.h"
 #include "reports/selector_gathering.h"
 #include "shell/common/chooser.h"
+#include "shell/main/main_window.h"
+#include "shell/main/view_registry.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/run_command.h"
@@ -423,22 +426,33 @@ private slots:
         QFETCH(QString, position);
         fixture_->startServer();
         QVERIFY(fixture_->logIn());
-        CReportsDlg chooser(fixture_->context());
-        chooser.show();
-        QCOMPARE(chooser.windowTitle(), QString("MIRX Reports"));
+        // From the main window's button, as the administrator opens them.
+        mirx::shell::ViewRegistry views;
+        mirx::monitor::registerMonitorViews(views);
+        mirx::shell::CSystemAdministrationDlg main(
+            fixture_->context(), views, mirx::shell::CSystemAdministrationDlg::Layout::Standard);
+        main.show();
+        QTest::mouseClick(main.button(mirx::shell::ViewKey::Reports), Qt::LeftButton);
+        QPointer<CReportsDlg> chooser = main.findChild<CReportsDlg*>();
+        QVERIFY(chooser != nullptr);
+        QVERIFY(chooser->isModal());
+        QCOMPARE(chooser->windowTitle(), QString("MIRX Reports"));
         QPushButton* button =
-            key == mirx::shell::ViewKey::ReportConnectionStatus ? chooser.connectionStatusButton()
-            : key == mirx::shell::ViewKey::ReportPartyLineMembership ? chooser.partyLinesButton()
-                                                                     : chooser.selectorsButton();
+            key == mirx::shell::ViewKey::ReportConnectionStatus ? chooser->connectionStatusButton()
+            : key == mirx::shell::ViewKey::ReportPartyLineMembership ? chooser->partyLinesButton()
+                                                                     : chooser->selectorsButton();
         button->click();
-        QPointer<QDialog> report = chooser.reportView();
+        QPointer<QDialog> report = chooser->reportView();
         QVERIFY(report != nullptr);
         QVERIFY(report->isModal());
         QCOMPARE(static_cast<ReportDialog*>(report.data())->viewKey(), key);
+        QVERIFY2(mirx::test::windowFitProblem(*report).isEmpty(),
+                 qPrintable(mirx::test::windowFitProblem(*report)));
 
         fixture_->stopServer();
         QTRY_VERIFY_WITH_TIMEOUT(report.isNull(), kWaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(chooser.closed(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(chooser.isNull(), kWaitMs);
+        main.reject();
         QVERIFY(fixture_->store.get((position + "WindowPositionRight").toStdString()).has_value());
     }
 };

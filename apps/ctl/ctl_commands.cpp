@@ -4,6 +4,7 @@
 #include "apps/ctl/ctl_log.h"
 #include "apps/ctl/export_site.h"
 #include "apps/ctl/monitor_commands.h"
+#include "apps/ctl/report_command.h"
 #include "apps/ctl/run_command_files.h"
 #include "core/debug_log.h"
 #include "link/app_version.h"
@@ -193,6 +194,7 @@ constexpr std::array<std::string_view, 1> kCheckOptions{"--config"};
 constexpr std::array<std::string_view, 2> kStatisticsOptions{"--format", "--unused"};
 constexpr std::array<std::string_view, 2> kSipOptions{"--format", "--all"};
 constexpr std::array<std::string_view, 1> kLogOptions{"--follow"};
+constexpr std::array<std::string_view, 1> kReportOptions{"--text"};
 
 const std::array kCommands{
     CtlCommand{"login-check", "",
@@ -226,6 +228,11 @@ const std::array kCommands{
                "print the server's activity or debug log, oldest line first; --follow then "
                "prints new lines as they come until interrupted",
                true, kLogOptions, true, nullptr, &logCommand},
+    CtlCommand{"report", "connection-status|party-lines|selectors [--text FILE]",
+               "print the connection status, party line membership or selector assignments "
+               "report of the report views; --text FILE saves it as the views do (UTF-16 with "
+               "CR LF) instead",
+               true, kReportOptions, true, nullptr, &reportCommand},
 };
 
 } // namespace

@@ -39,6 +39,7 @@ enum ExitCode : int {
     kExitUpdateFailed = 22,
     kExitSettingsRefused = 23,
     kExitInterrupted = 24,
+    kExitNotWritten = 25,
 };
 
 // The exit status for a failed attempt's error text.

@@ -2,6 +2,7 @@
 
 #include "apps/ctl/ctl_command_table.h"
 #include "apps/ctl/ctl_log.h"
+#include "apps/ctl/report_command.h"
 
 #include <algorithm>
 #include <charconv>
@@ -128,6 +129,11 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
                 return arg + " needs a value";
             }
             options.config = v;
+        } else if (arg == "--text") {
+            if (!value(v)) {
+                return arg + " needs a value";
+            }
+            options.textFile = v;
         } else if (arg == "--folder") {
             if (!value(v)) {
                 return arg + " needs a value";
@@ -211,6 +217,10 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
     if (command->runLoggedIn == &logCommand &&
         (options.files.size() != 1 || !isServerLogName(options.files.front()))) {
         return "log takes one of activity and debug";
+    }
+    if (command->runLoggedIn == &reportCommand &&
+        (options.files.size() != 1 || !reportKindNamed(options.files.front()))) {
+        return "report takes one of connection-status, party-lines and selectors";
     }
     if (command->takesFiles && options.files.empty()) {
         return options.command + " needs at least one command file";

@@ -26,16 +26,17 @@ struct CtlOptions {
     bool version = false;
     std::string command; // one of the command table
     bool watch = false;
-    bool includePasswords = false;     // export
-    bool memberships = false;          // export
-    std::string format;                // export, statistics, sip-registrations
-    bool unused = false;               // statistics
-    bool all = false;                  // sip-registrations
-    std::optional<std::string> folder; // run-command-files
-    bool once = false;                 // run-command-files
-    std::vector<std::string> files;    // check: files; log: which log
-    std::optional<std::string> config; // check: the site document
-    bool follow = false;               // log
+    bool includePasswords = false;       // export
+    bool memberships = false;            // export
+    std::string format;                  // export, statistics, sip-registrations
+    bool unused = false;                 // statistics
+    bool all = false;                    // sip-registrations
+    std::optional<std::string> folder;   // run-command-files
+    bool once = false;                   // run-command-files
+    std::vector<std::string> files;      // check: files; log: which log
+    std::optional<std::string> config;   // check: the site document
+    bool follow = false;                 // log
+    std::optional<std::string> textFile; // report
 };
 
 // Empty on success, else what is wrong.

@@ -90,16 +90,21 @@ std::optional<std::string> formatTextTable(const reports::TextTable& table,
     return std::nullopt;
 }
 
+bool requestStatistics(link::ServerLink& link, model::Mirror& mirror, const std::atomic<bool>& stop,
+                       int timeoutMs) {
+    model::ArrivalFlag& arrived = mirror.flags().statistics;
+    arrived.take();
+    const auto request = model::encodeStatisticsRequest();
+    return link.requestQueue().PostCopy(msg::ADMIN_CLIENT_STATISTICS_REQUEST, 0, request.data(),
+                                        request.size()) &&
+           waitForAnswer([&] { return arrived.take(); }, link, timeoutMs, stop);
+}
+
 std::optional<std::vector<reports::StatisticsRow>>
 fetchStatisticsRows(link::ServerLink& link, model::Mirror& mirror,
                     reports::StatisticsHistory& history, const reports::StatisticsFilter& filter,
                     const std::atomic<bool>& stop, int timeoutMs) {
-    model::ArrivalFlag& arrived = mirror.flags().statistics;
-    arrived.take();
-    const auto request = model::encodeStatisticsRequest();
-    if (!link.requestQueue().PostCopy(msg::ADMIN_CLIENT_STATISTICS_REQUEST, 0, request.data(),
-                                      request.size()) ||
-        !waitForAnswer([&] { return arrived.take(); }, link, timeoutMs, stop)) {
+    if (!requestStatistics(link, mirror, stop, timeoutMs)) {
         return std::nullopt;
     }
     return mirror.read([&](const model::MirrorData& d) {

@@ -23,6 +23,11 @@ inline constexpr int kMonitorAnswerTimeoutMs = 5000;
 std::optional<std::string> formatTextTable(const reports::TextTable& table,
                                            std::string_view format);
 
+// Asks for the statistics table once and waits for the answer; false when
+// none came in time.
+bool requestStatistics(link::ServerLink& link, model::Mirror& mirror, const std::atomic<bool>& stop,
+                       int timeoutMs = kMonitorAnswerTimeoutMs);
+
 // Asks for the statistics table once and takes the answer into `history`;
 // the rows the filter shows, or nothing when no answer came in time.
 std::optional<std::vector<reports::StatisticsRow>>

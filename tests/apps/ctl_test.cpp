@@ -86,11 +86,13 @@ TEST(CtlOptions, EachCommandTakesOnlyItsOwnOptions) {
                 std::vector<std::string> args{std::string(command.name), std::string(option)};
                 if (option == "--format") {
                     args.push_back("json");
-                } else if (option == "--config" || option == "--folder") {
+                } else if (option == "--config" || option == "--folder" || option == "--text") {
                     args.push_back("x");
                 }
                 if (command.takesFiles) {
-                    args.push_back(command.name == "log" ? "debug" : "a.txt");
+                    args.push_back(command.name == "log"      ? "debug"
+                                   : command.name == "report" ? "selectors"
+                                                              : "a.txt");
                 }
                 CtlOptions options;
                 const std::string problem = parseCtlOptions(args, options);

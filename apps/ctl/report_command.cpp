@@ -1,0 +1,148 @@
+#include "apps/ctl/report_command.h"
+
+#include "apps/ctl/ctl_commands.h"
+#include "apps/ctl/wait_for_answer.h"
+#include "core/message_ids.h"
+#include "core/utf16.h"
+#include "link/server_link.h"
+#include "model/mirror.h"
+#include "reports/report_file.h"
+#include "reports/selector_gathering.h"
+
+#include <ostream>
+
+namespace mirx::ctl {
+namespace {
+
+struct KindName {
+    std::string_view name;
+    ReportKind kind;
+};
+
+constexpr KindName kKindNames[] = {
+    {"connection-status", ReportKind::ConnectionStatus},
+    {"party-lines", ReportKind::PartyLines},
+    {"selectors", ReportKind::Selectors},
+};
+
+// Nothing when the link ended or `stop` was set; a client that does not
+// answer in time is given up on and the next one asked.
+std::optional<reports::GatheredSelectors> gatherSelectors(link::ServerLink& link,
+                                                          model::Mirror& mirror,
+                                                          const std::atomic<bool>& stop,
+                                                          int answerTimeoutMs) {
+    reports::SelectorGathering gathering(mirror.read(
+        [](const model::MirrorData& d) { return reports::selectorReportClients(d.labels); }));
+    model::ClientStore& flags = mirror.clientFlags();
+    const auto take = [&] {
+        return flags.TakeSelectorAssignmentsReceived() &&
+               mirror.read(
+                   [&](const model::MirrorData& d) { return gathering.takeFrom(d.clients); });
+    };
+    while (const auto client = gathering.awaited()) {
+        flags.TakeSelectorAssignmentsReceived();
+        if (!link.requestQueue().PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST,
+                                          static_cast<std::uint16_t>(*client), nullptr, 0)) {
+            return std::nullopt;
+        }
+        if (!waitForAnswer(take, link, answerTimeoutMs, stop)) {
+            if (stop.load() || !link.connected()) {
+                return std::nullopt;
+            }
+            gathering.giveUp();
+        }
+    }
+    return gathering.takeGathered();
+}
+
+// Control characters from the server are shown as escapes, line by line, so
+// a name cannot steer the terminal.
+std::string visibleLines(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        out += text::visibleText(text.substr(0, end));
+        if (end == std::string_view::npos) {
+            break;
+        }
+        out += '\n';
+        text.remove_prefix(end + 1);
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<ReportKind> reportKindNamed(std::string_view name) {
+    for (const KindName& k : kKindNames) {
+        if (k.name == name) {
+            return k.kind;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<GatheredReport> gatherReport(link::ServerLink& link, model::Mirror& mirror,
+                                           ReportKind kind, const std::tm& localTime,
+                                           const std::atomic<bool>& stop, int answerTimeoutMs) {
+    GatheredReport report;
+    if (kind == ReportKind::ConnectionStatus) {
+        if (!requestStatistics(link, mirror, stop, answerTimeoutMs)) {
+            return std::nullopt;
+        }
+        report.text = mirror.read([&](const model::MirrorData& d) {
+            return reports::connectionStatusReport(d.labels, d.statistics, localTime);
+        });
+        return report;
+    }
+    auto gathered = gatherSelectors(link, mirror, stop, answerTimeoutMs);
+    if (!gathered) {
+        return std::nullopt;
+    }
+    report.asked = gathered->records.size() + gathered->missing.size();
+    report.missing = gathered->missing.size();
+    report.text = mirror.read([&](const model::MirrorData& d) {
+        return kind == ReportKind::PartyLines
+                   ? reports::partyLineMembershipReport(d.labels, *gathered, localTime)
+                   : reports::selectorAssignmentsReport(d.labels, *gathered, localTime);
+    });
+    return report;
+}
+
+int reportCommand(CtlSession& s) {
+    // The option parser let only a known kind through.
+    const ReportKind kind = *reportKindNamed(s.options.files.front());
+    const auto report =
+        gatherReport(s.link, s.mirror, kind, reports::reportLocalTime(std::time(nullptr)), s.stop);
+    s.link.StopLink();
+    if (s.stop.load()) {
+        return kExitInterrupted;
+    }
+    if (!report) {
+        if (!s.link.connected() && !s.link.errorText().empty()) {
+            s.streams.err << "mirx-ctl: the connection to the server was lost\n";
+            return kExitConnectionLost;
+        }
+        s.streams.err << "mirx-ctl: the server did not answer the statistics request\n";
+        return kExitNoAnswer;
+    }
+    if (s.options.textFile) {
+        const std::string error = reports::saveReportFile(*s.options.textFile, report->text);
+        if (!error.empty()) {
+            s.streams.err << "mirx-ctl: " << error << "\n";
+            return kExitNotWritten;
+        }
+    } else {
+        s.streams.out << visibleLines(report->text);
+        s.streams.out.flush();
+    }
+    if (report->missing != 0) {
+        s.streams.err << "mirx-ctl: no selector assignments arrived for " << report->missing
+                      << " of " << report->asked << " clients; the report lists them as missing\n";
+        return kExitNoAnswer;
+    }
+    return kExitOk;
+}
+
+} // namespace mirx::ctl

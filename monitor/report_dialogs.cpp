@@ -10,7 +10,6 @@
 #include "shell/common/prompter.h"
 #include "shell/common/record_fetch.h"
 #include "shell/common/shell_context.h"
-#include "shell/common/window_title.h"
 
 #include <ctime>
 
@@ -53,8 +52,7 @@ QString withSuffix(const QString& path, const QString& suffix) {
 // --- ReportDialog ---
 
 QString ReportDialog::applicationName() {
-    return QStringLiteral("%1 %2").arg(QString::fromLatin1(shell::kProductWord),
-                                       QString::fromLatin1(shell::kMainCaption));
+    return printedApplicationName();
 }
 
 ReportDialog::ReportDialog(shell::ShellContext& context, shell::ViewKey key, QString pdfName,
@@ -126,13 +124,7 @@ void ReportDialog::showReport(std::string text) {
 }
 
 QStringList ReportDialog::reportLines() const {
-    QStringList lines =
-        QString::fromUtf8(reportText_.data(), static_cast<qsizetype>(reportText_.size()))
-            .split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.back().isEmpty()) {
-        lines.removeLast();
-    }
-    return lines;
+    return monitor::reportLines(reportText_);
 }
 
 bool ReportDialog::printReport() {

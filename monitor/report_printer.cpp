@@ -1,5 +1,7 @@
 #include "monitor/report_printer.h"
 
+#include "shell/common/window_title.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -36,6 +38,20 @@ void appendPieces(const QString& line, const QFontMetricsF& metrics, double avai
 }
 
 } // namespace
+
+QString printedApplicationName() {
+    return QStringLiteral("%1 %2").arg(QString::fromLatin1(shell::kProductWord),
+                                       QString::fromLatin1(shell::kMainCaption));
+}
+
+QStringList reportLines(const std::string& text) {
+    QStringList lines = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+                            .split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.back().isEmpty()) {
+        lines.removeLast();
+    }
+    return lines;
+}
 
 CPrinter::CPrinter(QString applicationName)
     : applicationName_(std::move(applicationName)) {}
@@ -142,6 +158,11 @@ QString printPdf(const QString& path, const QString& applicationName, const QStr
         return file.errorString();
     }
     return {};
+}
+
+std::string printReportPdf(const std::string& path, const std::string& text) {
+    return printPdf(QString::fromStdString(path), printedApplicationName(), reportLines(text))
+        .toStdString();
 }
 
 } // namespace mirx::monitor

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include <QString>
 #include <QStringList>
 
@@ -31,10 +33,20 @@ private:
     QString applicationName_;
 };
 
+// The name every printed page and PDF carries.
+QString printedApplicationName();
+
+// A report text's lines ("\n" ends each), as printed.
+QStringList reportLines(const std::string& text);
+
 // Prints `lines` as a PDF document named after the application to `path`,
 // written to a temporary file first and renamed, so nothing half written is
 // left under `path`. Returns an empty text, or why the file could not be
 // written.
 QString printPdf(const QString& path, const QString& applicationName, const QStringList& lines);
+
+// A report text as a PDF under the application's name, for mirx-ctl: empty,
+// or why the file could not be written. Needs a QGuiApplication.
+std::string printReportPdf(const std::string& path, const std::string& text);
 
 } // namespace mirx::monitor

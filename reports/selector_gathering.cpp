@@ -44,8 +44,12 @@ bool SelectorGathering::take(int clientIndex, const model::SelectorAssignments& 
         return false;
     }
     // Only what arrived: a short record must not lend entries from the one
-    // the buffer held before it.
-    model::SelectorAssignments kept;
+    // the buffer held before it. Made in place: the record is large.
+    auto [slot, fresh] = gathered_.records.try_emplace(clientIndex);
+    model::SelectorAssignments& kept = slot->second;
+    if (!fresh) {
+        kept = {};
+    }
     const std::size_t received = std::min(length, model::SelectorAssignments::kSize);
     kept.assignPrefix(record.view().first(received));
     const std::size_t carried = received < model::SelectorAssignments::kHeadSize
@@ -55,7 +59,6 @@ bool SelectorGathering::take(int clientIndex, const model::SelectorAssignments& 
     if (kept.entryCount() > carried) {
         kept.set(model::SelectorAssignments::kEntryCount, carried);
     }
-    gathered_.records.insert_or_assign(clientIndex, kept);
     ++next_;
     return true;
 }

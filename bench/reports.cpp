@@ -1,0 +1,121 @@
+// mirx-ctl report selectors on the largest site (1000 clients, one selector
+// request each, answered by ondrel-sim on 127.0.0.1): from the first request
+// to the finished text, against as many raw loopback ping-pongs of the same
+// sizes in the same run, interleaved, with a spinning ping-pong as the
+// floor. Medians are printed; the last line gives the ratio to the blocking
+// ping-pongs (goal <= 3) and to the floor.
+#include "apps/ctl/report_command.h"
+#include "bench/interleaved.h"
+#include "bench/loopback_pair.h"
+#include "bench/served_site.h"
+#include "core/debug_log.h"
+#include "core/wire_frame.h"
+#include "link/console_link.h"
+#include "link/server_link.h"
+#include "model/mirror.h"
+#include "reports/selector_gathering.h"
+#include "sim/demo_site.h"
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+namespace {
+
+using namespace mirx;
+
+constexpr int kRounds = 7;
+
+} // namespace
+
+int main() {
+    struct SilentSink final : log::LineSink {
+        void write(std::string_view) override {}
+    } silent;
+    log::setDebuggerSink(&silent);
+    ServedSite f(sim::maxSite());
+    link::LinkServices services;
+    services.settings = &f.store;
+    link::ConsoleLink console(services);
+    model::Mirror& mirror = console.mirror();
+    link::ServerLink& link = console.link();
+    if (!link.Connect("admin", "admin")) {
+        std::fprintf(stderr, "reports: login failed: %s\n", link.errorText().c_str());
+        return 1;
+    }
+
+    // The answers the report asks for, by size: one ping-pong of that size
+    // per answer.
+    const auto clients = mirror.read(
+        [](const model::MirrorData& d) { return reports::selectorReportClients(d.labels); });
+    std::map<std::size_t, int> answers;
+    for (const int client : clients) {
+        const auto own = f.site.selectors.find(client);
+        const auto& record = own != f.site.selectors.end() ? own->second : f.site.defaultSelectors;
+        ++answers[wire::kFrameOverhead + record.wireLength()];
+    }
+    std::vector<std::unique_ptr<RawPingPong>> blocking;
+    std::vector<std::unique_ptr<BusyRawPingPong>> busy;
+    for (const auto& [bytes, count] : answers) {
+        blocking.push_back(std::make_unique<RawPingPong>(wire::kFrameOverhead, bytes));
+        busy.push_back(std::make_unique<BusyRawPingPong>(wire::kFrameOverhead, bytes));
+    }
+
+    const std::atomic<bool> stop{false};
+    const std::tm now = reports::reportLocalTime(std::time(nullptr));
+    std::optional<ctl::GatheredReport> report;
+    std::vector<Measure> measures = {
+        {"report selectors",
+         [&] {
+             return timed([&] {
+                 report = ctl::gatherReport(link, mirror, ctl::ReportKind::Selectors, now, stop);
+             });
+         }},
+        {"raw ping-pong, blocking",
+         [&] {
+             return timed([&] {
+                 std::size_t k = 0;
+                 for (const auto& [bytes, count] : answers) {
+                     for (int i = 0; i < count; ++i) {
+                         blocking[k]->exchange();
+                     }
+                     ++k;
+                 }
+             });
+         }},
+        {"raw ping-pong, busy (floor)",
+         [&] {
+             // One far end spins at a time: two would take both cores.
+             double s = 0;
+             std::size_t k = 0;
+             for (const auto& [bytes, count] : answers) {
+                 busy[k]->begin();
+                 s += timed([&] {
+                     for (int i = 0; i < count; ++i) {
+                         busy[k]->exchange();
+                     }
+                 });
+                 busy[k]->end();
+                 ++k;
+             }
+             return s;
+         }},
+    };
+    runInterleaved(measures, kRounds);
+    link.StopLink();
+    log::setDebuggerSink(nullptr);
+    if (!report || report->missing != 0 || report->asked != clients.size()) {
+        std::fprintf(stderr, "reports: %s\n",
+                     !report ? "no report" : "some selector records did not arrive");
+        return 1;
+    }
+    const double run = measures[0].median();
+    const double raw = measures[1].median();
+    const double floor = measures[2].median();
+    std::printf("reports: selector assignments of %zu clients (%zu bytes of text) in %.1f ms = "
+                "%.2fx %zu blocking raw ping-pongs (%.1f ms; goal <= 3), %.2fx the busy floor "
+                "(%.1f ms)\n",
+                clients.size(), report->text.size(), run * 1e3, run / raw, clients.size(),
+                raw * 1e3, run / floor, floor * 1e3);
+    return 0;
+}

@@ -36,4 +36,10 @@ void CReportsDlg::openOver(QDialog* report) {
     report->open();
 }
 
+void CReportsDlg::closing(int) {
+    if (report_ != nullptr) {
+        report_->reject();
+    }
+}
+
 } // namespace mirx::monitor

@@ -23,6 +23,9 @@ public:
 
 private:
     void openOver(QDialog* report);
+    // A report still open over the chooser closes first, so it remembers
+    // its place whichever of the two saw the logout first.
+    void closing(int result) override;
 
     QPointer<QDialog> report_;
     QPushButton* partyLines_ = nullptr;

@@ -462,6 +462,21 @@ private slots:
         main.reject();
         QVERIFY(fixture_->store.get((position + "WindowPositionRight").toStdString()).has_value());
     }
+
+    void closingTheChooserClosesItsReportFirst() {
+        fixture_->startServer();
+        QVERIFY(fixture_->logIn());
+        CReportsDlg chooser(fixture_->context());
+        chooser.show();
+        chooser.selectorsButton()->click();
+        QPointer<QDialog> report = chooser.reportView();
+        QVERIFY(report != nullptr);
+        chooser.okButton()->click();
+        QVERIFY(chooser.closed());
+        QVERIFY(static_cast<ReportDialog*>(report.data())->closed());
+        QVERIFY(fixture_->store.get("ReportSelectorAssignmentsDlgWindowPositionRight").has_value());
+        QTRY_VERIFY_WITH_TIMEOUT(report.isNull(), kWaitMs);
+    }
 };
 
 QTEST_MAIN(ReportViewsTest)

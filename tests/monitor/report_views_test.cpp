@@ -23,6 +23,7 @@
 #include <memory>
 
 #include <QFile>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPageLayout>
 #include <QPageSize>
@@ -297,7 +298,8 @@ private slots:
                                                  "\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d\n")));
         QCOMPARE(afterTitle(view.reportText()), afterTitle(expected));
         QCOMPARE(view.textBox()->toPlainText(), QString::fromStdString(view.reportText()));
-        QVERIFY(view.textBox()->font().fixedPitch());
+        // The font the box really got, not only the one asked for.
+        QVERIFY(QFontInfo(view.textBox()->font()).fixedPitch());
         QCOMPARE(view.textBox()->textCursor().position(), 0);
 
         // Save: the file's bytes, under the offered name.
@@ -323,6 +325,13 @@ private slots:
         QCOMPARE(pdfPageCount(chooser_.printPath), pages.size());
         QVERIFY2(headerProblem(pages).isEmpty(), qPrintable(headerProblem(pages)));
         QVERIFY(pages[0].contains("CONNECTION STATUS REPORT as of"));
+
+        // A printer that cannot be written to: told, under the print caption.
+        chooser_.printPath = QString::fromStdString((folder / "none" / "p.pdf").string());
+        view.printButton()->click();
+        QCOMPARE(fixture_->prompter.told.size(), std::size_t{2});
+        QCOMPARE(fixture_->prompter.told[1].caption, QString("Print"));
+        QVERIFY(fixture_->prompter.told[1].text.contains(chooser_.printPath));
 
         // Save as PDF: the same report on the writer's own pages.
         chooser_.savePath = QString::fromStdString((folder / "saved").string());

@@ -53,21 +53,6 @@ double lossPercent(std::uint64_t lost, std::uint64_t delivered) {
     return total == 0 ? 0.0 : static_cast<double>(lost) * 100.0 / static_cast<double>(total);
 }
 
-// The short name up to its colon.
-std::string typeShortText(int clientType) {
-    const auto parts = model::clientTypeParts(clientType);
-    return parts ? std::string(parts->kind) : std::string();
-}
-
-std::string addressText(std::uint32_t address) {
-    return format("%u.%u.%u.%u", address & 0xFFu, (address >> 8) & 0xFFu, (address >> 16) & 0xFFu,
-                  (address >> 24) & 0xFFu);
-}
-
-bool batteryless(int clientType) {
-    return model::isSipDevice(clientType) || clientType == model::kRtspVideoSourceType;
-}
-
 struct StreamColumns {
     StatisticsColumn rate;
     StatisticsColumn lossSecond;
@@ -164,15 +149,8 @@ StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int cli
 
     Severity severity = row.online ? Severity::Online : Severity::None;
 
-    cellOf(row, StatisticsColumn::TypeShort) = typeShortText(clientType);
-    std::string name = labels.DisplayName(label);
-    if (const model::LabelInfo* info = labels.Find(label)) {
-        const std::string listenOnly = info->get(model::LabelInfo::kListenOnlyName);
-        if (!listenOnly.empty()) {
-            name += " / " + listenOnly + " ";
-        }
-    }
-    cellOf(row, StatisticsColumn::Client) = std::move(name);
+    cellOf(row, StatisticsColumn::TypeShort) = clientTypeKindText(clientType);
+    cellOf(row, StatisticsColumn::Client) = clientColumnText(labels, label);
     cellOf(row, StatisticsColumn::State) = row.online ? "On-Line" : "Off-Line";
     cellOf(row, StatisticsColumn::Duration) =
         lastChange == 0 ? std::string() : durationText(now - lastChange);
@@ -230,7 +208,7 @@ StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int cli
 
     const int battery = record.get(S::kBatteryPercent);
     std::string& batteryCell = cellOf(row, StatisticsColumn::Battery);
-    if (batteryless(clientType)) {
+    if (reportsNoDeviceFigures(clientType)) {
         batteryCell = kNotAvailable;
     } else if (!row.online) {
         batteryCell = kDash;
@@ -258,7 +236,7 @@ StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int cli
         history.addressText = addressText(address);
     }
     cellOf(row, StatisticsColumn::Address) = history.addressText;
-    if (batteryless(clientType)) {
+    if (reportsNoDeviceFigures(clientType)) {
         cellOf(row, StatisticsColumn::Version) = kNotAvailable;
     } else {
         if (const std::uint32_t packed = record.get(S::kVersion);
@@ -362,6 +340,31 @@ std::array<StatisticsColumnSpec, kStatisticsColumnCount> statisticsColumns(bool 
         {"Clipping", 55},
         {"RAPDFRS", 55},
     }};
+}
+
+std::string clientTypeKindText(int clientType) {
+    const auto parts = model::clientTypeParts(clientType);
+    return parts ? std::string(parts->kind) : std::string();
+}
+
+std::string clientColumnText(const model::LabelTable& labels, int label) {
+    std::string name = labels.DisplayName(label);
+    if (const model::LabelInfo* info = labels.Find(label)) {
+        const std::string listenOnly = info->get(model::LabelInfo::kListenOnlyName);
+        if (!listenOnly.empty()) {
+            name += " / " + listenOnly + " ";
+        }
+    }
+    return name;
+}
+
+std::string addressText(std::uint32_t address) {
+    return format("%u.%u.%u.%u", address & 0xFFu, (address >> 8) & 0xFFu, (address >> 16) & 0xFFu,
+                  (address >> 24) & 0xFFu);
+}
+
+bool reportsNoDeviceFigures(int clientType) {
+    return model::isSipDevice(clientType) || model::isVideoSource(clientType);
 }
 
 std::string durationText(std::int64_t seconds) {

@@ -70,6 +70,16 @@ inline constexpr const char* kResetAllCaptionFormat = "%1 Client Statistics Rese
 inline constexpr const char* kResetAllQuestion =
     "WARNING: Are you sure you wish to reset the statistics for all clients?";
 
+// The client type's short name up to its colon ("MCP"); empty without one.
+std::string clientTypeKindText(int clientType);
+// The client column: "%s / %s " of the display name and the listen-only
+// name, or the display name alone when there is no listen-only name.
+std::string clientColumnText(const model::LabelTable& labels, int label);
+// "%d.%d.%d.%d", the first octet from the lowest byte.
+std::string addressText(std::uint32_t address);
+// SIP devices and video sources report neither battery nor version.
+bool reportsNoDeviceFigures(int clientType);
+
 // Time in the current state: "%dd, %dh, %dm", "%dh, %dm", "%dm, %ds" or
 // "%ds". Negative times (a server clock that stepped back) read as 0.
 std::string durationText(std::int64_t seconds);

@@ -2,7 +2,6 @@
 
 #include "core/utf16.h"
 #include "model/client_list.h"
-#include "model/client_types.h"
 #include "model/label_info.h"
 #include "model/typed_text.h"
 #include "reports/client_statistics.h"
@@ -40,17 +39,6 @@ void appendLeft(std::string& out, std::string_view text, std::size_t width) {
 
 void appendCut(std::string& out, std::string_view text, std::size_t width) {
     appendField(out, text, width, static_cast<int>(width), true);
-}
-
-std::string addressText(std::uint32_t address) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", address & 0xFFu, (address >> 8) & 0xFFu,
-                  (address >> 16) & 0xFFu, (address >> 24) & 0xFFu);
-    return text;
-}
-
-bool versionless(int clientType) {
-    return model::isSipDevice(clientType) || model::isVideoSource(clientType);
 }
 
 std::string title(const char* what, const std::tm& localTime) {
@@ -134,12 +122,8 @@ std::vector<ConnectionStatusRow> connectionStatusRows(const model::LabelTable& l
         row.clientIndex = index;
         row.typeClass = model::clientTypeSortClass(clientType);
         row.displayName = labels.DisplayName(reference);
-        if (const auto parts = model::clientTypeParts(clientType)) {
-            row.type = parts->kind;
-        }
-        const std::string listenOnly = label->get(LabelInfo::kListenOnlyName);
-        row.client =
-            listenOnly.empty() ? row.displayName : row.displayName + " / " + listenOnly + " ";
+        row.type = clientTypeKindText(clientType);
+        row.client = clientColumnText(labels, reference);
         row.description = labels.Description(reference);
         row.state = record.online() ? "On-Line" : "Off-Line";
         if (const std::int64_t lastChange = record.get(S::kLastChangeTime); lastChange != 0) {
@@ -149,7 +133,7 @@ std::vector<ConnectionStatusRow> connectionStatusRows(const model::LabelTable& l
             row.address = addressText(address);
         }
         if (const std::uint32_t version = record.get(S::kVersion);
-            version != 0 && !versionless(clientType)) {
+            version != 0 && !reportsNoDeviceFigures(clientType)) {
             row.version = model::clientVersionText(version);
         }
         rows.push_back(std::move(row));

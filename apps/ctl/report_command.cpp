@@ -124,8 +124,13 @@ int reportCommand(CtlSession& s) {
             s.streams.err << "mirx-ctl: the connection to the server was lost\n";
             return kExitConnectionLost;
         }
-        s.streams.err << "mirx-ctl: the server did not answer the statistics request\n";
-        return kExitNoAnswer;
+        if (kind == ReportKind::ConnectionStatus) {
+            s.streams.err << "mirx-ctl: the server did not answer the statistics request\n";
+            return kExitNoAnswer;
+        }
+        // Only a full request queue is left.
+        s.streams.err << "mirx-ctl: the selector assignments requests could not be sent\n";
+        return kExitInternal;
     }
     if (s.options.textFile) {
         const std::string error = reports::saveReportFile(*s.options.textFile, report->text);

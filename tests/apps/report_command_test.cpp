@@ -61,6 +61,33 @@ reports::GatheredSelectors servedRecords(const site::Site& site, const std::vect
     return g;
 }
 
+struct CtlRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// mirx-ctl logged in as admin on the server at `port`.
+CtlRun runCtlAt(std::uint16_t port, const std::vector<std::string>& command,
+                decltype(CtlOptions::pdfPrinter) printer = {}) {
+    std::vector<std::string> args{"--server", "127.0.0.1:" + std::to_string(port), "--user",
+                                  "admin", "--password-stdin"};
+    args.insert(args.end(), command.begin(), command.end());
+    CtlOptions options;
+    EXPECT_EQ(parseCtlOptions(args, options), "");
+    options.pdfPrinter = std::move(printer);
+    std::istringstream in("admin\n");
+    std::ostringstream out;
+    std::ostringstream err;
+    link::MemorySettingsStore store;
+    const std::atomic<bool> stop{false};
+    CtlRun run;
+    run.status = runCtl(options, store, {out, err, in}, stop);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
 class ReportCommand : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -69,17 +96,12 @@ protected:
         clients_ = reports::selectorReportClients(data_->labels);
     }
 
-    int run(std::vector<std::string> command, decltype(CtlOptions::pdfPrinter) printer = {}) {
-        std::vector<std::string> args{"--server", "127.0.0.1:" + std::to_string(served_.port()),
-                                      "--user", "admin", "--password-stdin"};
-        args.insert(args.end(), command.begin(), command.end());
-        CtlOptions options;
-        EXPECT_EQ(parseCtlOptions(args, options), "");
-        options.pdfPrinter = std::move(printer);
-        std::istringstream in("admin\n");
-        out_.str({});
-        err_.str({});
-        return runCtl(options, store_, {out_, err_, in}, stop_);
+    int run(const std::vector<std::string>& command,
+            decltype(CtlOptions::pdfPrinter) printer = {}) {
+        const CtlRun r = runCtlAt(served_.port(), command, std::move(printer));
+        out_.str(r.out);
+        err_.str(r.err);
+        return r.status;
     }
 
     std::string expected(ReportKind kind) const {
@@ -94,10 +116,8 @@ protected:
     test::ServedSite served_;
     std::unique_ptr<model::MirrorData> data_;
     std::vector<int> clients_;
-    link::MemorySettingsStore store_;
     std::ostringstream out_;
     std::ostringstream err_;
-    std::atomic<bool> stop_{false};
 };
 
 TEST_F(ReportCommand, SelectorReportsAreTheTextsOfTheServedSite) {
@@ -264,6 +284,35 @@ TEST(ReportGathering, AClientTheServerNeverAnswersIsListedAsMissing) {
         data->labels, servedRecords(site, clients, {silent}), time);
     EXPECT_EQ(report->text, expected);
     EXPECT_NE(report->text.find("\nMISSING ... 1 clients"), std::string::npos) << report->text;
+}
+
+TEST(ReportGathering, TheCommandStillWritesTheReportAndSaysWhatIsMissing) {
+    // The first selector request goes unanswered; the command waits its
+    // five seconds for it, then goes on.
+    test::Script script;
+    script.answersQueued[msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST] = {{}};
+    test::ScriptedServer server(sim::demoSite(), std::move(script));
+    ASSERT_TRUE(server.start());
+    test::LogCapture log;
+    const CtlRun r = runCtlAt(server.port(), {"report", "party-lines"});
+    EXPECT_EQ(r.status, kExitNoAnswer);
+    EXPECT_NE(r.out.find(" members\n\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nMISSING ... 1 clients (no selector assignments arrived)\n\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.err.rfind("mirx-ctl: no selector assignments arrived for 1 of ", 0), 0u) << r.err;
+}
+
+TEST(ReportGathering, NoStatisticsAnswerIsNoConnectionStatusReport) {
+    test::LogCapture log;
+    test::ServedSite served;
+    sim::FaultSwitches deaf;
+    deaf.ignoreMessageIds = {msg::ADMIN_CLIENT_STATISTICS_REQUEST};
+    served.start(deaf);
+    const CtlRun r = runCtlAt(served.port(), {"report", "connection-status"});
+    EXPECT_EQ(r.status, kExitNoAnswer);
+    EXPECT_EQ(r.err, "mirx-ctl: the server did not answer the statistics request\n");
+    EXPECT_EQ(r.out, "");
 }
 
 } // namespace

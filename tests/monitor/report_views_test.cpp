@@ -24,6 +24,7 @@
 
 #include <QFile>
 #include <QFontInfo>
+#include <QImage>
 #include <QLabel>
 #include <QPageLayout>
 #include <QPageSize>
@@ -108,6 +109,49 @@ QString headerProblem(const QStringList& pages) {
         if (!found && !apart) {
             return QStringLiteral("page %1 has no header: %2").arg(number, pages[i].left(200));
         }
+    }
+    return {};
+}
+
+// Why the first page has no red rule half a line above the half-inch top
+// margin, from the left to the right margin; empty when it has one.
+QString redRuleProblem(const QString& path) {
+    constexpr int kDpi = 72;
+    const QString stem = path + QStringLiteral(".page");
+    const auto [status, out] = mirx::test::runCommand(
+        "pdftoppm -r " + std::to_string(kDpi) + " -f 1 -l 1 -singlefile -png " +
+        mirx::test::shellQuote(path.toStdString()) + " " +
+        mirx::test::shellQuote(stem.toStdString()) + " 2>&1");
+    const QImage page(stem + QStringLiteral(".png"));
+    if (status != 0 || page.isNull()) {
+        return QStringLiteral("pdftoppm failed: ") + QString::fromStdString(out);
+    }
+    int top = -1;
+    int left = page.width();
+    int right = -1;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (c.red() > 200 && c.green() < 100 && c.blue() < 100) {
+                top = top < 0 ? y : top;
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    const int margin = kDpi / 2;
+    if (top < 0) {
+        return QStringLiteral("no red on the first page");
+    }
+    // Half a line above the margin: below the page's top edge, above the
+    // margin; from margin to margin, give or take a pixel.
+    if (top >= margin || top < margin / 4 || std::abs(left - margin) > 1 ||
+        std::abs(right - (page.width() - margin)) > 1) {
+        return QStringLiteral("red from (%1, %2) to x %3 on a page %4 wide")
+            .arg(left)
+            .arg(top)
+            .arg(right)
+            .arg(page.width());
     }
     return {};
 }
@@ -247,6 +291,7 @@ private slots:
         const QStringList read = pdfPages(path);
         QCOMPARE(read.size(), pages);
         QVERIFY2(headerProblem(read).isEmpty(), qPrintable(headerProblem(read)));
+        QVERIFY2(redRuleProblem(path).isEmpty(), qPrintable(redRuleProblem(path)));
 
         // Every line once, in order, whole (a wrapped one joined again).
         QString body;

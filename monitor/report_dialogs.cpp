@@ -7,6 +7,7 @@
 #include "monitor/report_printer.h"
 #include "reports/report_file.h"
 #include "shell/common/chooser.h"
+#include "shell/common/link_waker.h"
 #include "shell/common/prompter.h"
 #include "shell/common/record_fetch.h"
 #include "shell/common/shell_context.h"
@@ -34,9 +35,6 @@ constexpr const char* kPdfCaption = QT_TRANSLATE_NOOP("mirx::monitor::ReportDial
 constexpr const char* kSaveCaption =
     QT_TRANSLATE_NOOP("mirx::monitor::CReportConnectionStatusDlg", "Save");
 constexpr int kTextPointSize = 10;
-// A report of a thousand clients asks a thousand times in a row: the
-// answers' round trips, not the polls, should set its pace.
-constexpr int kGatherPollMs = 1;
 
 std::tm now() {
     return reports::reportLocalTime(std::time(nullptr));
@@ -252,7 +250,10 @@ SelectorReportDialog::SelectorReportDialog(shell::ShellContext& context, shell::
     gathering_ = std::make_unique<reports::SelectorGathering>(context.mirror.read(
         [](const model::MirrorData& d) { return reports::selectorReportClients(d.labels); }));
     fetch_ = new shell::RecordFetch(this);
-    fetch_->setPollMs(kGatherPollMs);
+    // A report of a thousand clients asks a thousand times in a row: each
+    // answer is taken as it is stored, not at the fetch's next poll.
+    waker_ = new shell::LinkWaker(context.link, this);
+    connect(waker_, &shell::LinkWaker::changed, fetch_, &shell::RecordFetch::checkNow);
     // The next client is asked from the event loop, so a run of refused
     // requests never nests one inside the other.
     connect(fetch_, &shell::RecordFetch::ready, this,
@@ -274,6 +275,14 @@ void SelectorReportDialog::setAnswerTimeoutMs(int ms) {
 
 void SelectorReportDialog::closing(int) {
     fetch_->cancel();
+    stopWaking();
+}
+
+void SelectorReportDialog::stopWaking() {
+    if (waker_ != nullptr) {
+        waker_->deleteLater();
+        waker_ = nullptr;
+    }
 }
 
 void SelectorReportDialog::askNext() {
@@ -308,6 +317,7 @@ void SelectorReportDialog::askNext() {
 }
 
 void SelectorReportDialog::finish() {
+    stopWaking();
     const std::tm time = now();
     showReport(context().mirror.read([&](const model::MirrorData& d) {
         return reportFor(d.labels, gathering_->gathered(), time);

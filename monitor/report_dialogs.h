@@ -18,8 +18,9 @@ class QHBoxLayout;
 class QPushButton;
 
 namespace mirx::shell {
+class LinkWaker;
 class RecordFetch;
-}
+} // namespace mirx::shell
 
 namespace mirx::monitor {
 
@@ -125,9 +126,11 @@ private:
     void askNext();
     void finish();
     void closing(int result) override;
+    void stopWaking();
 
     std::unique_ptr<reports::SelectorGathering> gathering_;
     shell::RecordFetch* fetch_ = nullptr;
+    shell::LinkWaker* waker_ = nullptr;
 };
 
 class CReportPartyLineMembershipDlg final : public SelectorReportDialog {

@@ -37,9 +37,9 @@ public:
     void cancel();
     bool running() const { return poll_.isActive(); }
     void setTimeoutMs(int ms) { timeoutMs_ = ms; }
-    // A fetch of many records in a row looks more often, so the answers'
-    // round trips, not the polls, set its pace.
-    void setPollMs(int ms) { poll_.setInterval(ms); }
+    // Looks for the awaited answer now, between polls (connect a
+    // LinkWaker's changed() here).
+    void checkNow();
 
     // The text failed() carries for a step.
     static QString timeoutText(const QString& what, int timeoutMs = kTimeoutMs);

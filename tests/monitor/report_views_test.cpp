@@ -31,6 +31,7 @@
 #include <QPdfWriter>
 #include <QPlainTextEdit>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -438,6 +439,9 @@ private slots:
         view->previewButton()->click();
         QVERIFY(view->previewDialog() != nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(view->previewDialog()->isVisible(), kWaitMs);
+        const auto* preview = view->previewDialog()->findChild<QPrintPreviewWidget*>();
+        QVERIFY(preview != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(preview->pageCount() >= 1, kWaitMs);
         view->previewDialog()->close();
 
         view->okButton()->click();

@@ -195,84 +195,126 @@ std::string selectorFunctionText(int function) {
     }
 }
 
-std::string partyLineMembershipReport(const model::LabelTable& labels,
-                                      const GatheredSelectors& gathered, const std::tm& localTime) {
-    // Member client indices per party line, in the order found. No cap: a
-    // party line named many times by one client lists every entry.
-    std::vector<std::vector<int>> members(model::kPartyLinesPerSystem);
-    for (const auto& [client, record] : gathered.records) {
-        const std::size_t count = record.entryCount();
-        for (std::size_t k = 0; k < count; ++k) {
-            const SelectorEntry entry = record.entry(k);
-            const int function = entry.get(SelectorEntry::kCode);
-            if (entry.isLayout() || (function != SelectorEntry::kListenOnly &&
-                                     function != SelectorEntry::kSplitTalkListen)) {
-                continue;
-            }
-            if (const int partyLine = partyLineIndex(labels, entry.get(SelectorEntry::kLabel));
-                partyLine >= 0) {
-                members[static_cast<std::size_t>(partyLine)].push_back(client);
-            }
-        }
+SelectorReportWriter::SelectorReportWriter(SelectorReport kind, const std::tm& localTime)
+    : kind_(kind)
+    , text_(title(kind == SelectorReport::PartyLineMembership ? "PARTY LINE MEMBERSHIP REPORT"
+                                                              : "SELECTOR ASSIGNMENTS REPORT",
+                  localTime)) {
+    if (kind_ == SelectorReport::PartyLineMembership) {
+        members_.resize(model::kPartyLinesPerSystem);
     }
+}
 
-    std::string text = title("PARTY LINE MEMBERSHIP REPORT", localTime);
-    for (std::size_t partyLine = 0; partyLine < members.size(); ++partyLine) {
-        const std::vector<int>& list = members[partyLine];
-        if (list.empty()) {
+void SelectorReportWriter::add(const model::LabelTable& labels, int client,
+                               const model::SelectorAssignments& record) {
+    if (kind_ == SelectorReport::PartyLineMembership) {
+        addMemberships(labels, client, record);
+    } else {
+        addSelectors(labels, client, record);
+    }
+}
+
+void SelectorReportWriter::addMemberships(const model::LabelTable& labels, int client,
+                                          const model::SelectorAssignments& record) {
+    // No cap: a party line named many times by one client lists every entry.
+    std::string line;
+    const std::size_t count = record.entryCount();
+    for (std::size_t k = 0; k < count; ++k) {
+        const SelectorEntry entry = record.entry(k);
+        const int function = entry.get(SelectorEntry::kCode);
+        if (entry.isLayout() || (function != SelectorEntry::kListenOnly &&
+                                 function != SelectorEntry::kSplitTalkListen)) {
+            continue;
+        }
+        const int partyLine = partyLineIndex(labels, entry.get(SelectorEntry::kLabel));
+        if (partyLine < 0) {
+            continue;
+        }
+        if (line.empty()) {
+            appendLabelLine(line, labels, client);
+        }
+        Members& members = members_[static_cast<std::size_t>(partyLine)];
+        members.lines += line;
+        ++members.count;
+    }
+}
+
+void SelectorReportWriter::addSelectors(const model::LabelTable& labels, int client,
+                                        const model::SelectorAssignments& record) {
+    const std::size_t count = record.entryCount();
+    if (count == 0) {
+        return;
+    }
+    std::string& text = text_;
+    const std::string description = labels.Description(client);
+    text += "\n'" + labels.DisplayName(client) + "'";
+    if (!description.empty()) {
+        text += " / " + description;
+    }
+    text += " / " + labels.LabelTypeName(client, false) + " ... " + std::to_string(count) +
+            " selectors\n\n";
+    for (std::size_t k = 0; k < count; ++k) {
+        const SelectorEntry entry = record.entry(k);
+        if (entry.isLayout()) {
+            continue;
+        }
+        const int label = entry.get(SelectorEntry::kLabel);
+        text += "      ";
+        appendLeft(text, labels.DisplayName(label), 20);
+        text += ' ';
+        appendLeft(text, selectorFunctionText(entry.get(SelectorEntry::kCode)), 13);
+        text += " / ";
+        appendLeft(text, labels.Description(label), 50);
+        text += " / ";
+        text += labels.LabelTypeName(label, false);
+        text += '\n';
+    }
+}
+
+std::string SelectorReportWriter::finish(const model::LabelTable& labels,
+                                         const std::vector<int>& missing) {
+    for (std::size_t partyLine = 0; partyLine < members_.size(); ++partyLine) {
+        const Members& members = members_[partyLine];
+        if (members.count == 0) {
             continue;
         }
         const int reference = labels.MapEntry(model::SystemClass::Local, 0,
                                               static_cast<int>(model::LabelKind::PartyLine),
                                               static_cast<int>(partyLine));
         const std::string description = labels.Description(reference);
-        text += "\n'" + labels.DisplayName(reference) + "'";
+        text_ += "\n'" + labels.DisplayName(reference) + "'";
         if (!description.empty()) {
-            text += " / " + description;
+            text_ += " / " + description;
         }
-        text += " ... " + std::to_string(list.size()) + " members\n\n";
-        for (const int client : list) {
-            appendLabelLine(text, labels, client);
-        }
+        text_ += " ... " + std::to_string(members.count) + " members\n\n";
+        text_ += members.lines;
     }
-    appendMissing(text, labels, gathered.missing);
-    return text;
+    members_.clear();
+    appendMissing(text_, labels, missing);
+    return std::move(text_);
+}
+
+namespace {
+
+std::string selectorReport(SelectorReport kind, const model::LabelTable& labels,
+                           const GatheredSelectors& gathered, const std::tm& localTime) {
+    SelectorReportWriter writer(kind, localTime);
+    for (const auto& [client, record] : gathered.records) {
+        writer.add(labels, client, record);
+    }
+    return writer.finish(labels, gathered.missing);
+}
+
+} // namespace
+
+std::string partyLineMembershipReport(const model::LabelTable& labels,
+                                      const GatheredSelectors& gathered, const std::tm& localTime) {
+    return selectorReport(SelectorReport::PartyLineMembership, labels, gathered, localTime);
 }
 
 std::string selectorAssignmentsReport(const model::LabelTable& labels,
                                       const GatheredSelectors& gathered, const std::tm& localTime) {
-    std::string text = title("SELECTOR ASSIGNMENTS REPORT", localTime);
-    for (const auto& [client, record] : gathered.records) {
-        const std::size_t count = record.entryCount();
-        if (count == 0) {
-            continue;
-        }
-        const std::string description = labels.Description(client);
-        text += "\n'" + labels.DisplayName(client) + "'";
-        if (!description.empty()) {
-            text += " / " + description;
-        }
-        text += " / " + labels.LabelTypeName(client, false) + " ... " + std::to_string(count) +
-                " selectors\n\n";
-        for (std::size_t k = 0; k < count; ++k) {
-            const SelectorEntry entry = record.entry(k);
-            if (entry.isLayout()) {
-                continue;
-            }
-            const int label = entry.get(SelectorEntry::kLabel);
-            text += "      ";
-            appendLeft(text, labels.DisplayName(label), 20);
-            text += ' ';
-            appendLeft(text, selectorFunctionText(entry.get(SelectorEntry::kCode)), 13);
-            text += " / ";
-            appendLeft(text, labels.Description(label), 50);
-            text += " / ";
-            text += labels.LabelTypeName(label, false);
-            text += '\n';
-        }
-    }
-    appendMissing(text, labels, gathered.missing);
-    return text;
+    return selectorReport(SelectorReport::SelectorAssignments, labels, gathered, localTime);
 }
 
 } // namespace mirx::reports

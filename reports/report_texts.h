@@ -80,4 +80,35 @@ std::string partyLineMembershipReport(const model::LabelTable& labels,
 std::string selectorAssignmentsReport(const model::LabelTable& labels,
                                       const GatheredSelectors& gathered, const std::tm& localTime);
 
+enum class SelectorReport { PartyLineMembership, SelectorAssignments };
+
+// The two reports above written client by client as the records come, so a
+// gatherer can write one client's part while it waits for the next answer.
+// The whole-text functions are this writer over the gathered records.
+class SelectorReportWriter {
+public:
+    SelectorReportWriter(SelectorReport kind, const std::tm& localTime);
+    // One client's record; clients in client index order.
+    void add(const model::LabelTable& labels, int client, const model::SelectorAssignments& record);
+    // The whole text, the missing clients after the rest. Call once.
+    std::string finish(const model::LabelTable& labels, const std::vector<int>& missing);
+
+private:
+    struct Members {
+        // One line per member entry, in the order found.
+        std::string lines;
+        int count = 0;
+    };
+
+    void addMemberships(const model::LabelTable& labels, int client,
+                        const model::SelectorAssignments& record);
+    void addSelectors(const model::LabelTable& labels, int client,
+                      const model::SelectorAssignments& record);
+
+    SelectorReport kind_;
+    std::string text_;
+    // Party line membership: per party line index of local system 0.
+    std::vector<Members> members_;
+};
+
 } // namespace mirx::reports

@@ -28,8 +28,10 @@ std::vector<int> selectorReportClients(const model::LabelTable& labels) {
     return clients;
 }
 
-SelectorGathering::SelectorGathering(std::vector<int> clients)
-    : clients_(std::move(clients)) {}
+SelectorGathering::SelectorGathering(std::vector<int> clients, bool keepRecords)
+    : clients_(std::move(clients))
+    , keepRecords_(keepRecords)
+    , last_(std::make_unique<model::SelectorAssignments>()) {}
 
 std::optional<int> SelectorGathering::awaited() const {
     if (done()) {
@@ -43,22 +45,24 @@ bool SelectorGathering::take(int clientIndex, const model::SelectorAssignments& 
     if (done() || clientIndex != clients_[next_]) {
         return false;
     }
-    // Only what arrived: a short record must not lend entries from the one
-    // the buffer held before it. Made in place: the record is large.
-    auto [slot, fresh] = gathered_.records.try_emplace(clientIndex);
-    model::SelectorAssignments& kept = slot->second;
-    if (!fresh) {
-        kept = {};
+    model::SelectorAssignments* kept = last_.get();
+    if (keepRecords_) {
+        // Made in place: the record is large.
+        kept = &gathered_.records.try_emplace(clientIndex).first->second;
     }
+    // Only what arrived: a short record must not lend entries from the one
+    // the buffer held before it.
+    *kept = {};
     const std::size_t received = std::min(length, model::SelectorAssignments::kSize);
-    kept.assignPrefix(record.view().first(received));
+    kept->assignPrefix(record.view().first(received));
     const std::size_t carried = received < model::SelectorAssignments::kHeadSize
                                     ? 0
                                     : (received - model::SelectorAssignments::kHeadSize) /
                                           model::SelectorAssignments::kEntrySize;
-    if (kept.entryCount() > carried) {
-        kept.set(model::SelectorAssignments::kEntryCount, carried);
+    if (kept->entryCount() > carried) {
+        kept->set(model::SelectorAssignments::kEntryCount, carried);
     }
+    lastTaken_ = kept;
     ++next_;
     return true;
 }

@@ -5,6 +5,7 @@
 #include "reports/report_texts.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -30,7 +31,11 @@ std::vector<int> selectorReportClients(const model::LabelTable& labels);
 
 class SelectorGathering {
 public:
-    explicit SelectorGathering(std::vector<int> clients);
+    // With `keepRecords` cleared, gathered() holds no records, only the
+    // missing clients, and lastTaken() the last record taken: for a caller
+    // that writes each record as it comes (SelectorReportWriter) and would
+    // otherwise hold 11 KB per client for nothing.
+    explicit SelectorGathering(std::vector<int> clients, bool keepRecords = true);
 
     // The client whose record is awaited; nothing once every client is done.
     std::optional<int> awaited() const;
@@ -50,13 +55,21 @@ public:
     // missing and the next client is awaited.
     void giveUp();
 
+    // The record the last successful take() kept, cut as it keeps them;
+    // valid until the next take().
+    const model::SelectorAssignments& lastTaken() const { return *lastTaken_; }
+
     const GatheredSelectors& gathered() const { return gathered_; }
     GatheredSelectors takeGathered() { return std::move(gathered_); }
 
 private:
     std::vector<int> clients_;
     std::size_t next_ = 0;
+    bool keepRecords_;
     GatheredSelectors gathered_;
+    // The buffer records go to when they are not kept.
+    std::unique_ptr<model::SelectorAssignments> last_;
+    const model::SelectorAssignments* lastTaken_ = last_.get();
 };
 
 } // namespace mirx::reports

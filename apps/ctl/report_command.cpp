@@ -25,19 +25,34 @@ constexpr KindName kKindNames[] = {
     {"selectors", ReportKind::Selectors},
 };
 
-// Nothing when the link ended or `stop` was set; a client that does not
-// answer in time is given up on and the next one asked.
-std::optional<reports::GatheredSelectors> gatherSelectors(link::ServerLink& link,
-                                                          model::Mirror& mirror,
-                                                          const std::atomic<bool>& stop,
-                                                          int answerTimeoutMs) {
-    reports::SelectorGathering gathering(mirror.read(
-        [](const model::MirrorData& d) { return reports::selectorReportClients(d.labels); }));
+// One client after another into `writer`. Nothing when the link ended or
+// `stop` was set; a client that does not answer in time is given up on and
+// the next one asked.
+std::optional<std::vector<int>> gatherSelectors(link::ServerLink& link, model::Mirror& mirror,
+                                                reports::SelectorReportWriter& writer,
+                                                std::size_t& asked, const std::atomic<bool>& stop,
+                                                int answerTimeoutMs) {
+    auto clients = mirror.read(
+        [](const model::MirrorData& d) { return reports::selectorReportClients(d.labels); });
+    // Each record is written as it comes; none is kept.
+    reports::SelectorGathering gathering(std::move(clients), false);
+    asked = gathering.clientCount();
     model::ClientStore& flags = mirror.clientFlags();
     const auto take = [&] {
         return flags.TakeSelectorAssignmentsReceived() &&
                mirror.read(
                    [&](const model::MirrorData& d) { return gathering.takeFrom(d.clients); });
+    };
+    // The last client answered (-1: none), written while the next one's
+    // answer travels.
+    int unwritten = -1;
+    const auto writeUnwritten = [&] {
+        if (unwritten >= 0) {
+            mirror.read([&](const model::MirrorData& d) {
+                writer.add(d.labels, unwritten, gathering.lastTaken());
+            });
+            unwritten = -1;
+        }
     };
     while (const auto client = gathering.awaited()) {
         flags.TakeSelectorAssignmentsReceived();
@@ -45,14 +60,17 @@ std::optional<reports::GatheredSelectors> gatherSelectors(link::ServerLink& link
                                           static_cast<std::uint16_t>(*client), nullptr, 0)) {
             return std::nullopt;
         }
-        if (!waitForAnswer(take, link, answerTimeoutMs, stop)) {
-            if (stop.load() || !link.connected()) {
-                return std::nullopt;
-            }
+        writeUnwritten();
+        if (waitForAnswer(take, link, answerTimeoutMs, stop)) {
+            unwritten = *client;
+        } else if (stop.load() || !link.connected()) {
+            return std::nullopt;
+        } else {
             gathering.giveUp();
         }
     }
-    return gathering.takeGathered();
+    writeUnwritten();
+    return gathering.gathered().missing;
 }
 
 // Control characters from the server are shown as escapes, line by line, so
@@ -96,17 +114,17 @@ std::optional<GatheredReport> gatherReport(link::ServerLink& link, model::Mirror
         });
         return report;
     }
-    auto gathered = gatherSelectors(link, mirror, stop, answerTimeoutMs);
-    if (!gathered) {
+    reports::SelectorReportWriter writer(kind == ReportKind::PartyLines
+                                             ? reports::SelectorReport::PartyLineMembership
+                                             : reports::SelectorReport::SelectorAssignments,
+                                         localTime);
+    const auto missing = gatherSelectors(link, mirror, writer, report.asked, stop, answerTimeoutMs);
+    if (!missing) {
         return std::nullopt;
     }
-    report.asked = gathered->records.size() + gathered->missing.size();
-    report.missing = gathered->missing.size();
-    report.text = mirror.read([&](const model::MirrorData& d) {
-        return kind == ReportKind::PartyLines
-                   ? reports::partyLineMembershipReport(d.labels, *gathered, localTime)
-                   : reports::selectorAssignmentsReport(d.labels, *gathered, localTime);
-    });
+    report.missing = missing->size();
+    report.text =
+        mirror.read([&](const model::MirrorData& d) { return writer.finish(d.labels, *missing); });
     return report;
 }
 

@@ -319,6 +319,21 @@ TEST(SelectorGathering, OneClientAtATimeLateAnswersDroppedShortRecordsCut) {
     EXPECT_EQ(cut.get(model::SelectorAssignments::kEntryCount), 1);
 }
 
+TEST(SelectorGathering, WithoutKeepingOnlyTheLastRecordIsHeld) {
+    using site::selector;
+    using site::selectorList;
+    SelectorGathering g({1, 2}, false);
+    const auto first = selectorList({selector(10000, 1), selector(10001, 2)});
+    ASSERT_TRUE(g.take(1, first, first.wireLength()));
+    EXPECT_TRUE(g.lastTaken().sameWire(first));
+    // A short answer after a longer one: only what it carried.
+    const auto second = selectorList({selector(10005, 3), selector(10006, 3)});
+    ASSERT_TRUE(g.take(2, second, model::SelectorAssignments::entryOffset(1)));
+    EXPECT_EQ(g.lastTaken().entryCount(), 1u);
+    EXPECT_EQ(g.lastTaken().entry(0).get(SelectorEntry::kLabel), 10005);
+    EXPECT_TRUE(g.gathered().records.empty());
+}
+
 TEST(SelectorGathering, TakesTheStoresClientRecordByItsSecondValue) {
     model::ClientStore store;
     const auto record = site::selectorList({site::selector(10000, 1)});

@@ -254,10 +254,10 @@ SelectorReportDialog::SelectorReportDialog(shell::ShellContext& context, shell::
     // answer is taken as it is stored, not at the fetch's next poll.
     waker_ = new shell::LinkWaker(context.link, this);
     connect(waker_, &shell::LinkWaker::changed, fetch_, &shell::RecordFetch::checkNow);
-    // The next client is asked from the event loop, so a run of refused
+    // An answer comes from the event loop, so the next request can go at
+    // once; after a failure it goes from the event loop, so a run of refused
     // requests never nests one inside the other.
-    connect(fetch_, &shell::RecordFetch::ready, this,
-            [this] { QTimer::singleShot(0, this, &SelectorReportDialog::askNext); });
+    connect(fetch_, &shell::RecordFetch::ready, this, &SelectorReportDialog::askNext);
     connect(fetch_, &shell::RecordFetch::failed, this, [this] {
         gathering_->giveUp();
         QTimer::singleShot(0, this, &SelectorReportDialog::askNext);
@@ -265,6 +265,17 @@ SelectorReportDialog::SelectorReportDialog(shell::ShellContext& context, shell::
     // Once the view is whole: the last step writes the text through the
     // view's own reportFor().
     QTimer::singleShot(0, this, &SelectorReportDialog::askNext);
+    // Told a few times a second, not once per answer.
+    showGatherProgress();
+    progressTimer_ = viewTimer(kProgressMs, [this] { showGatherProgress(); });
+}
+
+void SelectorReportDialog::showGatherProgress() {
+    if (!gathering_->done()) {
+        showProgress(tr("Gathering %1 of %2 clients...")
+                         .arg(gathering_->doneCount() + 1)
+                         .arg(gathering_->clientCount()));
+    }
 }
 
 SelectorReportDialog::~SelectorReportDialog() = default;
@@ -294,9 +305,6 @@ void SelectorReportDialog::askNext() {
         finish();
         return;
     }
-    showProgress(tr("Gathering %1 of %2 clients...")
-                     .arg(gathering_->doneCount() + 1)
-                     .arg(gathering_->clientCount()));
     CMessageQueue& queue = context().link.requestQueue();
     model::Mirror& mirror = context().mirror;
     reports::SelectorGathering& gathering = *gathering_;
@@ -318,6 +326,7 @@ void SelectorReportDialog::askNext() {
 
 void SelectorReportDialog::finish() {
     stopWaking();
+    progressTimer_->stop();
     const std::tm time = now();
     showReport(context().mirror.read([&](const model::MirrorData& d) {
         return reportFor(d.labels, gathering_->gathered(), time);

@@ -16,6 +16,7 @@ class QPlainTextEdit;
 class QPrintPreviewDialog;
 class QHBoxLayout;
 class QPushButton;
+class QTimer;
 
 namespace mirx::shell {
 class LinkWaker;
@@ -127,10 +128,14 @@ private:
     void finish();
     void closing(int result) override;
     void stopWaking();
+    void showGatherProgress();
+
+    static constexpr int kProgressMs = 200;
 
     std::unique_ptr<reports::SelectorGathering> gathering_;
     shell::RecordFetch* fetch_ = nullptr;
     shell::LinkWaker* waker_ = nullptr;
+    QTimer* progressTimer_ = nullptr;
 };
 
 class CReportPartyLineMembershipDlg final : public SelectorReportDialog {

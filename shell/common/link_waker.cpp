@@ -6,8 +6,9 @@ namespace mirx::shell {
 
 LinkWaker::LinkWaker(const link::ServerLink& link, QObject* parent)
     : QObject(parent) {
-    watcher_ = std::thread([this, &link] {
-        std::uint64_t seen = link.ChangeCount();
+    // Counted here, not on the watcher, so a change made right after the
+    // waker exists is told even when the watcher starts late.
+    watcher_ = std::thread([this, &link, seen = link.ChangeCount()]() mutable {
         while (!stop_.load(std::memory_order_acquire)) {
             if (link.WaitForChange(seen, kStopCheck) &&
                 !pending_.exchange(true, std::memory_order_acq_rel)) {

@@ -9,8 +9,15 @@
 #include <csignal>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 
 #include <QCoreApplication>
+
+#ifdef MIRX_CTL_PRINTING
+#include "monitor/report_printer.h"
+
+#include <QGuiApplication>
+#endif
 
 namespace {
 
@@ -60,8 +67,20 @@ int main(int argc, char** argv) {
         std::cerr << "mirx-ctl: " << shell::QSettingsStore::kNoSettingsFolderText << "\n";
         return ctl::kExitUsage;
     }
-    // The keyring's jobs run in a Qt event loop, which wants the application.
-    QCoreApplication application(argc, argv);
+    // The keyring's jobs run in a Qt event loop, which wants the application;
+    // printing a PDF wants fonts, which want the GUI application, on a
+    // platform that needs no display.
+    std::unique_ptr<QCoreApplication> application;
+#ifdef MIRX_CTL_PRINTING
+    if (options.pdfFile) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+        options.pdfPrinter = &monitor::printReportPdf;
+    }
+#endif
+    if (!application) {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
     shell::KeychainSecretStore keyring;
     shell::QSettingsStore profile(options.profile, settingsFile);
     profile.useSecretStore(

@@ -2,6 +2,7 @@
 
 #include "monitor/client_statistics_dialog.h"
 #include "monitor/log_dialog.h"
+#include "monitor/reports_dialog.h"
 #include "monitor/sip_registrations_dialog.h"
 #include "shell/main/view_registry.h"
 
@@ -22,6 +23,9 @@ void registerMonitorViews(shell::ViewRegistry& views) {
     });
     views.add(shell::ViewKey::DebugLog, [](shell::ShellContext& context, QWidget* parent) {
         return static_cast<QDialog*>(new CDebugLogDlg(context, parent));
+    });
+    views.add(shell::ViewKey::Reports, [](shell::ShellContext& context, QWidget* parent) {
+        return static_cast<QDialog*>(new CReportsDlg(context, parent));
     });
 }
 

@@ -194,7 +194,7 @@ constexpr std::array<std::string_view, 1> kCheckOptions{"--config"};
 constexpr std::array<std::string_view, 2> kStatisticsOptions{"--format", "--unused"};
 constexpr std::array<std::string_view, 2> kSipOptions{"--format", "--all"};
 constexpr std::array<std::string_view, 1> kLogOptions{"--follow"};
-constexpr std::array<std::string_view, 1> kReportOptions{"--text"};
+constexpr std::array<std::string_view, 2> kReportOptions{"--text", "--pdf"};
 
 const std::array kCommands{
     CtlCommand{"login-check", "",
@@ -228,10 +228,11 @@ const std::array kCommands{
                "print the server's activity or debug log, oldest line first; --follow then "
                "prints new lines as they come until interrupted",
                true, kLogOptions, true, nullptr, &logCommand},
-    CtlCommand{"report", "connection-status|party-lines|selectors [--text FILE]",
+    CtlCommand{"report", "connection-status|party-lines|selectors [--text FILE] [--pdf FILE]",
                "print the connection status, party line membership or selector assignments "
                "report of the report views; --text FILE saves it as the views do (UTF-16 with "
-               "CR LF) instead",
+               "CR LF) instead, --pdf FILE prints it to a PDF file as the views do (either or "
+               "both)",
                true, kReportOptions, true, nullptr, &reportCommand},
 };
 
@@ -328,6 +329,11 @@ int runCtl(const CtlOptions& options, link::SettingsStore& profile, CtlStreams s
     }
     if (!command->needsLogin) {
         return command->runOffline(options, streams);
+    }
+    if (options.pdfFile && !options.pdfPrinter) {
+        // Known before the login, so nothing is gathered in vain.
+        streams.err << "mirx-ctl: --pdf needs a mirx-ctl built with Qt's GUI modules\n";
+        return kExitUsage;
     }
 
     OverlaySettingsStore store(profile);

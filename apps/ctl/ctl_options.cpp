@@ -134,6 +134,11 @@ std::string parseCtlOptions(std::span<const std::string> args, CtlOptions& optio
                 return arg + " needs a value";
             }
             options.textFile = v;
+        } else if (arg == "--pdf") {
+            if (!value(v)) {
+                return arg + " needs a value";
+            }
+            options.pdfFile = v;
         } else if (arg == "--folder") {
             if (!value(v)) {
                 return arg + " needs a value";

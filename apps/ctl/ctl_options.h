@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -37,6 +38,10 @@ struct CtlOptions {
     std::optional<std::string> config;   // check: the site document
     bool follow = false;                 // log
     std::optional<std::string> textFile; // report
+    std::optional<std::string> pdfFile;  // report
+    // Prints a report text to a PDF file: empty, or why not. Set by a
+    // program that can print; no argument sets it.
+    std::function<std::string(const std::string& path, const std::string& text)> pdfPrinter;
 };
 
 // Empty on success, else what is wrong.

@@ -156,7 +156,15 @@ int reportCommand(CtlSession& s) {
             s.streams.err << "mirx-ctl: " << error << "\n";
             return kExitNotWritten;
         }
-    } else {
+    }
+    if (s.options.pdfFile) {
+        const std::string error = s.options.pdfPrinter(*s.options.pdfFile, report->text);
+        if (!error.empty()) {
+            s.streams.err << "mirx-ctl: " << *s.options.pdfFile << ": " << error << "\n";
+            return kExitNotWritten;
+        }
+    }
+    if (!s.options.textFile && !s.options.pdfFile) {
         s.streams.out << visibleLines(report->text);
         s.streams.out.flush();
     }

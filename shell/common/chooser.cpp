@@ -4,6 +4,8 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace mirx::shell {
 
@@ -23,6 +25,14 @@ QString DialogChooser::chooseFileToOpen(QWidget* parent, const QString& caption,
 QString DialogChooser::chooseFileToSave(QWidget* parent, const QString& caption,
                                         const QString& suggested, const QString& filter) {
     return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+}
+
+bool DialogChooser::choosePrinter(QWidget* parent, QPrinter& printer) {
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 Chooser& chooserOf(const ShellContext& context) {

@@ -58,6 +58,12 @@ void RecordFetch::beginStep() {
     poll_.start();
 }
 
+void RecordFetch::checkNow() {
+    if (running()) {
+        tick();
+    }
+}
+
 void RecordFetch::tick() {
     if (current_ < steps_.size() && steps_[current_].arrived()) {
         ++current_;

@@ -37,6 +37,9 @@ public:
     void cancel();
     bool running() const { return poll_.isActive(); }
     void setTimeoutMs(int ms) { timeoutMs_ = ms; }
+    // Looks for the awaited answer now, between polls (connect a
+    // LinkWaker's changed() here).
+    void checkNow();
 
     // The text failed() carries for a step.
     static QString timeoutText(const QString& what, int timeoutMs = kTimeoutMs);

@@ -52,6 +52,10 @@ enum class ViewKey {
     // Opened from the debug log view.
     DebugFilter,
     DebugFilterEdit,
+    // Opened from the reports chooser.
+    ReportConnectionStatus,
+    ReportPartyLineMembership,
+    ReportSelectorAssignments,
 };
 
 enum class ViewMode : std::uint8_t {
@@ -221,6 +225,15 @@ inline constexpr std::array kViewEntries{
               {},
               ViewPrivilege::Any,
               true},
+    ViewEntry{ViewKey::ReportConnectionStatus, MIRX_VIEW_CAPTION("Connection Status"),
+              ViewMode::Modal, ViewTitle::ProductAndProfile, "ReportConnectionStatusDlg",
+              ViewPrivilege::Any, true},
+    ViewEntry{ViewKey::ReportPartyLineMembership, MIRX_VIEW_CAPTION("Party Line Membership Report"),
+              ViewMode::Modal, ViewTitle::ProductAndProfile, "ReportPartyLineMembershipDlg",
+              ViewPrivilege::Any, true},
+    ViewEntry{ViewKey::ReportSelectorAssignments, MIRX_VIEW_CAPTION("Selector Assignments Report"),
+              ViewMode::Modal, ViewTitle::ProductAndProfile, "ReportSelectorAssignmentsDlg",
+              ViewPrivilege::Any, true},
 };
 
 const ViewEntry& viewEntry(ViewKey key);

@@ -86,7 +86,8 @@ TEST(CtlOptions, EachCommandTakesOnlyItsOwnOptions) {
                 std::vector<std::string> args{std::string(command.name), std::string(option)};
                 if (option == "--format") {
                     args.push_back("json");
-                } else if (option == "--config" || option == "--folder" || option == "--text") {
+                } else if (option == "--config" || option == "--folder" || option == "--text" ||
+                           option == "--pdf") {
                     args.push_back("x");
                 }
                 if (command.takesFiles) {

@@ -68,12 +68,14 @@ struct CtlRun {
 };
 
 // mirx-ctl logged in as admin on the server at `port`.
-CtlRun runCtlAt(std::uint16_t port, const std::vector<std::string>& command) {
+CtlRun runCtlAt(std::uint16_t port, const std::vector<std::string>& command,
+                decltype(CtlOptions::pdfPrinter) printer = {}) {
     std::vector<std::string> args{"--server", "127.0.0.1:" + std::to_string(port), "--user",
                                   "admin", "--password-stdin"};
     args.insert(args.end(), command.begin(), command.end());
     CtlOptions options;
     EXPECT_EQ(parseCtlOptions(args, options), "");
+    options.pdfPrinter = std::move(printer);
     std::istringstream in("admin\n");
     std::ostringstream out;
     std::ostringstream err;
@@ -94,8 +96,9 @@ protected:
         clients_ = reports::selectorReportClients(data_->labels);
     }
 
-    int run(const std::vector<std::string>& command) {
-        const CtlRun r = runCtlAt(served_.port(), command);
+    int run(const std::vector<std::string>& command,
+            decltype(CtlOptions::pdfPrinter) printer = {}) {
+        const CtlRun r = runCtlAt(served_.port(), command, std::move(printer));
         out_.str(r.out);
         err_.str(r.err);
         return r.status;
@@ -193,6 +196,29 @@ TEST_F(ReportCommand, TextFileIsTheSavedForm) {
     EXPECT_EQ(out_.str(), "");
 }
 
+// --pdf hands the text to the program's printer; without one (a build
+// without the GUI modules) it is refused before anything is asked.
+TEST_F(ReportCommand, PdfGoesToTheProgramsPrinter) {
+    std::vector<std::pair<std::string, std::string>> printed;
+    const auto printer = [&](const std::string& path, const std::string& text) {
+        printed.emplace_back(path, text);
+        return path == "full.pdf" ? std::string("No space left on device") : std::string();
+    };
+    EXPECT_EQ(run({"report", "party-lines", "--pdf", "r.pdf"}, printer), kExitOk);
+    ASSERT_EQ(printed.size(), 1u);
+    EXPECT_EQ(printed[0].first, "r.pdf");
+    EXPECT_EQ(body(printed[0].second), body(expected(ReportKind::PartyLines)));
+    EXPECT_EQ(out_.str(), "");
+
+    EXPECT_EQ(run({"report", "selectors", "--pdf", "full.pdf"}, printer), kExitNotWritten);
+    EXPECT_EQ(err_.str(), "mirx-ctl: full.pdf: No space left on device\n");
+
+    const std::size_t asked = served_.received("ADMIN_SELECTOR_ASSIGNMENTS_REQUEST");
+    EXPECT_EQ(run({"report", "selectors", "--pdf", "r.pdf"}), kExitUsage);
+    EXPECT_EQ(err_.str(), "mirx-ctl: --pdf needs a mirx-ctl built with Qt's GUI modules\n");
+    EXPECT_EQ(served_.received("ADMIN_SELECTOR_ASSIGNMENTS_REQUEST"), asked);
+}
+
 TEST(ReportCommandOptions, KindsAndTheTextOption) {
     struct Case {
         std::vector<std::string> args;
@@ -205,7 +231,10 @@ TEST(ReportCommandOptions, KindsAndTheTextOption) {
         {{"report", "selectors", "party-lines"},
          "report takes one of connection-status, party-lines and selectors"},
         {{"report", "selectors", "--text"}, "--text needs a value"},
-        {{"statistics", "--text", "r.txt"}, "--text belongs to the report command"},
+        {{"report", "party-lines", "--pdf", "r.pdf", "--text", "r.txt"}, ""},
+        {{"report", "selectors", "--pdf"}, "--pdf needs a value"},
+        {{"statistics", "--text", "r.txt"}, "--text and --pdf belong to the report command"},
+        {{"status", "--pdf", "r.pdf"}, "--text and --pdf belong to the report command"},
     };
     for (const Case& c : cases) {
         CtlOptions options;

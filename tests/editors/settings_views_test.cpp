@@ -64,6 +64,7 @@ public:
     QString chooseFileToSave(QWidget*, const QString&, const QString&, const QString&) override {
         return {};
     }
+    bool choosePrinter(QWidget*, QPrinter&) override { return false; }
 
     std::deque<std::optional<QColor>> colours;
     std::deque<QString> files;

@@ -47,6 +47,7 @@ public:
                              const QString&) override {
         return suggested == suggested_ ? path_ : QString();
     }
+    bool choosePrinter(QWidget*, QPrinter&) override { return false; }
 
 private:
     QString suggested_;

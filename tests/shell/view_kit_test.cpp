@@ -1,8 +1,10 @@
 // The view kit every view is built on: the view table, the dialog base, fetch
 // before edit and the list base.
 #include "core/message_ids.h"
+#include "link/server_link.h"
 #include "link/settings_store.h"
 #include "model/client_store.h"
+#include "shell/common/link_waker.h"
 #include "shell/common/mnemonics.h"
 #include "shell/common/record_fetch.h"
 #include "shell/common/record_list.h"
@@ -13,6 +15,8 @@
 
 #include <array>
 #include <set>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include <QAbstractItemModelTester>
@@ -24,6 +28,7 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -132,6 +137,8 @@ private slots:
     void fetchTimesOutWhenNoAnswerComes();
     void fetchRefusedByFullQueueFails();
     void fetchIgnoresAnAnswerLeftFromBefore();
+    void fetchTakesAnAnswerWhenWoken();
+    void wakerTellsLinkChangesOnItsOwnThread();
 
     void headerClickSortsAndSecondClickReverses();
     void selectionFollowsTheKeyAcrossRefillsAndSorts();
@@ -461,6 +468,47 @@ void ViewKitTest::fetchRefusedByFullQueueFails() {
     QVERIFY(!secondAsked);
     QTest::qWait(30);
     QVERIFY(ready.isEmpty());
+}
+
+void ViewKitTest::fetchTakesAnAnswerWhenWoken() {
+    bool flag = false;
+    RecordFetch fetch;
+    fetch.setSteps({{QStringLiteral("options"), [] { return true; },
+                     [&flag] {
+                         return std::exchange(flag, false);
+                     }}});
+    QSignalSpy ready(&fetch, &RecordFetch::ready);
+    fetch.checkNow(); // not started: nothing to look for
+    QVERIFY(ready.isEmpty());
+    fetch.start();
+    fetch.checkNow();
+    QVERIFY(ready.isEmpty());
+    flag = true;
+    // At once, not at the next poll.
+    fetch.checkNow();
+    QCOMPARE(ready.size(), 1);
+    QVERIFY(!fetch.running());
+}
+
+void ViewKitTest::wakerTellsLinkChangesOnItsOwnThread() {
+    link::ServerLink& serverLink = fixture_->link();
+    auto waker = std::make_unique<LinkWaker>(serverLink);
+    QSignalSpy changed(waker.get(), &LinkWaker::changed);
+    QThread* toldOn = nullptr;
+    connect(waker.get(), &LinkWaker::changed, this,
+            [&toldOn] { toldOn = QThread::currentThread(); });
+    std::thread([&serverLink] { serverLink.NotifyChange(); }).join();
+    QVERIFY(changed.wait(5000));
+    QCOMPARE(toldOn, QThread::currentThread());
+    // Changes that come while one is pending are told by that one.
+    std::thread([&serverLink] {
+        for (int i = 0; i < 1000; ++i) {
+            serverLink.NotifyChange();
+        }
+    }).join();
+    QVERIFY(changed.wait(5000));
+    QVERIFY(changed.size() < 10);
+    waker.reset();
 }
 
 void ViewKitTest::fetchIgnoresAnAnswerLeftFromBefore() {

@@ -7,7 +7,7 @@
 #include "model/client_options_form.h"
 #include "model/sound_files.h"
 #include "model/system_settings.h"
-#include "shell/common/chooser.h"
+#include "tests/shell/scripted_chooser.h"
 #include "tests/shell/shell_fixture.h"
 
 #include <deque>
@@ -47,26 +47,6 @@ constexpr int kStageVideo = 32; // video source, type 150
 constexpr std::uint32_t ip(unsigned a, unsigned b, unsigned c, unsigned d) {
     return a | (b << 8) | (c << 16) | (d << 24);
 }
-
-class ScriptedChooser final : public mirx::shell::Chooser {
-public:
-    std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
-    QString chooseFileToOpen(QWidget*, const QString&, const QString& filter) override {
-        filters.push_back(filter);
-        if (files.empty()) {
-            return {};
-        }
-        const QString file = files.front();
-        files.pop_front();
-        return file;
-    }
-    QString chooseFileToSave(QWidget*, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-
-    std::deque<QString> files;
-    std::vector<QString> filters;
-};
 
 // The simulator's site as of its last change, copied on its own thread.
 struct SiteWatch {
@@ -128,7 +108,7 @@ private:
     std::unique_ptr<mirx::test::ShellFixture> fixture_;
     std::unique_ptr<QTemporaryDir> folder_;
     std::shared_ptr<SiteWatch> watch_;
-    ScriptedChooser chooser_;
+    mirx::test::ScriptedChooser chooser_;
     std::size_t framesBefore_ = 0;
 
     mirx::site::Site& site() { return fixture_->site; }
@@ -205,7 +185,7 @@ private slots:
     void init() {
         fixture_ = std::make_unique<mirx::test::ShellFixture>();
         folder_ = std::make_unique<QTemporaryDir>();
-        chooser_ = ScriptedChooser{};
+        chooser_ = mirx::test::ScriptedChooser{};
         fixture_->context().chooser = &chooser_;
     }
 

@@ -8,9 +8,9 @@
 #include "link/settings_store.h"
 #include "model/system_settings_form.h"
 #include "model/ui_settings_form.h"
-#include "shell/common/chooser.h"
 #include "shell/common/colour_sample.h"
 #include "shell/main/view_registry.h"
+#include "tests/shell/scripted_chooser.h"
 #include "tests/shell/shell_fixture.h"
 
 #include <deque>
@@ -40,37 +40,6 @@ using F = mirx::model::SettingsField;
 namespace {
 
 constexpr int kWaitMs = 5000;
-
-class ScriptedChooser final : public mirx::shell::Chooser {
-public:
-    std::optional<QColor> chooseColour(QWidget*, const QColor& current) override {
-        presets.push_back(current);
-        if (colours.empty()) {
-            return std::nullopt;
-        }
-        const auto colour = colours.front();
-        colours.pop_front();
-        return colour;
-    }
-    QString chooseFileToOpen(QWidget*, const QString&, const QString& filter) override {
-        filters.push_back(filter);
-        if (files.empty()) {
-            return {};
-        }
-        const QString file = files.front();
-        files.pop_front();
-        return file;
-    }
-    QString chooseFileToSave(QWidget*, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-    bool choosePrinter(QWidget*, QPrinter&) override { return false; }
-
-    std::deque<std::optional<QColor>> colours;
-    std::deque<QString> files;
-    std::vector<QColor> presets;
-    std::vector<QString> filters;
-};
 
 // What the simulator stored, copied on its own thread after each change.
 struct Stored {
@@ -118,7 +87,7 @@ class SettingsViewsTest : public QObject {
 private:
     std::unique_ptr<mirx::test::ShellFixture> fixture_;
     std::unique_ptr<QTemporaryDir> folder_;
-    ScriptedChooser chooser_;
+    mirx::test::ScriptedChooser chooser_;
     std::shared_ptr<Stored> stored_;
 
     mirx::test::ScriptedPrompter& prompter() { return fixture_->prompter; }
@@ -166,7 +135,7 @@ private slots:
         fixture_ = std::make_unique<mirx::test::ShellFixture>();
         folder_ = std::make_unique<QTemporaryDir>();
         stored_ = std::make_shared<Stored>();
-        chooser_ = ScriptedChooser{};
+        chooser_ = mirx::test::ScriptedChooser{};
         fixture_->context().chooser = &chooser_;
     }
 

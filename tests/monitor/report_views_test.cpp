@@ -9,9 +9,9 @@
 #include "reports/report_file.h"
 #include "reports/report_texts.h"
 #include "reports/selector_gathering.h"
-#include "shell/common/chooser.h"
 #include "shell/main/main_window.h"
 #include "shell/main/view_registry.h"
+#include "tests/shell/scripted_chooser.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/run_command.h"
@@ -49,30 +49,6 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 const QString kApplication = QStringLiteral("MIRX System Administration");
-
-// Saves and prints where the test says; every question answered at once.
-class ReportChooser final : public mirx::shell::Chooser {
-public:
-    std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
-    QString chooseFileToOpen(QWidget*, const QString&, const QString&) override { return {}; }
-    QString chooseFileToSave(QWidget*, const QString&, const QString& suggested,
-                             const QString&) override {
-        suggestedNames.push_back(suggested);
-        return savePath;
-    }
-    bool choosePrinter(QWidget*, QPrinter& printer) override {
-        if (printPath.isEmpty()) {
-            return false;
-        }
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(printPath);
-        return true;
-    }
-
-    QString savePath;
-    QString printPath;
-    std::vector<QString> suggestedNames;
-};
 
 // The pages of a PDF as pdftotext reads them.
 QStringList pdfPages(const QString& path) {
@@ -200,7 +176,7 @@ class ReportViewsTest : public QObject {
 private:
     mirx::test::LogCapture log_;
     std::unique_ptr<mirx::test::ShellFixture> fixture_;
-    ReportChooser chooser_;
+    mirx::test::ScriptedChooser chooser_;
 
     // The selector records the simulator answers with for the clients a
     // report asks: its own, else the default record.
@@ -247,7 +223,7 @@ private:
 private slots:
     void init() {
         fixture_ = std::make_unique<mirx::test::ShellFixture>();
-        chooser_ = ReportChooser{};
+        chooser_ = mirx::test::ScriptedChooser{};
         fixture_->context().chooser = &chooser_;
     }
 

@@ -5,8 +5,8 @@
 #include "monitor/client_statistics_dialog.h"
 #include "monitor/list_export.h"
 #include "reports/client_statistics.h"
-#include "shell/common/chooser.h"
 #include "shell/common/record_list.h"
+#include "tests/shell/scripted_chooser.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/scripted_server.h"
@@ -35,24 +35,6 @@ namespace {
 
 constexpr int kWaitMs = 10000;
 
-// Answers the save question with one path for one suggested name.
-class SaveChooser final : public mirx::shell::Chooser {
-public:
-    SaveChooser(QString suggested, QString path)
-        : suggested_(std::move(suggested))
-        , path_(std::move(path)) {}
-    std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
-    QString chooseFileToOpen(QWidget*, const QString&, const QString&) override { return {}; }
-    QString chooseFileToSave(QWidget*, const QString&, const QString& suggested,
-                             const QString&) override {
-        return suggested == suggested_ ? path_ : QString();
-    }
-    bool choosePrinter(QWidget*, QPrinter&) override { return false; }
-
-private:
-    QString suggested_;
-    QString path_;
-};
 constexpr int kCpuColumn = static_cast<int>(StatisticsColumn::Cpu);
 constexpr int kBatteryColumn = static_cast<int>(StatisticsColumn::Battery);
 
@@ -310,9 +292,11 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath("stats.csv");
-        SaveChooser chooser("client-statistics.csv", path);
+        mirx::test::ScriptedChooser chooser;
+        chooser.savePath = path;
         fixture_->context().chooser = &chooser;
         view->exporter()->saveButton()->click();
+        QCOMPARE(chooser.suggestedNames.back(), QString("client-statistics.csv"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> rows = file.readAll().split('\n');

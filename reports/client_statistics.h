@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The client statistics list as plain data: the per-client history the
@@ -171,7 +172,11 @@ struct StatisticsFilter {
 
 struct StatisticsRow {
     int clientIndex = -1;
-    std::array<std::string, kStatisticsColumnCount> cells;
+    // The cells' texts one after another: cell c runs from the end of cell
+    // c - 1 to ends[c]. One string per row, not one per cell, keeps a
+    // thousand rows small enough to build, sort and move every second.
+    std::string texts;
+    std::array<std::uint32_t, kStatisticsColumnCount> ends{};
     Severity severity = Severity::None;
     // Sort keys that are not a cell's text.
     int typeClass = 0;
@@ -181,8 +186,16 @@ struct StatisticsRow {
     // The battery cell holds a percentage (the hidden column opens).
     bool showsBatteryPercent = false;
 
-    const std::string& cell(StatisticsColumn column) const {
-        return cells[static_cast<std::size_t>(column)];
+    // Empty for a column out of range.
+    std::string_view cell(std::size_t column) const {
+        if (column >= kStatisticsColumnCount) {
+            return {};
+        }
+        const std::uint32_t begin = column == 0 ? 0 : ends[column - 1];
+        return std::string_view(texts).substr(begin, ends[column] - begin);
+    }
+    std::string_view cell(StatisticsColumn column) const {
+        return cell(static_cast<std::size_t>(column));
     }
 };
 

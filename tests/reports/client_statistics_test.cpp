@@ -410,5 +410,50 @@ TEST_F(StatisticsRowsTest, TextTableCutsTheDebugColumns) {
     EXPECT_EQ(statisticsTextTable(rows, true).headers.back(), "RAPDFRS");
 }
 
+TEST_F(StatisticsRowsTest, CsvBytesOfTwoSamples) {
+    // Every kind of cell the export writes, after a second sample: rates and
+    // loss, a listen-only name, an off-line client with disconnects, battery
+    // states, texts kept from the first sample and durations holding commas.
+    S& desk = edit(0);
+    desk.set(S::kBatteryPercent, std::uint8_t{76});
+    desk.set(S::kBatteryState, std::uint8_t{1});
+    desk.set(S::kSendBytesAfterEncoding, 10'000u);
+    desk.set(S::kSendDelivered, 1000u);
+    desk.set(S::kReceiveDelivered, 1000u);
+    desk.set(S::kReceiveLost, 3u);
+    desk.set(S::kLastChangeTime, kNow - 90'061);
+    put(0);
+    S& stage = edit(1);
+    stage.setBit(S::kFlags, S::kFlagOnline, false);
+    stage.set(S::kLastChangeTime, kNow - 4000);
+    stage.set(S::kDisconnectEvents, 3);
+    stage.set(S::kDisconnectedSeconds, std::int64_t{100});
+    put(1);
+    S& phone = edit(2);
+    phone.set(S::kProcessorPercent, S::kPercentNotAvailable);
+    phone.set(S::kSendJitterPeakMs, S::kMsNotAvailable);
+    phone.set(S::kLastChangeTime, kNow - 3);
+    put(2);
+    refresh();
+    desk.set(S::kSendBytesAfterEncoding, 12'500u);
+    desk.set(S::kSendDelivered, 1050u);
+    desk.set(S::kSendLost, 1u);
+    desk.set(S::kReceiveDelivered, 1049u);
+    desk.set(S::kAddress, 0u);
+    put(0);
+    EXPECT_EQ(csvText(statisticsTextTable(refresh({true, true, true, true}), false)),
+              "Type,Client,State,Duration,DEC,DSCD,SARAE,SAPLLS,SAPLLM,SAPLSL,SA Jitter,RARBD,"
+              "RAPLLS,RAPLLM,RAPLSL,RA Jitter,CPU,Battery,IP Address,Version,Description\r\n"
+              "MCP,Desk / Desk L ,On-Line,\"1d, 1h, 1m\",-,-,20.000,1.96,1.96,0.10,4 (40),-,0.00,"
+              "0.00,0.29,n/a (60),20%,76%(-),192.168.1.100,6.2.1-17 (Linux),Front desk\r\n"
+              "MDV,Stage,Off-Line,\"1h, 6m\",3,\"1h, 8m\",-,-,-,-,-,-,-,-,-,-,-,-,192.168.1.101,"
+              "6.2.1-17 (Linux),Stage box\r\n"
+              "SIP,Phone,On-Line,3s,-,-,-,-,-,-,n/a (40),-,-,-,-,n/a (60),n/a,n/a,192.168.1.102,"
+              "n/a,Lobby phone\r\n"
+              "VIDEO,Camera,On-Line,\"1m, 1s\",-,-,-,-,-,-,'- (40),-,-,-,-,n/a (60),20%,n/a,"
+              "192.168.1.103,n/a,Camera one\r\n"
+              "MCP,Spare,Off-Line,,-,-,-,-,-,-,-,-,-,-,-,-,-,-,,,\r\n");
+}
+
 } // namespace
 } // namespace mirx::reports

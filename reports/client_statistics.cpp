@@ -574,35 +574,21 @@ int compareStatisticsRows(const StatisticsRow& a, const StatisticsRow& b, int co
     return result != 0 ? result : compareInts(a.clientIndex, b.clientIndex);
 }
 
-namespace {
-
-std::size_t exportedColumns(bool debugColumns) {
-    return debugColumns ? kStatisticsColumnCount : static_cast<std::size_t>(kFirstDebugColumn);
-}
-
-TextTable statisticsHeaders(bool debugColumns, std::size_t rowCount) {
-    const std::size_t count = exportedColumns(debugColumns);
-    TextTable table;
+TextTableView statisticsTableView(std::span<const StatisticsRow> rows, bool debugColumns) {
+    const std::size_t count =
+        debugColumns ? kStatisticsColumnCount : static_cast<std::size_t>(kFirstDebugColumn);
+    TextTableView table;
     for (const StatisticsColumnSpec& spec : statisticsColumns(debugColumns)) {
         if (table.headers.size() == count) {
             break;
         }
         table.headers.emplace_back(*spec.title != '\0' ? spec.title : kTypeExportHeader);
     }
-    table.rows.reserve(rowCount);
-    return table;
-}
-
-} // namespace
-
-TextTable statisticsTextTable(std::span<const StatisticsRow> rows, bool debugColumns) {
-    TextTable table = statisticsHeaders(debugColumns, rows.size());
-    const std::size_t count = exportedColumns(debugColumns);
+    table.rows = rows.size();
+    table.cells.reserve(rows.size() * count);
     for (const StatisticsRow& row : rows) {
-        std::vector<std::string>& cells = table.rows.emplace_back();
-        cells.reserve(count);
         for (std::size_t c = 0; c < count; ++c) {
-            cells.emplace_back(row.cell(c));
+            table.cells.push_back(row.cell(c));
         }
     }
     return table;

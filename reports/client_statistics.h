@@ -217,8 +217,8 @@ int compareStatisticsRows(const StatisticsRow& a, const StatisticsRow& b, int co
 // The first column has no title in the list; exports call it this.
 inline constexpr const char* kTypeExportHeader = "Type";
 
-// The rows as a text table: columns 0 to 20, and with `debugColumns` the
-// five debug columns too.
-TextTable statisticsTextTable(std::span<const StatisticsRow> rows, bool debugColumns);
+// The rows as a text table lending their cells (keep `rows` while it is
+// used): columns 0 to 20, and with `debugColumns` the five debug columns too.
+TextTableView statisticsTableView(std::span<const StatisticsRow> rows, bool debugColumns);
 
 } // namespace mirx::reports

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <ostream>
 
 namespace mirx::ctl {
@@ -33,14 +34,16 @@ int noAnswer(CtlSession& s, const char* what) {
     return kExitNoAnswer;
 }
 
-int print(CtlSession& s, const reports::TextTable& table) {
+// `text` writes the list in a format, or gives nothing for an unknown one.
+int print(CtlSession& s,
+          const std::function<std::optional<std::string>(std::string_view format)>& text) {
     s.link.StopLink();
-    const auto text = formatTextTable(table, s.options.format.empty() ? "table" : s.options.format);
-    if (!text) {
+    const auto printed = text(s.options.format.empty() ? "table" : s.options.format);
+    if (!printed) {
         s.streams.err << "mirx-ctl: unknown format " << s.options.format << "\n";
         return kExitUsage;
     }
-    s.streams.out << *text;
+    s.streams.out << *printed;
     s.streams.out.flush();
     return kExitOk;
 }
@@ -96,7 +99,13 @@ std::vector<reports::StatisticsRow> sortedByFirstColumn(std::vector<reports::Sta
     return sorted;
 }
 
-std::optional<std::string> formatTextTable(const reports::TextTable& table,
+std::optional<std::string> statisticsText(std::vector<reports::StatisticsRow> rows,
+                                          std::string_view format) {
+    const std::vector<reports::StatisticsRow> sorted = sortedByFirstColumn(std::move(rows));
+    return formatTextTable(reports::statisticsTableView(sorted, false), format);
+}
+
+std::optional<std::string> formatTextTable(const reports::TextTableView& table,
                                            std::string_view format) {
     if (format == "table") {
         return reports::alignedText(table);
@@ -161,7 +170,8 @@ int statisticsCommand(CtlSession& s) {
     if (!rows) {
         return noAnswer(s, "statistics");
     }
-    return print(s, reports::statisticsTextTable(sortedByFirstColumn(std::move(*rows)), false));
+    return print(s,
+                 [&](std::string_view format) { return statisticsText(std::move(*rows), format); });
 }
 
 int sipRegistrationsCommand(CtlSession& s) {
@@ -178,7 +188,10 @@ int sipRegistrationsCommand(CtlSession& s) {
     if (!rows) {
         return noAnswer(s, "SIP registrations");
     }
-    return print(s, reports::sipTextTable(*rows));
+    const reports::TextTable table = reports::sipTextTable(*rows);
+    return print(s, [&](std::string_view format) {
+        return formatTextTable(reports::viewOf(table), format);
+    });
 }
 
 } // namespace mirx::ctl

@@ -401,13 +401,17 @@ TEST_F(StatisticsRowsTest, CompareByColumn) {
 
 TEST_F(StatisticsRowsTest, TextTableCutsTheDebugColumns) {
     const auto rows = refresh();
-    const TextTable plain = statisticsTextTable(rows, false);
+    const TextTableView plain = statisticsTableView(rows, false);
     ASSERT_EQ(plain.headers.size(), 21u);
     EXPECT_EQ(plain.headers.front(), kTypeExportHeader);
     EXPECT_EQ(plain.headers.back(), "Description");
-    ASSERT_EQ(plain.rows.size(), rows.size());
-    EXPECT_EQ(plain.rows.front()[1], rows.front().cell(C::Client));
-    EXPECT_EQ(statisticsTextTable(rows, true).headers.back(), "RAPDFRS");
+    ASSERT_EQ(plain.rows, rows.size());
+    ASSERT_EQ(plain.cells.size(), rows.size() * 21u);
+    EXPECT_EQ(plain.cells[1], rows.front().cell(C::Client));
+    EXPECT_EQ(plain.cells[21 + 20], rows[1].cell(C::Description));
+    const TextTableView debug = statisticsTableView(rows, true);
+    EXPECT_EQ(debug.headers.back(), "RAPDFRS");
+    EXPECT_EQ(debug.cells[26 + 25], rows[1].cell(C::Rapdfrs));
 }
 
 TEST_F(StatisticsRowsTest, CsvBytesOfTwoSamples) {
@@ -441,7 +445,8 @@ TEST_F(StatisticsRowsTest, CsvBytesOfTwoSamples) {
     desk.set(S::kReceiveDelivered, 1049u);
     desk.set(S::kAddress, 0u);
     put(0);
-    EXPECT_EQ(csvText(statisticsTextTable(refresh({true, true, true, true}), false)),
+    const auto rows = refresh({true, true, true, true});
+    EXPECT_EQ(csvText(statisticsTableView(rows, false)),
               "Type,Client,State,Duration,DEC,DSCD,SARAE,SAPLLS,SAPLLM,SAPLSL,SA Jitter,RARBD,"
               "RAPLLS,RAPLLM,RAPLSL,RA Jitter,CPU,Battery,IP Address,Version,Description\r\n"
               "MCP,Desk / Desk L ,On-Line,\"1d, 1h, 1m\",-,-,20.000,1.96,1.96,0.10,4 (40),-,0.00,"

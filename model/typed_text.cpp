@@ -38,12 +38,4 @@ int compareCaseBlind(std::string_view left, std::string_view right) {
     return left.size() < right.size() ? -1 : 1;
 }
 
-std::string foldedCase(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) {
-        c = foldCase(c);
-    }
-    return folded;
-}
-
 } // namespace mirx::model

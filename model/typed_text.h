@@ -18,9 +18,5 @@ std::string typedLoginName(std::string_view typed);
 // Negative, zero or positive: `left` before, equal to or after `right`,
 // ignoring the case of ASCII letters (lists sort text columns this way).
 int compareCaseBlind(std::string_view left, std::string_view right);
-// The text with ASCII letters folded: folded texts compared bytewise
-// (std::string::compare) order as compareCaseBlind orders the texts, so a
-// sort of many rows folds each name once.
-std::string foldedCase(std::string_view text);
 
 } // namespace mirx::model

@@ -2,6 +2,7 @@
 
 #include "apps/ctl/ctl_commands.h"
 #include "apps/ctl/wait_for_answer.h"
+#include "core/ascii.h"
 #include "core/message_ids.h"
 #include "link/server_link.h"
 #include "model/mirror.h"
@@ -65,28 +66,46 @@ bool pause(const link::ServerLink& link, std::chrono::steady_clock::duration spa
 } // namespace
 
 std::vector<reports::StatisticsRow> sortedByFirstColumn(std::vector<reports::StatisticsRow> rows) {
-    // Rows are large and a thousand of them do not stay in cache: sort small
-    // keys holding what compareStatisticsRows(a, b, 0) looks at (type class,
-    // the name case-blind, the client index), then move each row once. A
-    // name folded once compares bytewise just as compareCaseBlind does.
+    // What compareStatisticsRows(a, b, 0) looks at: the type class, the name
+    // case-blind, the client index. A thousand rows sort fastest as small
+    // keys holding the name's first 16 bytes, folded and big-endian, so most
+    // names compare as two integers; equal prefixes (or a byte 0 inside a
+    // name) fall back to comparing the names themselves.
     struct Key {
         int typeClass;
         int clientIndex;
-        std::string folded;
+        std::uint64_t high;
+        std::uint64_t low;
         std::size_t position;
     };
     std::vector<Key> keys;
     keys.reserve(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const reports::StatisticsRow& row = rows[i];
-        keys.push_back({row.typeClass, row.clientIndex,
-                        model::foldedCase(row.cell(reports::StatisticsColumn::Client)), i});
+        const std::string_view name = row.cell(reports::StatisticsColumn::Client);
+        std::uint64_t prefix[2] = {0, 0};
+        for (std::size_t k = 0; k < 16; ++k) {
+            const auto byte = k < name.size()
+                                  ? static_cast<unsigned char>(text::lowerAscii(name[k]))
+                                  : std::uint64_t{0};
+            prefix[k / 8] |= static_cast<std::uint64_t>(byte) << (8 * (7 - k % 8));
+        }
+        keys.push_back({row.typeClass, row.clientIndex, prefix[0], prefix[1], i});
     }
-    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    const auto name = [&rows](const Key& key) {
+        return rows[key.position].cell(reports::StatisticsColumn::Client);
+    };
+    std::sort(keys.begin(), keys.end(), [&name](const Key& a, const Key& b) {
         if (a.typeClass != b.typeClass) {
             return a.typeClass < b.typeClass;
         }
-        if (const int names = a.folded.compare(b.folded); names != 0) {
+        if (a.high != b.high) {
+            return a.high < b.high;
+        }
+        if (a.low != b.low) {
+            return a.low < b.low;
+        }
+        if (const int names = model::compareCaseBlind(name(a), name(b)); names != 0) {
             return names < 0;
         }
         return a.clientIndex < b.clientIndex;

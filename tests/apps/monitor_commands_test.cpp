@@ -99,9 +99,26 @@ TEST(SortedByFirstColumn, OrdersAsTheListsCompare) {
         const char* name;
     };
     const Case cases[] = {
-        {1, 5, "beta"}, {0, 9, "Zulu"}, {1, 2, "Alpha"}, {1, 3, "alpha"}, {1, 1, "ALPHA2"},
-        {0, 4, "zulu"}, {1, 7, "alph"}, {1, 6, "_x"},    {1, 10, "Ax"},   {1, 11, "\xC3\xA9"},
-        {1, 12, ""},    {2, 0, "a"},    {1, 13, "Z"},    {1, 14, "["},    {0, 15, "zulu "},
+        {1, 5, "beta"},
+        {0, 9, "Zulu"},
+        {1, 2, "Alpha"},
+        {1, 3, "alpha"},
+        {1, 1, "ALPHA2"},
+        {0, 4, "zulu"},
+        {1, 7, "alph"},
+        {1, 6, "_x"},
+        {1, 10, "Ax"},
+        {1, 11, "\xC3\xA9"},
+        {1, 12, ""},
+        {2, 0, "a"},
+        {1, 13, "Z"},
+        {1, 14, "["},
+        {0, 15, "zulu "},
+        // Past the first 16 bytes.
+        {1, 16, "Generated client 0002"},
+        {1, 17, "generated client 0001"},
+        {1, 18, "GENERATED CLIENT 0001"},
+        {1, 19, "Generated client 000"},
     };
     std::vector<reports::StatisticsRow> rows;
     for (const Case& c : cases) {

@@ -224,9 +224,9 @@ bool shownByType(int clientType, const StatisticsFilter& filter) {
 }
 
 // Fills `row`, which starts empty.
-void buildRow(StatisticsRow& row, const model::LabelTable& labels, int label,
-              const model::LabelInfo* info, int clientIndex, int clientType, const S& record,
-              std::int64_t now, StatisticsHistory::Client& history, bool debugFigures) {
+void buildRow(StatisticsRow& row, const model::LabelInfo* info, int clientIndex, int clientType,
+              const S& record, std::int64_t now, StatisticsHistory::Client& history,
+              bool debugFigures) {
     using C = StatisticsColumn;
     row.clientIndex = clientIndex;
     row.typeClass = model::clientTypeSortClass(clientType);
@@ -243,14 +243,11 @@ void buildRow(StatisticsRow& row, const model::LabelTable& labels, int label,
         t += parts->kind;
     }
     w.end(C::TypeShort);
-    t += labels.DisplayName(label);
-    if (info != nullptr) {
-        const std::string listenOnly = info->get(model::LabelInfo::kListenOnlyName);
-        if (!listenOnly.empty()) {
-            t += " / ";
-            t += listenOnly;
-            t += ' ';
-        }
+    model::LabelTable::AppendDisplayName(t, info);
+    if (info != nullptr && !info->empty(model::LabelInfo::kListenOnlyName)) {
+        t += " / ";
+        info->appendTo(t, model::LabelInfo::kListenOnlyName);
+        t += ' ';
     }
     w.end(C::Client);
     w.cell(C::State, row.online ? "On-Line" : "Off-Line");
@@ -356,7 +353,7 @@ void buildRow(StatisticsRow& row, const model::LabelTable& labels, int label,
         t += history.versionText;
     }
     w.end(C::Version);
-    t += labels.Description(label);
+    model::LabelTable::AppendDescription(t, info);
     w.end(C::Description);
 
     const auto debugCell = [&](StatisticsColumn column, int value) {
@@ -551,14 +548,12 @@ std::vector<StatisticsRow> refreshStatistics(const model::LabelTable& labels,
         if (index < 0 || static_cast<std::size_t>(index) >= model::StatisticsTable::kClients) {
             continue;
         }
-        const int labelNumber = labels.ClientLabelNumber(index);
-        const model::LabelInfo* label = labels.Find(labelNumber);
+        const model::LabelInfo* label = labels.Find(labels.ClientLabelNumber(index));
         const int type = label != nullptr ? label->get(model::LabelInfo::kClientType) : 0;
         const S record = table.client(static_cast<std::size_t>(index));
         // Built in its place in the list, and taken back when hidden.
         StatisticsRow& row = rows.emplace_back();
-        buildRow(row, labels, labelNumber, label, index, type, record, now, history.client(index),
-                 debugFigures);
+        buildRow(row, label, index, type, record, now, history.client(index), debugFigures);
         const bool seen = record.get(S::kLastChangeTime) != 0;
         if (!(seen || filter.unusedClients) || !shownByType(type, filter)) {
             rows.pop_back();

@@ -357,7 +357,9 @@ void buildRow(StatisticsRow& row, const model::LabelInfo* info, int clientIndex,
     w.end(C::Description);
 
     const auto debugCell = [&](StatisticsColumn column, int value) {
-        if (row.online) {
+        // Only /Debug shows these columns: without it they stay empty.
+        if (!debugFigures) {
+        } else if (row.online) {
             appendInt(t, value);
         } else {
             t += kDash;

@@ -202,7 +202,8 @@ struct StatisticsRow {
 // Takes one statistics answer: every client of local system 0 (in canonical
 // label order) moves its history on, shown or not, so a client shown again
 // never gets a figure spanning the seconds it was hidden. Returns the rows
-// the filter shows, in that order. `debugFigures` adds the second processor
+// the filter shows, in that order. `debugFigures` (the /Debug controls) fills
+// the five debug columns, empty without it, and adds the second processor
 // figure to the CPU cell.
 std::vector<StatisticsRow> refreshStatistics(const model::LabelTable& labels,
                                              const model::StatisticsTable& table,

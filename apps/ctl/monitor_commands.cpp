@@ -110,12 +110,24 @@ std::vector<reports::StatisticsRow> sortedByFirstColumn(std::vector<reports::Sta
         }
         return a.clientIndex < b.clientIndex;
     });
-    std::vector<reports::StatisticsRow> sorted;
-    sorted.reserve(rows.size());
-    for (const Key& key : keys) {
-        sorted.push_back(std::move(rows[key.position]));
+    // Each row moves once, along the cycles of the order, without a second
+    // list: keys[i].position is the row that belongs at i, and i once placed.
+    for (std::size_t start = 0; start < keys.size(); ++start) {
+        if (keys[start].position == start) {
+            continue;
+        }
+        reports::StatisticsRow held = std::move(rows[start]);
+        std::size_t slot = start;
+        while (keys[slot].position != start) {
+            const std::size_t from = keys[slot].position;
+            rows[slot] = std::move(rows[from]);
+            keys[slot].position = slot;
+            slot = from;
+        }
+        rows[slot] = std::move(held);
+        keys[slot].position = slot;
     }
-    return sorted;
+    return rows;
 }
 
 std::optional<std::string> statisticsText(std::vector<reports::StatisticsRow> rows,

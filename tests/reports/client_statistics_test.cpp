@@ -264,7 +264,7 @@ TEST_F(StatisticsRowsTest, OfflineClientWithDisconnects) {
     e.set(S::kDisconnectEvents, 2);
     e.set(S::kDisconnectedSeconds, std::int64_t{100});
     put(0);
-    const auto row = rowOf(refresh(), 0);
+    const auto row = rowOf(refresh({}, true), 0);
     EXPECT_EQ(row.cell(C::State), "Off-Line");
     EXPECT_EQ(row.cell(C::DisconnectEvents), "2");
     EXPECT_EQ(row.cell(C::DisconnectedTime), "8m"); // 100 + 400 seconds

@@ -4,6 +4,7 @@
 #include "model/statistics.h"
 #include "reports/text_table.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -191,8 +192,11 @@ struct StatisticsRow {
         if (column >= kStatisticsColumnCount) {
             return {};
         }
-        const std::uint32_t begin = column == 0 ? 0 : ends[column - 1];
-        return std::string_view(texts).substr(begin, ends[column] - begin);
+        // Clamped rather than checked: rows are read a few thousand times
+        // a second, and never past the text even with inconsistent ends.
+        const std::size_t end = std::min<std::size_t>(ends[column], texts.size());
+        const std::size_t begin = column == 0 ? 0 : std::min<std::size_t>(ends[column - 1], end);
+        return std::string_view(texts.data() + begin, end - begin);
     }
     std::string_view cell(StatisticsColumn column) const {
         return cell(static_cast<std::size_t>(column));

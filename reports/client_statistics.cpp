@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace mirx::reports {
 namespace {
@@ -243,13 +244,26 @@ void buildRow(StatisticsRow& row, const model::LabelInfo* info, int clientIndex,
         t += parts->kind;
     }
     w.end(C::TypeShort);
-    model::LabelTable::AppendDisplayName(t, info);
-    if (info != nullptr && !info->empty(model::LabelInfo::kListenOnlyName)) {
-        t += " / ";
-        info->appendTo(t, model::LabelInfo::kListenOnlyName);
-        t += ' ';
+    const bool labelTextsSame = info != nullptr && history.labelTextsKnown &&
+                                std::memcmp(history.labelTexts.data(),
+                                            info->data() + kLabelTextsBegin, kLabelTextBytes) == 0;
+    if (!labelTextsSame) {
+        history.nameText.clear();
+        history.descriptionText.clear();
+        model::LabelTable::AppendDisplayName(history.nameText, info);
+        if (info != nullptr && !info->empty(model::LabelInfo::kListenOnlyName)) {
+            history.nameText += " / ";
+            info->appendTo(history.nameText, model::LabelInfo::kListenOnlyName);
+            history.nameText += ' ';
+        }
+        model::LabelTable::AppendDescription(history.descriptionText, info);
+        history.labelTextsKnown = info != nullptr;
+        if (info != nullptr) {
+            std::memcpy(history.labelTexts.data(), info->data() + kLabelTextsBegin,
+                        kLabelTextBytes);
+        }
     }
-    w.end(C::Client);
+    w.cell(C::Client, history.nameText);
     w.cell(C::State, row.online ? "On-Line" : "Off-Line");
     if (lastChange != 0) {
         appendDuration(t, now - lastChange);
@@ -353,8 +367,7 @@ void buildRow(StatisticsRow& row, const model::LabelInfo* info, int clientIndex,
         t += history.versionText;
     }
     w.end(C::Version);
-    model::LabelTable::AppendDescription(t, info);
-    w.end(C::Description);
+    w.cell(C::Description, history.descriptionText);
 
     const auto debugCell = [&](StatisticsColumn column, int value) {
         // Only /Debug shows these columns: without it they stay empty.

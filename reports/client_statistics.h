@@ -133,6 +133,17 @@ private:
     bool cleared_ = true;
 };
 
+// The bytes of a label's text fields (description, names), which lie
+// together.
+inline constexpr std::size_t kLabelTextsBegin = model::LabelInfo::kDescription.offset;
+inline constexpr std::size_t kLabelTextBytes =
+    rec::endOf(model::LabelInfo::kExternalShortName) - kLabelTextsBegin;
+static_assert(model::LabelInfo::kTalkListenName.offset >= kLabelTextsBegin &&
+              rec::endOf(model::LabelInfo::kListenOnlyName) <= kLabelTextsBegin + kLabelTextBytes &&
+              rec::endOf(model::LabelInfo::kExternalLongName) <=
+                  kLabelTextsBegin + kLabelTextBytes &&
+              rec::endOf(model::LabelInfo::kDescription) <= kLabelTextsBegin + kLabelTextBytes);
+
 // What the list remembers of every client index between refreshes.
 class StatisticsHistory {
 public:
@@ -146,6 +157,13 @@ public:
         std::string addressText;
         std::uint32_t version = 0;
         std::string versionText;
+        // The name and description cells as last decoded, with the label's
+        // text fields they came from: names rarely change, and decoding a
+        // thousand of them each second was a good part of a refresh.
+        std::array<std::uint8_t, kLabelTextBytes> labelTexts{};
+        bool labelTextsKnown = false;
+        std::string nameText;
+        std::string descriptionText;
     };
 
     StatisticsHistory();

@@ -3,6 +3,7 @@
 #include "tests/support/log_capture.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
@@ -353,6 +354,35 @@ TEST_F(StatisticsRowsTest, ProcessorBatteryAddressAndVersionTexts) {
     rows = refresh();
     EXPECT_EQ(rowOf(rows, 0).cell(C::Address), "192.168.1.100");
     EXPECT_EQ(rowOf(rows, 0).cell(C::Version), "6.2.1-17 (Linux)");
+}
+
+TEST_F(StatisticsRowsTest, EditedLabelTextsShowAtTheNextRefresh) {
+    // Each edit follows the previous ones; the texts are kept between
+    // refreshes only while the label's texts stay as they were.
+    struct Case {
+        std::function<void(model::LabelTable&)> edit;
+        const char* client;
+        const char* description;
+    };
+    const Case cases[] = {
+        {[](model::LabelTable&) {}, "Desk / Desk L ", "Front desk"},
+        {[](model::LabelTable& l) { l.SetTalkListenName(10000, "Counter"); }, "Counter / Desk L ",
+         "Front desk"},
+        {[](model::LabelTable& l) { l.SetListenOnlyName(10000, ""); }, "Counter", "Front desk"},
+        {[](model::LabelTable& l) { l.SetDescription(10000, "Back desk"); }, "Counter",
+         "Back desk"},
+        {[](model::LabelTable& l) {
+             l.SetExternalLongName(10000, "Desk ext");
+             l.SetTalkListenName(10000, "");
+         },
+         "Desk ext", "Back desk"},
+    };
+    for (const Case& c : cases) {
+        c.edit(data->labels);
+        const auto rows = refresh();
+        EXPECT_EQ(rowOf(rows, 0).cell(C::Client), c.client);
+        EXPECT_EQ(rowOf(rows, 0).cell(C::Description), c.description);
+    }
 }
 
 TEST_F(StatisticsRowsTest, ShortAnswerShowsTheMissingClientsAsNeverSeen) {

@@ -16,7 +16,6 @@
 #include "model/mirror.h"
 #include "model/statistics.h"
 #include "reports/client_statistics.h"
-#include "reports/text_table.h"
 #include "sim/demo_site.h"
 
 #include <atomic>
@@ -59,9 +58,9 @@ int main() {
             return;
         }
         rowCount = rows->size();
-        const std::string csv = reports::csvText(
-            reports::statisticsTextTable(ctl::sortedByFirstColumn(std::move(*rows)), false));
-        csvBytes = csv.size();
+        const auto csv = ctl::statisticsText(std::move(*rows), "csv");
+        csvBytes = csv ? csv->size() : 0;
+        failed = failed || !csv;
     };
     command(); // the first sample only primes the history
     RawPingPong raw(wire::kFrameOverhead + 2, wire::kFrameOverhead + model::StatisticsTable::kSize);

@@ -582,22 +582,37 @@ std::string LabelTable::ClientTypeName(int code, bool longName) {
 }
 
 std::string LabelTable::Description(int reference) const {
-    const LabelInfo* label = Find(reference);
-    return label == nullptr ? kInvalidDescription : label->get(LabelInfo::kDescription);
+    std::string text;
+    AppendDescription(text, Find(reference));
+    return text;
+}
+
+void LabelTable::AppendDescription(std::string& out, const LabelInfo* label) {
+    if (label == nullptr) {
+        out += kInvalidDescription;
+    } else {
+        label->appendTo(out, LabelInfo::kDescription);
+    }
 }
 
 std::string LabelTable::DisplayName(int reference) const {
-    const LabelInfo* label = Find(reference);
+    std::string name;
+    AppendDisplayName(name, Find(reference));
+    return name;
+}
+
+void LabelTable::AppendDisplayName(std::string& out, const LabelInfo* label) {
     if (label == nullptr) {
-        return kNoLabelText;
+        out += kNoLabelText;
+        return;
     }
     for (const auto field : {LabelInfo::kTalkListenName, LabelInfo::kExternalLongName}) {
-        std::string name = label->get(field);
-        if (!name.empty()) {
-            return name;
+        if (!label->empty(field)) {
+            label->appendTo(out, field);
+            return;
         }
     }
-    return label->get(LabelInfo::kExternalShortName);
+    label->appendTo(out, LabelInfo::kExternalShortName);
 }
 
 std::string LabelTable::SelectorName(int reference, int selectorMode, bool withFallback) const {

@@ -121,6 +121,9 @@ public:
     // kInvalidLabelType for a code not in the table.
     static std::string ClientTypeName(int code, bool longName);
     std::string Description(int reference) const;
+    // The texts of a label already found (nullptr: none), appended to `out`.
+    static void AppendDescription(std::string& out, const LabelInfo* label);
+    static void AppendDisplayName(std::string& out, const LabelInfo* label);
     // Selector mode 2 is listen.
     std::string SelectorName(int reference, int selectorMode, bool withFallback) const;
     std::string DisplayName(int reference) const;

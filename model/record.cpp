@@ -5,6 +5,12 @@
 namespace mirx::rec {
 
 std::string get(std::span<const std::uint8_t> bytes, Utf16Text f) {
+    std::string out;
+    appendTo(out, bytes, f);
+    return out;
+}
+
+void appendTo(std::string& out, std::span<const std::uint8_t> bytes, Utf16Text f) {
     const auto unitAt = [&](std::size_t i) {
         return static_cast<char16_t>(bytes[f.offset + 2 * i] | (bytes[f.offset + 2 * i + 1] << 8));
     };
@@ -19,17 +25,18 @@ std::string get(std::span<const std::uint8_t> bytes, Utf16Text f) {
     }
     // Most names are ASCII; lists read thousands of them at a time.
     if (ascii) {
-        std::string out(length, '\0');
+        const std::size_t at = out.size();
+        out.resize(at + length);
         for (std::size_t i = 0; i < length; ++i) {
-            out[i] = static_cast<char>(unitAt(i));
+            out[at + i] = static_cast<char>(unitAt(i));
         }
-        return out;
+        return;
     }
     std::u16string units(length, u'\0');
     for (std::size_t i = 0; i < length; ++i) {
         units[i] = unitAt(i);
     }
-    return text::toUtf8(units);
+    out += text::toUtf8(units);
 }
 
 bool set(std::span<std::uint8_t> bytes, Utf16Text f, std::string_view utf8) {

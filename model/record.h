@@ -101,6 +101,9 @@ void set(std::span<std::uint8_t> bytes, Scalar<T> f, T value) {
 }
 
 std::string get(std::span<const std::uint8_t> bytes, Utf16Text f);
+// The same text appended to `out`: lists of a thousand names build their
+// rows without a string per name.
+void appendTo(std::string& out, std::span<const std::uint8_t> bytes, Utf16Text f);
 // Cuts to the field's limit without splitting a character; returns false
 // when the text had to be cut.
 bool set(std::span<std::uint8_t> bytes, Utf16Text f, std::string_view utf8);
@@ -146,6 +149,9 @@ struct Record {
         rec::set(view(), f, static_cast<T>(value));
     }
     std::string get(Utf16Text f) const { return rec::get(view(), f); }
+    void appendTo(std::string& out, Utf16Text f) const { rec::appendTo(out, view(), f); }
+    // The text field holds no character.
+    bool empty(Utf16Text f) const { return bytes[f.offset] == 0 && bytes[f.offset + 1] == 0; }
     bool set(Utf16Text f, std::string_view text) { return rec::set(view(), f, text); }
     std::string get(AsciiText f) const { return rec::get(view(), f); }
     bool set(AsciiText f, std::string_view text) { return rec::set(view(), f, text); }

@@ -9,6 +9,7 @@
 #include "shell/common/window_title.h"
 
 #include <functional>
+#include <string_view>
 
 #include <QBrush>
 #include <QCheckBox>
@@ -30,7 +31,7 @@ constexpr int kBatteryColumn = static_cast<int>(StatisticsColumn::Battery);
 // Room for the cell's margins beside the widest name.
 constexpr int kCellPadding = 12;
 
-QString fromUtf8(const std::string& text) {
+QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -70,7 +71,7 @@ qint64 ClientStatisticsModel::rowKey(int row) const {
 }
 
 QString ClientStatisticsModel::text(int row, int column) const {
-    return fromUtf8(rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)]);
+    return fromUtf8(rows_[static_cast<std::size_t>(row)].cell(static_cast<std::size_t>(column)));
 }
 
 int ClientStatisticsModel::compare(int left, int right, int column) const {
@@ -194,7 +195,7 @@ void CClientStatisticsDlg::fitClientColumn() {
     // the refresh: measure again only when the names changed.
     std::size_t hash = model_->rows().size();
     for (const auto& row : model_->rows()) {
-        hash = hash * 31 + std::hash<std::string>{}(row.cell(StatisticsColumn::Client));
+        hash = hash * 31 + std::hash<std::string_view>{}(row.cell(StatisticsColumn::Client));
     }
     if (hash == clientNamesHash_ && refreshes_ > 0) {
         return;

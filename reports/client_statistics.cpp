@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace mirx::reports {
 namespace {
@@ -23,20 +24,66 @@ __attribute__((format(printf, 1, 2))) std::string format(const char* pattern, ..
     return text;
 }
 
-// "%*.*f" without printf: the list formats thousands of figures a second.
-std::string fixed(double value, int precision, std::size_t width = 0) {
+// Cell texts are written straight into the row's own strings, without
+// printf or temporaries: the list formats thousands of figures a second,
+// and texts this short then need no allocation at all.
+void appendInt(std::string& out, std::int64_t value) {
+    char text[24];
+    out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// "%*.*f"
+void appendFixed(std::string& out, double value, int precision, std::size_t width) {
     char text[64];
     const auto result =
         std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision);
-    std::string out(text, result.ptr);
-    if (out.size() < width) {
-        out.insert(0, width - out.size(), ' ');
+    const auto length = static_cast<std::size_t>(result.ptr - text);
+    if (length < width) {
+        out.append(width - length, ' ');
     }
-    return out;
+    out.append(text, length);
 }
 
-std::string percent(int value) {
-    return std::to_string(value) + '%';
+void appendPercent(std::string& out, int value) {
+    appendInt(out, value);
+    out += '%';
+}
+
+void appendDuration(std::string& out, std::int64_t seconds) {
+    const std::int64_t s = seconds < 0 ? 0 : seconds;
+    const std::int64_t d = s / 86400;
+    const std::int64_t h = s / 3600;
+    const std::int64_t m = s / 60 - h * 60;
+    if (d >= 1) {
+        appendInt(out, d);
+        out += "d, ";
+        appendInt(out, h - 24 * d);
+        out += "h, ";
+        appendInt(out, m);
+        out += 'm';
+    } else if (h == 0) {
+        if (m != 0) {
+            appendInt(out, m);
+            out += "m, ";
+        }
+        appendInt(out, s % 60);
+        out += 's';
+    } else {
+        appendInt(out, h);
+        out += "h, ";
+        appendInt(out, m);
+        out += 'm';
+    }
+}
+
+void appendDisconnectedDuration(std::string& out, std::int64_t seconds) {
+    const std::int64_t s = seconds < 0 ? 0 : seconds;
+    if (s < 3600 && s / 60 >= 5) {
+        appendInt(out, s / 60);
+        out += 'm';
+    } else {
+        appendDuration(out, s);
+    }
 }
 
 constexpr const char* kDash = "-";
@@ -75,9 +122,27 @@ struct StreamRecord {
     std::int16_t jitterBuffer;
 };
 
-std::string& cellOf(StatisticsRow& row, StatisticsColumn column) {
-    return row.cells[static_cast<std::size_t>(column)];
-}
+// Appends a row's cells, in column order, to its one text.
+class CellWriter {
+public:
+    explicit CellWriter(StatisticsRow& row)
+        : row_(row) {
+        // About the longest row, so the text grows once.
+        row_.texts.reserve(192);
+    }
+    std::string& text() { return row_.texts; }
+    // The cell of `column` is what was appended since the previous one.
+    void end(StatisticsColumn column) {
+        row_.ends[static_cast<std::size_t>(column)] = static_cast<std::uint32_t>(row_.texts.size());
+    }
+    void cell(StatisticsColumn column, std::string_view text) {
+        row_.texts += text;
+        end(column);
+    }
+
+private:
+    StatisticsRow& row_;
+};
 
 void raise(Severity& severity, Severity atLeast) {
     if (static_cast<int>(severity) < static_cast<int>(atLeast)) {
@@ -86,40 +151,54 @@ void raise(Severity& severity, Severity atLeast) {
 }
 
 // One stream's five cells; true when its loss raises the row's severity.
-bool fillStream(StatisticsRow& row, StreamHistory& history, const StreamRecord& record,
+bool fillStream(CellWriter& w, StreamHistory& history, const StreamRecord& record,
                 const StreamColumns& columns, bool sinceLoginCounts) {
     const StreamHistory::Figures figures = history.add(record.sample);
     const LossFigures& loss = figures.loss;
-    cellOf(row, columns.rate) =
-        figures.bytes != 0
-            ? fixed(static_cast<double>(static_cast<std::uint32_t>(figures.bytes * 8u)) / 1000.0, 3,
-                    6)
-            : kDash;
+    std::string& t = w.text();
+    if (figures.bytes != 0) {
+        appendFixed(t, static_cast<double>(static_cast<std::uint32_t>(figures.bytes * 8u)) / 1000.0,
+                    3, 6);
+    } else {
+        t += kDash;
+    }
+    w.end(columns.rate);
     if (figures.bytes != 0 || loss.lastSecond != 0 || loss.lastMinute != 0 ||
         loss.sinceLogin >= 0.1) {
-        cellOf(row, columns.lossSecond) = fixed(loss.lastSecond, 2, 3);
-        cellOf(row, columns.lossMinute) = fixed(loss.lastMinute, 2, 3);
-        cellOf(row, columns.lossLogin) = fixed(loss.sinceLogin, 2, 3);
+        appendFixed(t, loss.lastSecond, 2, 3);
+        w.end(columns.lossSecond);
+        appendFixed(t, loss.lastMinute, 2, 3);
+        w.end(columns.lossMinute);
+        appendFixed(t, loss.sinceLogin, 2, 3);
+        w.end(columns.lossLogin);
     } else {
-        cellOf(row, columns.lossSecond) = kDash;
-        cellOf(row, columns.lossMinute) = kDash;
-        cellOf(row, columns.lossLogin) = kDash;
+        w.cell(columns.lossSecond, kDash);
+        w.cell(columns.lossMinute, kDash);
+        w.cell(columns.lossLogin, kDash);
     }
-    const std::string peak = record.jitterPeak == S::kMsNotAvailable ? std::string(kNotAvailable)
-                             : figures.bytes != 0 ? std::to_string(record.jitterPeak)
-                                                  : std::string(kDash);
-    const std::string buffer = record.jitterBuffer == S::kMsNotAvailable
-                                   ? std::string(kNotAvailable)
-                                   : std::to_string(record.jitterBuffer);
-    cellOf(row, columns.jitter) = peak + " (" + buffer + ")";
+    if (record.jitterPeak == S::kMsNotAvailable) {
+        t += kNotAvailable;
+    } else if (figures.bytes != 0) {
+        appendInt(t, record.jitterPeak);
+    } else {
+        t += kDash;
+    }
+    t += " (";
+    if (record.jitterBuffer == S::kMsNotAvailable) {
+        t += kNotAvailable;
+    } else {
+        appendInt(t, record.jitterBuffer);
+    }
+    t += ')';
+    w.end(columns.jitter);
     return loss.lastSecond != 0 || loss.lastMinute != 0 ||
            (sinceLoginCounts && loss.sinceLogin >= 0.1);
 }
 
-void dashStream(StatisticsRow& row, const StreamColumns& columns) {
+void dashStream(CellWriter& w, const StreamColumns& columns) {
     for (const StatisticsColumn c : {columns.rate, columns.lossSecond, columns.lossMinute,
                                      columns.lossLogin, columns.jitter}) {
-        cellOf(row, c) = kDash;
+        w.cell(c, kDash);
     }
 }
 
@@ -136,24 +215,46 @@ bool shownByType(int clientType, const StatisticsFilter& filter) {
     return true;
 }
 
-StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int clientType,
-                       const S& record, std::int64_t now, StatisticsHistory::Client& history,
-                       bool debugFigures) {
-    StatisticsRow row;
+// Fills `row`, which starts empty.
+void buildRow(StatisticsRow& row, const model::LabelInfo* info, int clientIndex, int clientType,
+              const S& record, std::int64_t now, StatisticsHistory::Client& history,
+              bool debugFigures) {
+    using C = StatisticsColumn;
     row.clientIndex = clientIndex;
     row.typeClass = model::clientTypeSortClass(clientType);
     row.online = record.online();
     const std::int64_t lastChange = record.get(S::kLastChangeTime);
     row.lastChangeLow = static_cast<std::uint32_t>(lastChange);
-    const int label = labels.ClientLabelNumber(clientIndex);
 
     Severity severity = row.online ? Severity::Online : Severity::None;
 
-    cellOf(row, StatisticsColumn::TypeShort) = clientTypeKindText(clientType);
-    cellOf(row, StatisticsColumn::Client) = clientColumnText(labels, label);
-    cellOf(row, StatisticsColumn::State) = row.online ? "On-Line" : "Off-Line";
-    cellOf(row, StatisticsColumn::Duration) =
-        lastChange == 0 ? std::string() : durationText(now - lastChange);
+    CellWriter w(row);
+    std::string& t = w.text();
+    // The short name up to its colon.
+    if (const auto parts = model::clientTypeParts(clientType)) {
+        t += parts->kind;
+    }
+    w.end(C::TypeShort);
+    const bool labelTextsSame = info != nullptr && history.labelTextsKnown &&
+                                std::memcmp(history.labelTexts.data(),
+                                            info->data() + kLabelTextsBegin, kLabelTextBytes) == 0;
+    if (!labelTextsSame) {
+        history.nameText.clear();
+        history.descriptionText.clear();
+        appendClientColumnText(history.nameText, info);
+        model::LabelTable::AppendDescription(history.descriptionText, info);
+        history.labelTextsKnown = info != nullptr;
+        if (info != nullptr) {
+            std::memcpy(history.labelTexts.data(), info->data() + kLabelTextsBegin,
+                        kLabelTextBytes);
+        }
+    }
+    w.cell(C::Client, history.nameText);
+    w.cell(C::State, row.online ? "On-Line" : "Off-Line");
+    if (lastChange != 0) {
+        appendDuration(t, now - lastChange);
+    }
+    w.end(C::Duration);
 
     if (!row.online && !history.receive.cleared()) {
         history.send.clear();
@@ -167,11 +268,13 @@ StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int cli
             disconnected += now - lastChange;
             raise(severity, Severity::Disconnected);
         }
-        cellOf(row, StatisticsColumn::DisconnectEvents) = std::to_string(events);
-        cellOf(row, StatisticsColumn::DisconnectedTime) = disconnectedDurationText(disconnected);
+        appendInt(t, events);
+        w.end(C::DisconnectEvents);
+        appendDisconnectedDuration(t, disconnected);
+        w.end(C::DisconnectedTime);
     } else {
-        cellOf(row, StatisticsColumn::DisconnectEvents) = kDash;
-        cellOf(row, StatisticsColumn::DisconnectedTime) = kDash;
+        w.cell(C::DisconnectEvents, kDash);
+        w.cell(C::DisconnectedTime, kDash);
     }
 
     if (row.online) {
@@ -183,48 +286,51 @@ StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int cli
                                     record.get(S::kReceiveDelivered), record.get(S::kReceiveLost)},
                                    record.get(S::kReceiveJitterPeakMs),
                                    record.get(S::kReceiveJitterBufferMs)};
-        if (fillStream(row, history.send, send, kSendColumns, false)) {
+        if (fillStream(w, history.send, send, kSendColumns, false)) {
             raise(severity, Severity::Loss);
         }
-        if (fillStream(row, history.receive, receive, kReceiveColumns, true)) {
+        if (fillStream(w, history.receive, receive, kReceiveColumns, true)) {
             raise(severity, Severity::Loss);
         }
     } else {
-        dashStream(row, kSendColumns);
-        dashStream(row, kReceiveColumns);
+        dashStream(w, kSendColumns);
+        dashStream(w, kReceiveColumns);
     }
 
     const int load = record.get(S::kProcessorPercent);
     if (!row.online) {
-        cellOf(row, StatisticsColumn::Cpu) = kDash;
+        t += kDash;
     } else if (load == S::kPercentNotAvailable) {
-        cellOf(row, StatisticsColumn::Cpu) = kNotAvailable;
-    } else if (debugFigures) {
-        cellOf(row, StatisticsColumn::Cpu) =
-            percent(load) + " (" + percent(record.get(S::kSecondProcessorPercent)) + ")";
+        t += kNotAvailable;
     } else {
-        cellOf(row, StatisticsColumn::Cpu) = percent(load);
+        appendPercent(t, load);
+        if (debugFigures) {
+            t += " (";
+            appendPercent(t, record.get(S::kSecondProcessorPercent));
+            t += ')';
+        }
     }
+    w.end(C::Cpu);
 
     const int battery = record.get(S::kBatteryPercent);
-    std::string& batteryCell = cellOf(row, StatisticsColumn::Battery);
     if (reportsNoDeviceFigures(clientType)) {
-        batteryCell = kNotAvailable;
+        t += kNotAvailable;
     } else if (!row.online) {
-        batteryCell = kDash;
+        t += kDash;
     } else if (battery == S::kPercentNotAvailable) {
-        batteryCell = kNotAvailable;
+        t += kNotAvailable;
     } else {
-        batteryCell = percent(battery);
+        appendPercent(t, battery);
         const auto state = static_cast<model::BatteryState>(record.get(S::kBatteryState));
         if (state == model::BatteryState::Discharging) {
-            batteryCell += "(-)";
+            t += "(-)";
         } else if (state == model::BatteryState::Charging ||
                    state == model::BatteryState::ChargingToo) {
-            batteryCell += "(+)";
+            t += "(+)";
         }
         row.showsBatteryPercent = true;
     }
+    w.end(C::Battery);
     row.batteryKey =
         row.online && (model::isControlPanel(clientType) || model::isDeviceInterface(clientType))
             ? battery
@@ -235,31 +341,38 @@ StatisticsRow buildRow(const model::LabelTable& labels, int clientIndex, int cli
         history.address = address;
         history.addressText = addressText(address);
     }
-    cellOf(row, StatisticsColumn::Address) = history.addressText;
+    w.cell(C::Address, history.addressText);
     if (reportsNoDeviceFigures(clientType)) {
-        cellOf(row, StatisticsColumn::Version) = kNotAvailable;
+        t += kNotAvailable;
     } else {
         if (const std::uint32_t packed = record.get(S::kVersion);
             packed != 0 && packed != history.version) {
             history.version = packed;
             history.versionText = model::clientVersionText(packed);
         }
-        cellOf(row, StatisticsColumn::Version) = history.versionText;
+        t += history.versionText;
     }
-    cellOf(row, StatisticsColumn::Description) = labels.Description(label);
+    w.end(C::Version);
+    w.cell(C::Description, history.descriptionText);
 
-    const auto debugCell = [&](int value) {
-        return row.online ? std::to_string(value) : std::string(kDash);
+    const auto debugCell = [&](StatisticsColumn column, int value) {
+        // Only /Debug shows these columns: without it they stay empty.
+        if (!debugFigures) {
+        } else if (row.online) {
+            appendInt(t, value);
+        } else {
+            t += kDash;
+        }
+        w.end(column);
     };
-    cellOf(row, StatisticsColumn::Rabap) = debugCell(record.get(S::kRabap));
-    cellOf(row, StatisticsColumn::Sabap) = debugCell(record.get(S::kSabap));
-    cellOf(row, StatisticsColumn::Underrun) = debugCell(record.get(S::kUnderrunCount));
-    cellOf(row, StatisticsColumn::Clipping) = debugCell(record.get(S::kClippingCount));
-    cellOf(row, StatisticsColumn::Rapdfrs) = debugCell(record.get(S::kRapdfrs));
+    debugCell(C::Rabap, record.get(S::kRabap));
+    debugCell(C::Sabap, record.get(S::kSabap));
+    debugCell(C::Underrun, record.get(S::kUnderrunCount));
+    debugCell(C::Clipping, record.get(S::kClippingCount));
+    debugCell(C::Rapdfrs, record.get(S::kRapdfrs));
 
     history.severity = severity;
     row.severity = severity;
-    return row;
 }
 
 int compareKeys(const StatisticsRow& a, const StatisticsRow& b, StatisticsColumn column) {
@@ -348,14 +461,18 @@ std::string clientTypeKindText(int clientType) {
 }
 
 std::string clientColumnText(const model::LabelTable& labels, int label) {
-    std::string name = labels.DisplayName(label);
-    if (const model::LabelInfo* info = labels.Find(label)) {
-        const std::string listenOnly = info->get(model::LabelInfo::kListenOnlyName);
-        if (!listenOnly.empty()) {
-            name += " / " + listenOnly + " ";
-        }
-    }
+    std::string name;
+    appendClientColumnText(name, labels.Find(label));
     return name;
+}
+
+void appendClientColumnText(std::string& out, const model::LabelInfo* label) {
+    model::LabelTable::AppendDisplayName(out, label);
+    if (label != nullptr && !label->empty(model::LabelInfo::kListenOnlyName)) {
+        out += " / ";
+        label->appendTo(out, model::LabelInfo::kListenOnlyName);
+        out += ' ';
+    }
 }
 
 std::string addressText(std::uint32_t address) {
@@ -368,28 +485,15 @@ bool reportsNoDeviceFigures(int clientType) {
 }
 
 std::string durationText(std::int64_t seconds) {
-    const std::int64_t s = seconds < 0 ? 0 : seconds;
-    const std::int64_t d = s / 86400;
-    const std::int64_t h = s / 3600;
-    const std::int64_t m = s / 60 - h * 60;
-    const auto n = [](std::int64_t value) {
-        return std::to_string(value);
-    };
-    if (d >= 1) {
-        return n(d) + "d, " + n(h - 24 * d) + "h, " + n(m) + "m";
-    }
-    if (h == 0) {
-        return m == 0 ? n(s % 60) + "s" : n(m) + "m, " + n(s % 60) + "s";
-    }
-    return n(h) + "h, " + n(m) + "m";
+    std::string text;
+    appendDuration(text, seconds);
+    return text;
 }
 
 std::string disconnectedDurationText(std::int64_t seconds) {
-    const std::int64_t s = seconds < 0 ? 0 : seconds;
-    if (s < 3600 && s / 60 >= 5) {
-        return std::to_string(s / 60) + "m";
-    }
-    return durationText(s);
+    std::string text;
+    appendDisconnectedDuration(text, seconds);
+    return text;
 }
 
 std::optional<Rgb> severityColour(Severity severity) {
@@ -477,11 +581,12 @@ std::vector<StatisticsRow> refreshStatistics(const model::LabelTable& labels,
         const model::LabelInfo* label = labels.Find(labels.ClientLabelNumber(index));
         const int type = label != nullptr ? label->get(model::LabelInfo::kClientType) : 0;
         const S record = table.client(static_cast<std::size_t>(index));
-        StatisticsRow row =
-            buildRow(labels, index, type, record, now, history.client(index), debugFigures);
+        // Built in its place in the list, and taken back when hidden.
+        StatisticsRow& row = rows.emplace_back();
+        buildRow(row, label, index, type, record, now, history.client(index), debugFigures);
         const bool seen = record.get(S::kLastChangeTime) != 0;
-        if ((seen || filter.unusedClients) && shownByType(type, filter)) {
-            rows.push_back(std::move(row));
+        if (!(seen || filter.unusedClients) || !shownByType(type, filter)) {
+            rows.pop_back();
         }
     }
     return rows;
@@ -494,20 +599,22 @@ int compareStatisticsRows(const StatisticsRow& a, const StatisticsRow& b, int co
     return result != 0 ? result : compareInts(a.clientIndex, b.clientIndex);
 }
 
-TextTable statisticsTextTable(std::span<const StatisticsRow> rows, bool debugColumns) {
+TextTableView statisticsTableView(std::span<const StatisticsRow> rows, bool debugColumns) {
     const std::size_t count =
         debugColumns ? kStatisticsColumnCount : static_cast<std::size_t>(kFirstDebugColumn);
-    TextTable table;
+    TextTableView table;
     for (const StatisticsColumnSpec& spec : statisticsColumns(debugColumns)) {
         if (table.headers.size() == count) {
             break;
         }
         table.headers.emplace_back(*spec.title != '\0' ? spec.title : kTypeExportHeader);
     }
-    table.rows.reserve(rows.size());
+    table.rows = rows.size();
+    table.cells.reserve(rows.size() * count);
     for (const StatisticsRow& row : rows) {
-        table.rows.emplace_back(row.cells.begin(),
-                                row.cells.begin() + static_cast<std::ptrdiff_t>(count));
+        for (std::size_t c = 0; c < count; ++c) {
+            table.cells.push_back(row.cell(c));
+        }
     }
     return table;
 }

@@ -4,12 +4,14 @@
 #include "model/statistics.h"
 #include "reports/text_table.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The client statistics list as plain data: the per-client history the
@@ -75,6 +77,7 @@ std::string clientTypeKindText(int clientType);
 // The client column: "%s / %s " of the display name and the listen-only
 // name, or the display name alone when there is no listen-only name.
 std::string clientColumnText(const model::LabelTable& labels, int label);
+void appendClientColumnText(std::string& out, const model::LabelInfo* label);
 // "%d.%d.%d.%d", the first octet from the lowest byte.
 std::string addressText(std::uint32_t address);
 // SIP devices and video sources report neither battery nor version.
@@ -141,6 +144,17 @@ private:
     bool cleared_ = true;
 };
 
+// The bytes of a label's text fields (description, names), which lie
+// together.
+inline constexpr std::size_t kLabelTextsBegin = model::LabelInfo::kDescription.offset;
+inline constexpr std::size_t kLabelTextBytes =
+    rec::endOf(model::LabelInfo::kExternalShortName) - kLabelTextsBegin;
+static_assert(model::LabelInfo::kTalkListenName.offset >= kLabelTextsBegin &&
+              rec::endOf(model::LabelInfo::kListenOnlyName) <= kLabelTextsBegin + kLabelTextBytes &&
+              rec::endOf(model::LabelInfo::kExternalLongName) <=
+                  kLabelTextsBegin + kLabelTextBytes &&
+              rec::endOf(model::LabelInfo::kDescription) <= kLabelTextsBegin + kLabelTextBytes);
+
 // What the list remembers of every client index between refreshes.
 class StatisticsHistory {
 public:
@@ -154,6 +168,13 @@ public:
         std::string addressText;
         std::uint32_t version = 0;
         std::string versionText;
+        // The name and description cells as last decoded, with the label's
+        // text fields they came from: names rarely change, and decoding a
+        // thousand of them each second was a good part of a refresh.
+        std::array<std::uint8_t, kLabelTextBytes> labelTexts{};
+        bool labelTextsKnown = false;
+        std::string nameText;
+        std::string descriptionText;
     };
 
     StatisticsHistory();
@@ -181,7 +202,11 @@ struct StatisticsFilter {
 
 struct StatisticsRow {
     int clientIndex = -1;
-    std::array<std::string, kStatisticsColumnCount> cells;
+    // The cells' texts one after another: cell c runs from the end of cell
+    // c - 1 to ends[c]. One string per row, not one per cell, keeps a
+    // thousand rows small enough to build, sort and move every second.
+    std::string texts;
+    std::array<std::uint32_t, kStatisticsColumnCount> ends{};
     Severity severity = Severity::None;
     // Sort keys that are not a cell's text.
     int typeClass = 0;
@@ -191,15 +216,27 @@ struct StatisticsRow {
     // The battery cell holds a percentage (the hidden column opens).
     bool showsBatteryPercent = false;
 
-    const std::string& cell(StatisticsColumn column) const {
-        return cells[static_cast<std::size_t>(column)];
+    // Empty for a column out of range.
+    std::string_view cell(std::size_t column) const {
+        if (column >= kStatisticsColumnCount) {
+            return {};
+        }
+        // Clamped rather than checked: rows are read a few thousand times
+        // a second, and never past the text even with inconsistent ends.
+        const std::size_t end = std::min<std::size_t>(ends[column], texts.size());
+        const std::size_t begin = column == 0 ? 0 : std::min<std::size_t>(ends[column - 1], end);
+        return std::string_view(texts.data() + begin, end - begin);
+    }
+    std::string_view cell(StatisticsColumn column) const {
+        return cell(static_cast<std::size_t>(column));
     }
 };
 
 // Takes one statistics answer: every client of local system 0 (in canonical
 // label order) moves its history on, shown or not, so a client shown again
 // never gets a figure spanning the seconds it was hidden. Returns the rows
-// the filter shows, in that order. `debugFigures` adds the second processor
+// the filter shows, in that order. `debugFigures` (the /Debug controls) fills
+// the five debug columns, empty without it, and adds the second processor
 // figure to the CPU cell.
 std::vector<StatisticsRow> refreshStatistics(const model::LabelTable& labels,
                                              const model::StatisticsTable& table,
@@ -214,8 +251,8 @@ int compareStatisticsRows(const StatisticsRow& a, const StatisticsRow& b, int co
 // The first column has no title in the list; exports call it this.
 inline constexpr const char* kTypeExportHeader = "Type";
 
-// The rows as a text table: columns 0 to 20, and with `debugColumns` the
-// five debug columns too.
-TextTable statisticsTextTable(std::span<const StatisticsRow> rows, bool debugColumns);
+// The rows as a text table lending their cells (keep `rows` while it is
+// used): columns 0 to 20, and with `debugColumns` the five debug columns too.
+TextTableView statisticsTableView(std::span<const StatisticsRow> rows, bool debugColumns);
 
 } // namespace mirx::reports

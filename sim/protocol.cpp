@@ -217,6 +217,7 @@ struct SiteProtocol::Impl {
     }
 
     void advanceStatistics(std::uint64_t seconds) {
+        statisticsStale = true;
         for (const auto& [index, behaviour] : site.behaviour) {
             if (behaviour.online) {
                 counters[index].packets += std::uint64_t{behaviour.packetsPerSecond} * seconds;
@@ -806,6 +807,7 @@ struct SiteProtocol::Impl {
         site.forcedListens.erase(index);
         site.behaviour.erase(index);
         counters.erase(index);
+        statisticsStale = true;
         for (auto* sets : {&site.fixedGroups, &site.blockedListens, &site.forcedListens}) {
             for (auto& [key, set] : *sets) {
                 set.clearBit(index);
@@ -955,20 +957,24 @@ struct SiteProtocol::Impl {
     }
 
     void statisticsRequest(SimConnection& c, const Frame&) {
-        // Large: built on the heap, never on the loop thread's stack.
-        auto table = std::make_unique<model::StatisticsTable>();
-        table->set(model::StatisticsTable::kServerTime, wallSeconds());
-        for (const auto& [index, behaviour] : site.behaviour) {
-            if (index >= 0 && static_cast<std::size_t>(index) < model::StatisticsTable::kClients) {
-                table->setClient(static_cast<std::size_t>(index),
-                                 clientStatistics(index, behaviour, counters[index]));
+        if (statisticsStale) {
+            statisticsTable->bytes.fill(0);
+            for (const auto& [index, behaviour] : site.behaviour) {
+                if (index >= 0 &&
+                    static_cast<std::size_t>(index) < model::StatisticsTable::kClients) {
+                    statisticsTable->setClient(static_cast<std::size_t>(index),
+                                               clientStatistics(index, behaviour, counters[index]));
+                }
             }
+            statisticsStale = false;
         }
-        c.send(msg::ADMIN_CLIENT_STATISTICS_RESPONSE, 0, table->view());
+        statisticsTable->set(model::StatisticsTable::kServerTime, wallSeconds());
+        c.send(msg::ADMIN_CLIENT_STATISTICS_RESPONSE, 0, statisticsTable->view());
     }
 
     void statisticsReset(SimConnection& c, const Frame& f) {
         const auto index = rec::get(f.payload, rec::Scalar<std::int16_t>{0});
+        statisticsStale = true;
         if (index == model::kResetAllClients) {
             for (auto& [i, counter] : counters) {
                 counter.packets = 0;
@@ -1165,6 +1171,13 @@ struct SiteProtocol::Impl {
     std::uint64_t lastDebugLineMs = 0;
     unsigned debugLines = 0;
     std::map<int, ClientCounters> counters;
+    // The entries of the statistics answer move only with the simulated
+    // second, a reset or a deleted client: a console asking many times a
+    // second gets the kept table (large: on the heap, never on the loop
+    // thread's stack).
+    std::unique_ptr<model::StatisticsTable> statisticsTable =
+        std::make_unique<model::StatisticsTable>();
+    bool statisticsStale = true;
 
     // Per connection.
     bool loggedIn = false;

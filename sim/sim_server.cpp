@@ -194,6 +194,19 @@ public:
         }
         ++framesQueued_;
         const bool garbage = framesQueued_ == faults_.garbageBeforeFrame;
+        if (!garbage && faults_.answerDelayMs == 0) {
+            // Straight into the output: a large answer is copied once.
+            const std::size_t at = out_.size();
+            out_.resize(at + payload.size() + wire::kFrameOverhead);
+            if (wire::writeFrame(out_.data() + at, out_.size() - at, id, second, payload.data(),
+                                 payload.size()) == 0) {
+                out_.resize(at);
+                log_.sent(peerText_, id, second, payload.size(), "dropped: too large for a frame");
+                return;
+            }
+            log_.sent(peerText_, id, second, payload.size(), "");
+            return;
+        }
         Pending pending{tickNow(),
                         id,
                         second,

@@ -20,7 +20,7 @@ namespace mirx::ctl {
 inline constexpr int kMonitorAnswerTimeoutMs = 5000;
 
 // "table", "csv" or "json"; nothing for another word.
-std::optional<std::string> formatTextTable(const reports::TextTable& table,
+std::optional<std::string> formatTextTable(const reports::TextTableView& table,
                                            std::string_view format);
 
 // Asks for the statistics table once and waits for the answer; false when
@@ -43,6 +43,11 @@ std::optional<std::vector<reports::SipRow>> fetchSipRows(link::ServerLink& link,
 
 // In the order the view opens with: by the first column.
 std::vector<reports::StatisticsRow> sortedByFirstColumn(std::vector<reports::StatisticsRow> rows);
+
+// What `mirx-ctl statistics` prints of the rows: in that order, the columns
+// without /Debug, in `format` as formatTextTable; nothing for another word.
+std::optional<std::string> statisticsText(std::vector<reports::StatisticsRow> rows,
+                                          std::string_view format);
 
 int statisticsCommand(CtlSession& session);
 int sipRegistrationsCommand(CtlSession& session);

@@ -2,6 +2,7 @@
 // against a server that sends broken answers.
 #include "apps/ctl/ctl_commands.h"
 #include "apps/ctl/ctl_options.h"
+#include "apps/ctl/monitor_commands.h"
 #include "core/message_ids.h"
 #include "model/sip_registrations.h"
 #include "model/statistics.h"
@@ -10,6 +11,7 @@
 #include "tests/support/scripted_server.h"
 #include "tests/support/served_site.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -86,6 +88,61 @@ TEST_F(MonitorCommands, StatisticsAsCsvHasEveryClientSeenWithItsRates) {
 
     ASSERT_EQ(run(served.port(), {"statistics", "--unused", "--format", "json"}), kExitOk);
     EXPECT_EQ(lines(out_.str()).size(), served.site.behaviour.size() + 1 + 2);
+}
+
+TEST(SortedByFirstColumn, OrdersAsTheListsCompare) {
+    // Type class first, then the name case-blind (a folded '_' sorts before
+    // letters, a raw one after capitals), then the client index.
+    struct Case {
+        int typeClass;
+        int clientIndex;
+        const char* name;
+    };
+    const Case cases[] = {
+        {1, 5, "beta"},
+        {0, 9, "Zulu"},
+        {1, 2, "Alpha"},
+        {1, 3, "alpha"},
+        {1, 1, "ALPHA2"},
+        {0, 4, "zulu"},
+        {1, 7, "alph"},
+        {1, 6, "_x"},
+        {1, 10, "Ax"},
+        {1, 11, "\xC3\xA9"},
+        {1, 12, ""},
+        {2, 0, "a"},
+        {1, 13, "Z"},
+        {1, 14, "["},
+        {0, 15, "zulu "},
+        // Past the first 16 bytes.
+        {1, 16, "Generated client 0002"},
+        {1, 17, "generated client 0001"},
+        {1, 18, "GENERATED CLIENT 0001"},
+        {1, 19, "Generated client 000"},
+    };
+    std::vector<reports::StatisticsRow> rows;
+    for (const Case& c : cases) {
+        reports::StatisticsRow& row = rows.emplace_back();
+        row.typeClass = c.typeClass;
+        row.clientIndex = c.clientIndex;
+        row.texts = c.name;
+        row.ends.fill(static_cast<std::uint32_t>(row.texts.size()));
+        row.ends[0] = 0;
+    }
+    std::vector<reports::StatisticsRow> expected = rows;
+    std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+        return reports::compareStatisticsRows(a, b, 0) < 0;
+    });
+    std::vector<int> want;
+    for (const auto& row : expected) {
+        want.push_back(row.clientIndex);
+    }
+    std::vector<int> got;
+    for (const auto& row : sortedByFirstColumn(rows)) {
+        got.push_back(row.clientIndex);
+    }
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(want.front(), 4); // "zulu" before "Zulu" only by index
 }
 
 TEST_F(MonitorCommands, SipRegistrationsLeaveOutTheServersOwnUnlessAll) {

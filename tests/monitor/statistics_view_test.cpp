@@ -49,7 +49,7 @@ const StatisticsRow* rowOf(const CClientStatisticsDlg& view, int clientIndex) {
 
 std::string cellOf(const CClientStatisticsDlg& view, int clientIndex, StatisticsColumn column) {
     const StatisticsRow* row = rowOf(view, clientIndex);
-    return row == nullptr ? std::string("(not shown)") : row->cell(column);
+    return row == nullptr ? std::string("(not shown)") : std::string(row->cell(column));
 }
 
 // Client indexes of the rows that satisfy `pick`.
@@ -114,7 +114,7 @@ private slots:
         for (const auto& [index, behaviour] : site.behaviour) {
             const StatisticsRow* row = rowOf(*view, index);
             QVERIFY(row != nullptr);
-            QCOMPARE(row->cell(StatisticsColumn::State),
+            QCOMPARE(std::string(row->cell(StatisticsColumn::State)),
                      std::string(behaviour.online ? "On-Line" : "Off-Line"));
             // The simulator counts one disconnect for every client off-line;
             // its lossy links lose a packet now and then.
@@ -143,7 +143,7 @@ private slots:
         int widest = 0;
         for (const StatisticsRow& row : view->model()->rows()) {
             widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(
-                                          row.cell(StatisticsColumn::Client))));
+                                          std::string(row.cell(StatisticsColumn::Client)))));
         }
         QVERIFY(table->horizontalHeader()->sectionSize(1) >= widest);
 

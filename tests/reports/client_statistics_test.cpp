@@ -3,6 +3,7 @@
 #include "tests/support/log_capture.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
@@ -264,7 +265,7 @@ TEST_F(StatisticsRowsTest, OfflineClientWithDisconnects) {
     e.set(S::kDisconnectEvents, 2);
     e.set(S::kDisconnectedSeconds, std::int64_t{100});
     put(0);
-    const auto row = rowOf(refresh(), 0);
+    const auto row = rowOf(refresh({}, true), 0);
     EXPECT_EQ(row.cell(C::State), "Off-Line");
     EXPECT_EQ(row.cell(C::DisconnectEvents), "2");
     EXPECT_EQ(row.cell(C::DisconnectedTime), "8m"); // 100 + 400 seconds
@@ -355,6 +356,35 @@ TEST_F(StatisticsRowsTest, ProcessorBatteryAddressAndVersionTexts) {
     EXPECT_EQ(rowOf(rows, 0).cell(C::Version), "6.2.1-17 (Linux)");
 }
 
+TEST_F(StatisticsRowsTest, EditedLabelTextsShowAtTheNextRefresh) {
+    // Each edit follows the previous ones; the texts are kept between
+    // refreshes only while the label's texts stay as they were.
+    struct Case {
+        std::function<void(model::LabelTable&)> edit;
+        const char* client;
+        const char* description;
+    };
+    const Case cases[] = {
+        {[](model::LabelTable&) {}, "Desk / Desk L ", "Front desk"},
+        {[](model::LabelTable& l) { l.SetTalkListenName(10000, "Counter"); }, "Counter / Desk L ",
+         "Front desk"},
+        {[](model::LabelTable& l) { l.SetListenOnlyName(10000, ""); }, "Counter", "Front desk"},
+        {[](model::LabelTable& l) { l.SetDescription(10000, "Back desk"); }, "Counter",
+         "Back desk"},
+        {[](model::LabelTable& l) {
+             l.SetExternalLongName(10000, "Desk ext");
+             l.SetTalkListenName(10000, "");
+         },
+         "Desk ext", "Back desk"},
+    };
+    for (const Case& c : cases) {
+        c.edit(data->labels);
+        const auto rows = refresh();
+        EXPECT_EQ(rowOf(rows, 0).cell(C::Client), c.client);
+        EXPECT_EQ(rowOf(rows, 0).cell(C::Description), c.description);
+    }
+}
+
 TEST_F(StatisticsRowsTest, ShortAnswerShowsTheMissingClientsAsNeverSeen) {
     std::vector<std::uint8_t> payload(table->view().begin(),
                                       table->view().begin() + 12 + 2 * S::kSize + 30);
@@ -401,13 +431,63 @@ TEST_F(StatisticsRowsTest, CompareByColumn) {
 
 TEST_F(StatisticsRowsTest, TextTableCutsTheDebugColumns) {
     const auto rows = refresh();
-    const TextTable plain = statisticsTextTable(rows, false);
+    const TextTableView plain = statisticsTableView(rows, false);
     ASSERT_EQ(plain.headers.size(), 21u);
     EXPECT_EQ(plain.headers.front(), kTypeExportHeader);
     EXPECT_EQ(plain.headers.back(), "Description");
-    ASSERT_EQ(plain.rows.size(), rows.size());
-    EXPECT_EQ(plain.rows.front()[1], rows.front().cell(C::Client));
-    EXPECT_EQ(statisticsTextTable(rows, true).headers.back(), "RAPDFRS");
+    ASSERT_EQ(plain.rows, rows.size());
+    ASSERT_EQ(plain.cells.size(), rows.size() * 21u);
+    EXPECT_EQ(plain.cells[1], rows.front().cell(C::Client));
+    EXPECT_EQ(plain.cells[21 + 20], rows[1].cell(C::Description));
+    const TextTableView debug = statisticsTableView(rows, true);
+    EXPECT_EQ(debug.headers.back(), "RAPDFRS");
+    EXPECT_EQ(debug.cells[26 + 25], rows[1].cell(C::Rapdfrs));
+}
+
+TEST_F(StatisticsRowsTest, CsvBytesOfTwoSamples) {
+    // Every kind of cell the export writes, after a second sample: rates and
+    // loss, a listen-only name, an off-line client with disconnects, battery
+    // states, texts kept from the first sample and durations holding commas.
+    S& desk = edit(0);
+    desk.set(S::kBatteryPercent, std::uint8_t{76});
+    desk.set(S::kBatteryState, std::uint8_t{1});
+    desk.set(S::kSendBytesAfterEncoding, 10'000u);
+    desk.set(S::kSendDelivered, 1000u);
+    desk.set(S::kReceiveDelivered, 1000u);
+    desk.set(S::kReceiveLost, 3u);
+    desk.set(S::kLastChangeTime, kNow - 90'061);
+    put(0);
+    S& stage = edit(1);
+    stage.setBit(S::kFlags, S::kFlagOnline, false);
+    stage.set(S::kLastChangeTime, kNow - 4000);
+    stage.set(S::kDisconnectEvents, 3);
+    stage.set(S::kDisconnectedSeconds, std::int64_t{100});
+    put(1);
+    S& phone = edit(2);
+    phone.set(S::kProcessorPercent, S::kPercentNotAvailable);
+    phone.set(S::kSendJitterPeakMs, S::kMsNotAvailable);
+    phone.set(S::kLastChangeTime, kNow - 3);
+    put(2);
+    refresh();
+    desk.set(S::kSendBytesAfterEncoding, 12'500u);
+    desk.set(S::kSendDelivered, 1050u);
+    desk.set(S::kSendLost, 1u);
+    desk.set(S::kReceiveDelivered, 1049u);
+    desk.set(S::kAddress, 0u);
+    put(0);
+    const auto rows = refresh({true, true, true, true});
+    EXPECT_EQ(csvText(statisticsTableView(rows, false)),
+              "Type,Client,State,Duration,DEC,DSCD,SARAE,SAPLLS,SAPLLM,SAPLSL,SA Jitter,RARBD,"
+              "RAPLLS,RAPLLM,RAPLSL,RA Jitter,CPU,Battery,IP Address,Version,Description\r\n"
+              "MCP,Desk / Desk L ,On-Line,\"1d, 1h, 1m\",-,-,20.000,1.96,1.96,0.10,4 (40),-,0.00,"
+              "0.00,0.29,n/a (60),20%,76%(-),192.168.1.100,6.2.1-17 (Linux),Front desk\r\n"
+              "MDV,Stage,Off-Line,\"1h, 6m\",3,\"1h, 8m\",-,-,-,-,-,-,-,-,-,-,-,-,192.168.1.101,"
+              "6.2.1-17 (Linux),Stage box\r\n"
+              "SIP,Phone,On-Line,3s,-,-,-,-,-,-,n/a (40),-,-,-,-,n/a (60),n/a,n/a,192.168.1.102,"
+              "n/a,Lobby phone\r\n"
+              "VIDEO,Camera,On-Line,\"1m, 1s\",-,-,-,-,-,-,'- (40),-,-,-,-,n/a (60),20%,n/a,"
+              "192.168.1.103,n/a,Camera one\r\n"
+              "MCP,Spare,Off-Line,,-,-,-,-,-,-,-,-,-,-,-,-,-,-,,,\r\n");
 }
 
 } // namespace

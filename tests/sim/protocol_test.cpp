@@ -800,8 +800,12 @@ TEST_F(LoggedIn, StatisticsMoveForOnlineClientsOnly) {
     EXPECT_EQ(offline.get(S::kReceiveJitterPeakMs), S::kMsNotAvailable);
     EXPECT_EQ(after->client(kSip).get(S::kLastChangeTime), 0) << "never seen";
 
+    // Within the same second, so a kept answer must follow a reset and a
+    // deletion at once.
     ASSERT_TRUE(client.send(msg::ADMIN_CLIENT_STATISTICS_RESET, 0, u16(kPanel)));
     EXPECT_EQ(table()->client(kPanel).get(S::kSendDelivered), 0u);
+    ASSERT_TRUE(client.send(msg::ADMIN_DELETE_ENTRY, 10002));
+    EXPECT_EQ(table()->client(kOffline), S{}) << "a deleted client is never seen";
 }
 
 TEST_F(LoggedIn, StatusShowsUpTimeAndFailover) {

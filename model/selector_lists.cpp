@@ -134,6 +134,8 @@ std::vector<AvailableRow> buildAvailableRows(const LabelTable& labels,
     std::map<int, std::string> systemNames;
     std::map<int, std::pair<std::string, std::string>> clientTypeTexts;
     std::map<int, std::string> labelTypeNames;
+    int lastSystem = -1;
+    const std::string* lastSystemName = nullptr;
     labels.ForEachLabel([&](const LabelInfo& label) {
         const int number = label.get(L::kLabelNumber);
         const int systemClass = label.get(L::kSystemClass);
@@ -157,12 +159,17 @@ std::vector<AvailableRow> buildAvailableRows(const LabelTable& labels,
             return static_cast<std::size_t>(c);
         };
         const int system = (systemClass << 8) | row.systemNumber;
-        auto name = systemNames.find(system);
-        if (name == systemNames.end()) {
-            name =
-                systemNames.emplace(system, labels.SystemName(systemClass, row.systemNumber)).first;
+        // Neighbouring labels nearly always share their system.
+        if (system != lastSystem) {
+            auto name = systemNames.find(system);
+            if (name == systemNames.end()) {
+                name = systemNames.emplace(system, labels.SystemName(systemClass, row.systemNumber))
+                           .first;
+            }
+            lastSystem = system;
+            lastSystemName = &name->second;
         }
-        cells[at(AvailableColumn::SystemName)] = name->second;
+        cells[at(AvailableColumn::SystemName)] = *lastSystemName;
         if (client) {
             auto texts = clientTypeTexts.find(clientType);
             if (texts == clientTypeTexts.end()) {
@@ -185,9 +192,10 @@ std::vector<AvailableRow> buildAvailableRows(const LabelTable& labels,
             }
             cells[at(AvailableColumn::Type)] = typeName->second;
         }
-        cells[at(AvailableColumn::TalkListenName)] = labels.DisplayName(number);
-        cells[at(AvailableColumn::ListenOnlyName)] = label.get(L::kListenOnlyName);
-        cells[at(AvailableColumn::Description)] = label.get(L::kDescription);
+        // Decoded straight into the cells: no lookup by number, no temporaries.
+        LabelTable::AppendDisplayName(cells[at(AvailableColumn::TalkListenName)], &label);
+        label.appendTo(cells[at(AvailableColumn::ListenOnlyName)], L::kListenOnlyName);
+        label.appendTo(cells[at(AvailableColumn::Description)], L::kDescription);
         rows.push_back(std::move(row));
     });
     return rows;

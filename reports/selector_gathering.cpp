@@ -63,6 +63,7 @@ bool SelectorGathering::take(int clientIndex, const model::SelectorAssignments& 
         kept->set(model::SelectorAssignments::kEntryCount, carried);
     }
     lastTaken_ = kept;
+    silentRun_ = 0;
     ++next_;
     return true;
 }
@@ -78,6 +79,12 @@ void SelectorGathering::giveUp() {
     }
     gathered_.missing.push_back(clients_[next_]);
     ++next_;
+    if (++silentRun_ >= kSilentLimit) {
+        gathered_.missing.insert(gathered_.missing.end(),
+                                 clients_.begin() + static_cast<std::ptrdiff_t>(next_),
+                                 clients_.end());
+        next_ = clients_.size();
+    }
 }
 
 } // namespace mirx::reports

@@ -52,8 +52,12 @@ public:
     // The store's last client record, as take().
     bool takeFrom(const model::ClientStore& store);
     // The awaited client's answer did not come in time: it is listed as
-    // missing and the next client is awaited.
+    // missing and the next client is awaited. After kSilentLimit give-ups
+    // in a row the server is taken to have stopped answering: every client
+    // left is listed as missing at once, so a report of a thousand clients
+    // does not wait out a time-out for each.
     void giveUp();
+    static constexpr int kSilentLimit = 3;
 
     // The record the last successful take() kept, cut as it keeps them;
     // valid until the next take().
@@ -65,6 +69,7 @@ public:
 private:
     std::vector<int> clients_;
     std::size_t next_ = 0;
+    int silentRun_ = 0;
     bool keepRecords_;
     GatheredSelectors gathered_;
     // The buffer records go to when they are not kept.

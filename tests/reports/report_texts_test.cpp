@@ -319,6 +319,26 @@ TEST(SelectorGathering, OneClientAtATimeLateAnswersDroppedShortRecordsCut) {
     EXPECT_EQ(cut.get(model::SelectorAssignments::kEntryCount), 1);
 }
 
+TEST(SelectorGathering, ASilentServerEndsTheGatheringAfterAFewTimeOutsInARow) {
+    const auto record = site::selectorList({site::selector(10000, 1)});
+    SelectorGathering g({1, 2, 3, 4, 5, 6, 7, 8});
+    // An answer between time-outs starts the count again.
+    for (const int client : {1, 2}) {
+        EXPECT_EQ(g.awaited(), client);
+        g.giveUp();
+    }
+    ASSERT_TRUE(g.take(3, record, record.wireLength()));
+    for (int i = 1; i < SelectorGathering::kSilentLimit; ++i) {
+        g.giveUp();
+        EXPECT_FALSE(g.done());
+    }
+    g.giveUp();
+    EXPECT_TRUE(g.done());
+    EXPECT_EQ(g.doneCount(), g.clientCount());
+    EXPECT_EQ(g.gathered().missing, (std::vector<int>{1, 2, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(g.gathered().records.size(), 1u);
+}
+
 TEST(SelectorGathering, WithoutKeepingOnlyTheLastRecordIsHeld) {
     using site::selector;
     using site::selectorList;

@@ -44,8 +44,10 @@ std::string downloadFolderName(std::uint32_t newVersion, std::uint32_t tick) {
     return name;
 }
 
-bool prepareDownloadFolder(const std::filesystem::path& folder) {
+bool prepareDownloadFolder(const std::filesystem::path& folder, bool& created) {
+    created = false;
     if (::mkdir(folder.c_str(), kPrivateDirMode) == 0) {
+        created = true;
         // The umask may have taken bits from the owner as well.
         return ::chmod(folder.c_str(), kPrivateDirMode) == 0;
     }
@@ -124,12 +126,22 @@ std::uint32_t CServerConnectionUpdateSubHandler::MsUntilPollDue() const {
     }
 }
 
-void CServerConnectionUpdateSubHandler::failDownload(std::string problem) {
-    log::print("[%s] ERROR: %s", link_.PeerText().c_str(), problem.c_str());
+void CServerConnectionUpdateSubHandler::discardDownload() {
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
     }
+    // Half an update is of no use to anyone; a folder we did not make stays.
+    if (folderMade_) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+        folderMade_ = false;
+    }
+}
+
+void CServerConnectionUpdateSubHandler::failDownload(std::string problem) {
+    log::print("[%s] ERROR: %s", link_.PeerText().c_str(), problem.c_str());
+    discardDownload();
     {
         std::lock_guard lock(textLock_);
         downloadProblem_ = std::move(problem);
@@ -225,7 +237,7 @@ void CServerConnectionUpdateSubHandler::requestComponent() {
             std::lock_guard lock(textLock_);
             downloadFolder_ = folder_;
         }
-        if (!prepareDownloadFolder(folder_)) {
+        if (!prepareDownloadFolder(folder_, folderMade_)) {
             const int error = errno;
             log::print("[%s] ERROR: Unable to create temporary download directory!",
                        link_.PeerText().c_str());
@@ -388,7 +400,7 @@ void CServerConnectionUpdateSubHandler::onBlockResponse(const std::uint8_t* payl
             return;
         }
     } else if (cancelRequested_.exchange(false, std::memory_order_acq_rel)) {
-        closeOutput();
+        discardDownload();
         link_.SetState(kLogin);
         return;
     }
@@ -413,6 +425,7 @@ void CServerConnectionUpdateSubHandler::onBlockResponse(const std::uint8_t* payl
     // The user said stop while the last block was on its way: the installer
     // must not run against that.
     if (cancelRequested_.exchange(false, std::memory_order_acq_rel)) {
+        discardDownload();
         link_.SetState(kLogin);
         return;
     }

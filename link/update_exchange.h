@@ -132,6 +132,8 @@ private:
     void endConnection();
     // Ends a running download as failed with `problem`.
     void failDownload(std::string problem);
+    // Closes the component file and removes the folder this download made.
+    void discardDownload();
 
     CConnectionHandler& link_;
     Environment env_;
@@ -163,6 +165,8 @@ private:
 
     // Connection thread only.
     std::filesystem::path folder_;
+    // folder_ was made for this download, so a failed one may remove it.
+    bool folderMade_ = false;
     std::filesystem::path filePath_;
     bool fileNameSafe_ = false;
     std::filesystem::path installerPath_;
@@ -178,8 +182,9 @@ std::string downloadFolderName(std::uint32_t newVersion, std::uint32_t tick);
 
 // Creates `folder` with mode 0700. An existing one is taken only when it is a
 // real directory (not a link) owned by us that nobody else may enter, since
-// the installer is run from it. False with errno set otherwise.
-bool prepareDownloadFolder(const std::filesystem::path& folder);
+// the installer is run from it. False with errno set otherwise; `created`
+// says whether this call made it.
+bool prepareDownloadFolder(const std::filesystem::path& folder, bool& created);
 
 // A component name the server sends is used as one plain name inside the
 // download folder: not empty, no '/', no "..".

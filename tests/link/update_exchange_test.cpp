@@ -501,7 +501,8 @@ TEST(UpdateExchange, CancelTakesEffectAtTheNextBlock) {
 
     h.stepAndAnswer(files); // block 1 arrives and is dropped
     EXPECT_EQ(h.link.State(), Sub::kLogin);
-    EXPECT_EQ(fs::file_size(file), kBlockDataSize);
+    // With the half-written component and its folder.
+    EXPECT_FALSE(fs::exists(h.expectedFolder()));
     EXPECT_FALSE(h.sub.DownloadFinished());
     EXPECT_FALSE(h.link.DisconnectRequested());
     EXPECT_TRUE(h.launches.empty());
@@ -517,6 +518,7 @@ TEST(UpdateExchange, CancelPendingAtTheEndStartsNoInstaller) {
     h.stepAndAnswer(files); // the one and only block
     EXPECT_EQ(h.link.State(), Sub::kLogin);
     EXPECT_TRUE(h.launches.empty());
+    EXPECT_FALSE(fs::exists(h.expectedFolder()));
     EXPECT_FALSE(h.sub.DownloadFinished());
 }
 
@@ -636,9 +638,23 @@ TEST(UpdateExchange, KeepsComponentFilesInsideTheFolder) {
         EXPECT_EQ(h.link.State(), CConnectionHandler::kIdle);
         EXPECT_TRUE(h.link.DisconnectRequested());
         EXPECT_TRUE(h.launches.empty());
-        EXPECT_TRUE(fs::is_empty(folder));
+        // The failed download's folder is gone with it.
+        EXPECT_FALSE(fs::exists(folder));
         EXPECT_FALSE(fs::exists(h.root.path() / "escape.bin"));
     }
+}
+
+TEST(UpdateExchange, AFailedDownloadKeepsAFolderItDidNotMake) {
+    Harness h;
+    const std::vector<Component> files{{"../escape.bin", pattern(100, 6), kLaunchInstaller}};
+    h.offerDownload(files);
+    const fs::path folder = h.expectedFolder();
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    std::ofstream(folder / "kept.txt") << "someone's";
+    h.sub.StartDownload();
+    h.serve(files);
+    EXPECT_FALSE(h.sub.DownloadSucceeded());
+    EXPECT_TRUE(fs::exists(folder / "kept.txt"));
 }
 
 TEST(UpdateExchange, IgnoresAnswersItIsNotWaitingFor) {

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -88,11 +90,42 @@ public:
         readExactly(pair_.client, pong_.data(), pong_.size());
     }
 
+    // Keeps the far end on core 0, for a caller that runs its exchanges
+    // there too (OnCoreZero).
+    void keepOnCoreZero() {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        CPU_SET(0, &set);
+        ::pthread_setaffinity_np(echo_.native_handle(), sizeof set, &set);
+    }
+
 private:
     LoopbackPair pair_;
     std::vector<std::uint8_t> ping_;
     std::vector<std::uint8_t> pong_;
     std::thread echo_;
+};
+
+// The calling thread on core 0 while this lives. A blocking ping-pong whose
+// two ends share a core is the fastest it can be: where idle cores halt, a
+// wake-up across cores costs several times the exchange, and the scheduler
+// places the two ends on one core or two as what ran before suggests, so an
+// unpinned ping-pong comes out fast or slow by chance.
+class OnCoreZero {
+public:
+    OnCoreZero() {
+        ::pthread_getaffinity_np(::pthread_self(), sizeof saved_, &saved_);
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        CPU_SET(0, &set);
+        ::pthread_setaffinity_np(::pthread_self(), sizeof set, &set);
+    }
+    ~OnCoreZero() { ::pthread_setaffinity_np(::pthread_self(), sizeof saved_, &saved_); }
+    OnCoreZero(const OnCoreZero&) = delete;
+    OnCoreZero& operator=(const OnCoreZero&) = delete;
+
+private:
+    cpu_set_t saved_{};
 };
 
 // The floor under every ping-pong figure: the same exchange with both ends

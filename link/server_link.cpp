@@ -70,19 +70,37 @@ void ServerLink::NotifyChange(const std::function<void()>& change) {
     if (change) {
         change();
     }
-    ++changes_;
+    changes_.fetch_add(1, std::memory_order_release);
     changed_.notify_all();
 }
 
 std::uint64_t ServerLink::ChangeCount() const {
     std::lock_guard lock(changeLock_);
-    return changes_;
+    return changes_.load(std::memory_order_relaxed);
 }
 
-bool ServerLink::WaitForChange(std::uint64_t& seen, std::chrono::milliseconds limit) const {
+bool ServerLink::WaitForChange(std::uint64_t& seen, std::chrono::milliseconds limit,
+                               std::chrono::microseconds spin) const {
+    if (spin.count() > 0 && waitsWithoutSpin_.load(std::memory_order_relaxed) > 0) {
+        waitsWithoutSpin_.fetch_sub(1, std::memory_order_relaxed);
+    } else if (spin.count() > 0) {
+        const auto until =
+            std::chrono::steady_clock::now() + std::min<std::chrono::microseconds>(spin, limit);
+        do {
+            // Acquire: what the change's maker wrote before counting it is seen.
+            const std::uint64_t now = changes_.load(std::memory_order_acquire);
+            if (now != seen) {
+                seen = now;
+                return true;
+            }
+            cpuRelax();
+        } while (std::chrono::steady_clock::now() < until);
+        waitsWithoutSpin_.store(kWaitsWithoutSpin, std::memory_order_relaxed);
+    }
     std::unique_lock lock(changeLock_);
-    const bool changed = changed_.wait_for(lock, limit, [&] { return changes_ != seen; });
-    seen = changes_;
+    const bool changed = changed_.wait_for(
+        lock, limit, [&] { return changes_.load(std::memory_order_relaxed) != seen; });
+    seen = changes_.load(std::memory_order_relaxed);
     return changed;
 }
 

@@ -122,9 +122,20 @@ public:
     // the waiters use, so no waiter misses it.
     void NotifyChange(const std::function<void()>& change = {});
     // Waits until NotifyChange is called after the call that made `seen`
-    // (start with ChangeCount()), or `limit` passed; updates `seen`.
+    // (start with ChangeCount()), or `limit` passed; updates `seen`. With
+    // `spin`, the count is watched that long before the thread sleeps: an
+    // answer from a near server comes sooner than a sleeping thread is woken
+    // on a machine whose idle cores halt, and one request after another
+    // pays that wake-up each time.
     std::uint64_t ChangeCount() const;
-    bool WaitForChange(std::uint64_t& seen, std::chrono::milliseconds limit) const;
+    bool WaitForChange(std::uint64_t& seen, std::chrono::milliseconds limit,
+                       std::chrono::microseconds spin = {}) const;
+    // Long enough for a near server's answer even when the scheduler is
+    // slow to run the threads between; a spin the change did not end makes
+    // the next kWaitsWithoutSpin waits sleep at once, so a far server's
+    // answers cost the waiter little.
+    static constexpr std::chrono::microseconds kAnswerSpin{1000};
+    static constexpr int kWaitsWithoutSpin = 16;
 
     // The same attempt in steps, for callers that must keep an event loop
     // running: BeginConnect opens the connection, PollConnect reports
@@ -210,7 +221,9 @@ private:
     const std::atomic<bool>* abort_ = nullptr;
     mutable std::mutex changeLock_;
     mutable std::condition_variable changed_;
-    std::uint64_t changes_ = 0; // guarded by changeLock_
+    // Written under changeLock_; read without it only by a spinning waiter.
+    std::atomic<std::uint64_t> changes_{0};
+    mutable std::atomic<int> waitsWithoutSpin_{0};
 };
 
 } // namespace mirx::link

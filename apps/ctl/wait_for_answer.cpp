@@ -14,7 +14,7 @@ bool waitForAnswer(const std::function<bool()>& take, const link::ServerLink& li
         }
         // Every answer arrives with a NotifyChange; the slice bounds how late
         // `stop` is seen.
-        link.WaitForChange(seen, link::ServerLink::kAbortCheckMs);
+        link.WaitForChange(seen, link::ServerLink::kAbortCheckMs, link::ServerLink::kAnswerSpin);
     }
     return true;
 }

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace mirx::link {
@@ -579,6 +580,53 @@ TEST(AnswerTimeout, EndsOnlyAQuietWait) {
     EXPECT_EQ(link.errorText(), kNoLoginAnswerText);
     EXPECT_EQ(handler.State(), CConnectionHandler::kIdle);
     handler.OnDisconnect();
+}
+
+// A waiter that spins first must still see every change: one made before
+// it began, one during the spin, one only after it went to sleep; and with
+// none it gives up at its limit. Several rounds, so the waits that skip the
+// spin after one that missed are covered too.
+TEST(ChangeWait, SpinningWaitSeesEveryChange) {
+    struct Case {
+        const char* name;
+        std::optional<std::chrono::microseconds> changeAfter; // none: no change
+    };
+    const Case cases[] = {
+        {"made before the wait", 0us},
+        {"made during the spin", 100us},
+        {"made after the spin", ServerLink::kAnswerSpin + 20ms},
+        {"none", std::nullopt},
+    };
+    MemorySettingsStore store;
+    LinkServices services;
+    services.settings = &store;
+    ServerLink link(services);
+    for (int round = 0; round < ServerLink::kWaitsWithoutSpin + 2; ++round) {
+        for (const Case& c : cases) {
+            std::uint64_t seen = link.ChangeCount();
+            const std::uint64_t before = seen;
+            if (!c.changeAfter) {
+                EXPECT_FALSE(link.WaitForChange(seen, 5ms, ServerLink::kAnswerSpin)) << c.name;
+                EXPECT_EQ(seen, before) << c.name;
+                continue;
+            }
+            std::thread changer;
+            if (*c.changeAfter == 0us) {
+                link.NotifyChange();
+            } else {
+                changer = std::thread([&link, after = *c.changeAfter] {
+                    std::this_thread::sleep_for(after);
+                    link.NotifyChange();
+                });
+            }
+            EXPECT_TRUE(link.WaitForChange(seen, 5s, ServerLink::kAnswerSpin))
+                << c.name << ", round " << round;
+            if (changer.joinable()) {
+                changer.join();
+            }
+            EXPECT_EQ(seen, before + 1) << c.name << ", round " << round;
+        }
+    }
 }
 
 // The server takes one console at a time: a second one is accepted by the

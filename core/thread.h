@@ -9,16 +9,6 @@
 
 namespace mirx {
 
-// One turn of a spin-wait: tells the core it is waiting, which spares the
-// sibling hyperthread and the memory bus.
-inline void cpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#elif defined(__aarch64__)
-    asm volatile("yield");
-#endif
-}
-
 // One operating-system thread running the virtual Run().
 //
 // Lifetime rules:

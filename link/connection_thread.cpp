@@ -1,7 +1,6 @@
 #include "link/connection_thread.h"
 
 #include "core/debug_log.h"
-#include "core/thread.h"
 #include "link/connection_handler.h"
 #include "link/frame_cutter.h"
 
@@ -9,6 +8,7 @@
 #include <chrono>
 #include <new>
 #include <poll.h>
+#include <thread>
 
 namespace mirx::link {
 namespace {
@@ -281,7 +281,7 @@ bool CConnectionThread::SpinForWork() {
             ::poll(&fd, 1, 0) != 0) {
             return true;
         }
-        cpuRelax();
+        std::this_thread::yield();
     } while (std::chrono::steady_clock::now() < until);
     return false;
 }

@@ -39,7 +39,7 @@ public:
     // queue this long before it sleeps: the answer to a request just sent,
     // or a caller's next request, usually comes sooner than a sleeping
     // thread is woken on a machine whose idle cores halt.
-    static constexpr std::chrono::microseconds kBusySpin{50};
+    static constexpr std::chrono::microseconds kBusySpin{20};
 
     struct Config {
         CIpSocket* socket = nullptr; // connected

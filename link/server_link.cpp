@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <thread>
 
 namespace mirx::link {
 namespace {
@@ -81,11 +82,13 @@ std::uint64_t ServerLink::ChangeCount() const {
 
 bool ServerLink::WaitForChange(std::uint64_t& seen, std::chrono::milliseconds limit,
                                std::chrono::microseconds spin) const {
+    const auto start = std::chrono::steady_clock::now();
+    bool spun = false;
     if (spin.count() > 0 && waitsWithoutSpin_.load(std::memory_order_relaxed) > 0) {
         waitsWithoutSpin_.fetch_sub(1, std::memory_order_relaxed);
     } else if (spin.count() > 0) {
-        const auto until =
-            std::chrono::steady_clock::now() + std::min<std::chrono::microseconds>(spin, limit);
+        spun = true;
+        const auto until = start + std::min<std::chrono::microseconds>(spin, limit);
         do {
             // Acquire: what the change's maker wrote before counting it is seen.
             const std::uint64_t now = changes_.load(std::memory_order_acquire);
@@ -93,14 +96,20 @@ bool ServerLink::WaitForChange(std::uint64_t& seen, std::chrono::milliseconds li
                 seen = now;
                 return true;
             }
-            cpuRelax();
+            // Gives the core to a thread the answer needs, should one share it.
+            std::this_thread::yield();
         } while (std::chrono::steady_clock::now() < until);
-        waitsWithoutSpin_.store(kWaitsWithoutSpin, std::memory_order_relaxed);
     }
     std::unique_lock lock(changeLock_);
     const bool changed = changed_.wait_for(
         lock, limit, [&] { return changes_.load(std::memory_order_relaxed) != seen; });
     seen = changes_.load(std::memory_order_relaxed);
+    lock.unlock();
+    // A change soon after the spin was a hiccup of the scheduler; one much
+    // later, or none, a far or quiet server, not worth spinning for.
+    if (spun && (!changed || std::chrono::steady_clock::now() - start > 2 * spin)) {
+        waitsWithoutSpin_.store(kWaitsWithoutSpin, std::memory_order_relaxed);
+    }
     return changed;
 }
 

@@ -3,8 +3,11 @@
 // part of the export, fetched through the answer guard from ondrel-sim on
 // 127.0.0.1 and written as its four document sections, against as many raw
 // loopback ping-pongs of the same sizes in the same run, interleaved, with
-// a spinning ping-pong as the floor. Medians are printed; the last line
-// gives the ratio to the blocking ping-pongs (goal <= 3) and to the floor.
+// a spinning ping-pong as the floor. The blocking ping-pongs run with both
+// ends on one core, their fastest (unpinned, they come out fast or several
+// times slower as the scheduler places them). Medians are printed; the last
+// line gives the ratio to the blocking ping-pongs (goal <= 3) and to the
+// floor.
 #include "apps/ctl/export_memberships.h"
 #include "apps/ctl/export_site.h"
 #include "bench/interleaved.h"
@@ -81,6 +84,8 @@ int main() {
     commandfiles::AnswerGuard guard(mirror.membershipFlags());
     RawPingPong partyLinePongs(wire::kFrameOverhead, kPartyLineAnswer);
     RawPingPong setPongs(wire::kFrameOverhead, kSetAnswer);
+    partyLinePongs.keepOnCoreZero();
+    setPongs.keepOnCoreZero();
     BusyRawPingPong busyPartyLinePongs(wire::kFrameOverhead, kPartyLineAnswer);
     BusyRawPingPong busySetPongs(wire::kFrameOverhead, kSetAnswer);
     std::string error;
@@ -104,6 +109,7 @@ int main() {
          }},
         {"raw ping-pong, blocking",
          [&] {
+             const OnCoreZero pinned;
              return timed([&] {
                  for (int i = 0; i < kPartyLines; ++i) {
                      partyLinePongs.exchange();

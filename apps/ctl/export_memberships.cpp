@@ -1,11 +1,11 @@
 #include "apps/ctl/export_memberships.h"
 
+#include "apps/ctl/wait_for_answer.h"
 #include "commandfiles/answer_guard.h"
 #include "core/message_ids.h"
 #include "model/membership_store.h"
 
 #include <algorithm>
-#include <chrono>
 #include <functional>
 #include <map>
 #include <vector>
@@ -104,18 +104,7 @@ private:
     }
 
     bool wait(const std::function<bool()>& take) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.answerTimeoutMs);
-        std::uint64_t seen = link_.ChangeCount();
-        while (!take()) {
-            if (!link_.connected() || stop_.load() || std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            // Every answer arrives with a NotifyChange; the slice bounds how
-            // late `stop` is seen.
-            link_.WaitForChange(seen, link::ServerLink::kAbortCheckMs);
-        }
-        return true;
+        return waitForAnswer(take, link_, options_.answerTimeoutMs, stop_);
     }
 
     link::ServerLink& link_;

@@ -271,7 +271,7 @@ bool CConnectionThread::WaitWritable() {
 }
 
 bool CConnectionThread::SpinForWork() {
-    if (handler_ == nullptr) {
+    if (handler_ == nullptr || !handler_->PostedRecently()) {
         return false;
     }
     const auto until = std::chrono::steady_clock::now() + kBusySpin;

@@ -35,10 +35,11 @@ public:
     // Receives per pass at most, so a long download still lets the handler
     // poll, the queue drain and keep-alives go out between them.
     static constexpr int kMaxReceivesPerPass = 64;
-    // After a pass that moved frames the loop watches the socket and the
-    // queue this long before it sleeps: the answer to a request just sent,
-    // or a caller's next request, usually comes sooner than a sleeping
-    // thread is woken on a machine whose idle cores halt.
+    // After a pass that moved frames, while requests are being posted
+    // (CConnectionHandler::PostedRecently), the loop watches the socket
+    // and the queue this long before it sleeps: the answer to a request
+    // just sent, or the caller's next request, usually comes sooner than a
+    // sleeping thread is woken on a machine whose idle cores halt.
     static constexpr std::chrono::microseconds kBusySpin{20};
 
     struct Config {

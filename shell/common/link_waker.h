@@ -1,10 +1,15 @@
 #pragma once
 
+#include "core/wakeup.h"
+
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include <QObject>
+
+class QSocketNotifier;
 
 namespace mirx::link {
 class ServerLink;
@@ -26,13 +31,21 @@ public:
     ~LinkWaker() override;
 
 signals:
-    // Queued to the waker's thread; changes that come while one is pending
-    // are told by that one.
+    // On the waker's thread; changes that come while one is pending are
+    // told by that one.
     void changed();
 
 private:
+    void tell();
+
     std::atomic<bool> stop_{false};
     std::atomic<bool> pending_{false};
+    // The watcher reaches the waker's thread through a descriptor its event
+    // loop watches, not through a posted Qt event: nothing is built on one
+    // thread and freed on the other behind Qt's own locks, which the thread
+    // checker cannot see.
+    CWakeup wakeup_;
+    std::unique_ptr<QSocketNotifier> notifier_;
     std::thread watcher_;
 };
 

@@ -29,7 +29,11 @@ CConnectionHandler::~CConnectionHandler() {
     ownQueue_.SetPostHook({});
 }
 
-void CConnectionHandler::WatchQueue(CMessageQueue& queue) {
+void CConnectionHandler::WatchQueue(CMessageQueue& queue, bool callers) {
+    if (!callers) {
+        queue.SetPostHook([this] { wakeup_.signal(); });
+        return;
+    }
     queue.SetPostHook([this] {
         postedAt_.store(steadyNanoseconds(), std::memory_order_relaxed);
         wakeup_.signal();

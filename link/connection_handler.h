@@ -74,7 +74,7 @@ public:
     // change made outside it, for instance).
     void Wake() { wakeup_.signal(); }
 
-    // Whether a watched queue took a post in the last kBusyWindow: a
+    // Whether the callers' queue took a post in the last kBusyWindow: a
     // caller is working through requests, and the connection thread spins
     // a moment before it sleeps, so neither the caller's next request nor
     // the server's answer waits for a wake-up.
@@ -87,7 +87,9 @@ protected:
         currentQueue_.store(&queue, std::memory_order_release);
     }
     // Posts into `queue` wake the connection thread at once.
-    void WatchQueue(CMessageQueue& queue);
+    // `callers`: the queue other threads post their requests into; only
+    // its posts count for PostedRecently(), not the handler's own.
+    void WatchQueue(CMessageQueue& queue, bool callers = false);
     void ClearDisconnectRequest() { disconnectRequest_.store(false, std::memory_order_release); }
 
 private:

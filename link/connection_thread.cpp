@@ -278,7 +278,7 @@ bool CConnectionThread::SpinForWork() {
     pollfd fd{socket_->Fd(), POLLIN, 0};
     do {
         if (handler_->CurrentQueue().HasPending() || stopRequest_.load(std::memory_order_acquire) ||
-            ::poll(&fd, 1, 0) != 0) {
+            handler_->DisconnectRequested() || ::poll(&fd, 1, 0) != 0) {
             return true;
         }
         std::this_thread::yield();

@@ -17,6 +17,14 @@
 #include <unistd.h>
 #include <vector>
 
+// The set of core 0 alone, for pinning a yardstick's threads.
+inline cpu_set_t coreZero() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(0, &set);
+    return set;
+}
+
 // Two ends of one TCP connection over 127.0.0.1: the raw yardstick the link
 // benchmarks are measured against.
 struct LoopbackPair {
@@ -93,9 +101,7 @@ public:
     // Keeps the far end on core 0, for a caller that runs its exchanges
     // there too (OnCoreZero).
     void keepOnCoreZero() {
-        cpu_set_t set;
-        CPU_ZERO(&set);
-        CPU_SET(0, &set);
+        const cpu_set_t set = coreZero();
         ::pthread_setaffinity_np(echo_.native_handle(), sizeof set, &set);
     }
 
@@ -115,9 +121,7 @@ class OnCoreZero {
 public:
     OnCoreZero() {
         ::pthread_getaffinity_np(::pthread_self(), sizeof saved_, &saved_);
-        cpu_set_t set;
-        CPU_ZERO(&set);
-        CPU_SET(0, &set);
+        const cpu_set_t set = coreZero();
         ::pthread_setaffinity_np(::pthread_self(), sizeof set, &set);
     }
     ~OnCoreZero() { ::pthread_setaffinity_np(::pthread_self(), sizeof saved_, &saved_); }

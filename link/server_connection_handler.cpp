@@ -69,14 +69,16 @@ std::string CServerConnectionHandler::Password() const {
 }
 
 void CServerConnectionHandler::OnConnect() {
+    // All of the last connection's state goes before the new one is counted:
+    // a waiter that sees the count must not read the old check's outcome.
     link_.trunkingMode_.store(TrunkingMode::None);
-    CConnectionHandler::OnConnect();
     ClearDisconnectRequest();
     update_.Reset();
     heard_.store(false, std::memory_order_release);
     watchedState_ = kIdle;
     framesSinceWatch_ = false;
     SetState(0);
+    CConnectionHandler::OnConnect();
     link_.NotifyChange();
 }
 

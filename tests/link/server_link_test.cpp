@@ -382,6 +382,29 @@ TEST_F(LinkAgainstSim, DomainLoginUsesTheSharedKey) {
     EXPECT_EQ(link().errorText(), "Failed to validate the login using Domain Authentication!");
 }
 
+// Each attempt starts its connection thread and looks at once; what it reads
+// must be the new connection's, never the outcome of the one before.
+TEST_F(LinkAgainstSim, QuickReconnectsReadOnlyTheirOwnConnection) {
+    sim::ProtocolOptions options;
+    options.domainKey = parseKeyBase(kKeyHex);
+    startServer({}, options);
+    store_.set(kUseDomainAuthentication.name, std::uint32_t{1});
+    for (int round = 0; round < 100; ++round) {
+        store_.set(kDomainAuthenticationKey.name, std::string(kKeyHex));
+        ASSERT_TRUE(link().Connect("jdoe", "jdoe"))
+            << "round " << round << ": " << link().errorText();
+        link().StopLink();
+        store_.set(kDomainAuthenticationKey.name, std::string("ffffffffffffffffffffffffffffffff"));
+        ASSERT_FALSE(link().Connect("jdoe", "jdoe"));
+        ASSERT_EQ(link().errorText(), "Provided user name and/or password is invalid!")
+            << "round " << round;
+        store_.erase(kDomainAuthenticationKey.name);
+        ASSERT_FALSE(link().Connect("jdoe", "jdoe"));
+        ASSERT_EQ(link().errorText(), "Failed to validate the login using Domain Authentication!")
+            << "round " << round;
+    }
+}
+
 TEST_F(LinkAgainstSim, OfferedUpdateIsDownloadedAndItsInstallerStarted) {
     const auto payloadFile = folder_ / "component.bin";
     const auto installer = folder_ / "install.sh";

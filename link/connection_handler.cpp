@@ -1,8 +1,18 @@
 #include "link/connection_handler.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace mirx::link {
+namespace {
+
+std::int64_t steadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
 
 std::string formatPeer(const std::array<std::uint8_t, 4>& address, std::uint16_t port) {
     char text[32];
@@ -19,8 +29,20 @@ CConnectionHandler::~CConnectionHandler() {
     ownQueue_.SetPostHook({});
 }
 
-void CConnectionHandler::WatchQueue(CMessageQueue& queue) {
-    queue.SetPostHook([this] { wakeup_.signal(); });
+void CConnectionHandler::WatchQueue(CMessageQueue& queue, bool callers) {
+    if (!callers) {
+        queue.SetPostHook([this] { wakeup_.signal(); });
+        return;
+    }
+    queue.SetPostHook([this] {
+        postedAt_.store(steadyNanoseconds(), std::memory_order_relaxed);
+        wakeup_.signal();
+    });
+}
+
+bool CConnectionHandler::PostedRecently() const {
+    return steadyNanoseconds() - postedAt_.load(std::memory_order_relaxed) <
+           std::chrono::nanoseconds(kBusyWindow).count();
 }
 
 void CConnectionHandler::SetEndpoints(std::array<std::uint8_t, 4> peerAddress,

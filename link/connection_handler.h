@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -73,13 +74,22 @@ public:
     // change made outside it, for instance).
     void Wake() { wakeup_.signal(); }
 
+    // Whether the callers' queue took a post in the last kBusyWindow: a
+    // caller is working through requests, and the connection thread spins
+    // a moment before it sleeps, so neither the caller's next request nor
+    // the server's answer waits for a wake-up.
+    bool PostedRecently() const;
+    static constexpr std::chrono::milliseconds kBusyWindow{5};
+
 protected:
     // Connection thread only: the queue to drain from now on.
     void MakeCurrent(CMessageQueue& queue) {
         currentQueue_.store(&queue, std::memory_order_release);
     }
     // Posts into `queue` wake the connection thread at once.
-    void WatchQueue(CMessageQueue& queue);
+    // `callers`: the queue other threads post their requests into; only
+    // its posts count for PostedRecently(), not the handler's own.
+    void WatchQueue(CMessageQueue& queue, bool callers = false);
     void ClearDisconnectRequest() { disconnectRequest_.store(false, std::memory_order_release); }
 
 private:
@@ -95,6 +105,8 @@ private:
     std::atomic<bool> connected_{false};
     std::atomic<unsigned> connections_{0};
     std::atomic<bool> disconnectRequest_{false};
+    // steady_clock nanoseconds; far in the past until the first post.
+    std::atomic<std::int64_t> postedAt_{INT64_MIN / 2};
     mutable std::mutex endLock_;
     ConnectionEvent lastEnd_;
 };

@@ -5,8 +5,10 @@
 #include "link/frame_cutter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <new>
 #include <poll.h>
+#include <thread>
 
 namespace mirx::link {
 namespace {
@@ -36,11 +38,14 @@ public:
     }
 
     void onFrame(const wire::FrameView& frame) override {
+        ++frames;
         if (thread_.handler_ != nullptr) {
             thread_.handler_->OnMessage(frame.messageId, frame.secondValue, frame.payload.data(),
                                         frame.payload.size());
         }
     }
+
+    std::uint64_t frames = 0;
 
 private:
     CConnectionThread& thread_;
@@ -91,6 +96,8 @@ void CConnectionThread::Run() {
         Sink sink(*this);
         while (!stopRequest_.load(std::memory_order_acquire)) {
             bool incomplete = false;
+            const std::uint64_t framesBefore = sink.frames;
+            bool sentFrames = false;
             if (!ReceiveWaiting(*receiver, sink, incomplete)) {
                 break;
             }
@@ -109,6 +116,7 @@ void CConnectionThread::Run() {
                         filled += n;
                     }
                     SendAll(sendBuffer.get(), filled);
+                    sentFrames = filled != 0;
                 } else if (keepAliveTimer_.armed() && keepAliveTimer_.expired()) {
                     std::uint8_t frame[wire::kKeepAliveSize];
                     wire::writeKeepAlive(
@@ -156,7 +164,9 @@ void CConnectionThread::Run() {
             if (stopRequest_.load(std::memory_order_acquire)) {
                 break;
             }
-            Wait(incomplete ? kIncompleteWaitMs : -1);
+            if (incomplete || !(sentFrames || sink.frames != framesBefore) || !SpinForWork()) {
+                Wait(incomplete ? kIncompleteWaitMs : -1);
+            }
         }
     }
 
@@ -258,6 +268,22 @@ void CConnectionThread::NoteEnd(ConnectionEnd reason, std::uint32_t detail) {
 bool CConnectionThread::WaitWritable() {
     pollfd fd{socket_->Fd(), POLLOUT, 0};
     return ::poll(&fd, 1, kIncompleteWaitMs) > 0;
+}
+
+bool CConnectionThread::SpinForWork() {
+    if (handler_ == nullptr || !handler_->PostedRecently()) {
+        return false;
+    }
+    const auto until = std::chrono::steady_clock::now() + kBusySpin;
+    pollfd fd{socket_->Fd(), POLLIN, 0};
+    do {
+        if (handler_->CurrentQueue().HasPending() || stopRequest_.load(std::memory_order_acquire) ||
+            handler_->DisconnectRequested() || ::poll(&fd, 1, 0) != 0) {
+            return true;
+        }
+        std::this_thread::yield();
+    } while (std::chrono::steady_clock::now() < until);
+    return false;
 }
 
 void CConnectionThread::Wait(int timeoutMs) {

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +35,12 @@ public:
     // Receives per pass at most, so a long download still lets the handler
     // poll, the queue drain and keep-alives go out between them.
     static constexpr int kMaxReceivesPerPass = 64;
+    // After a pass that moved frames, while requests are being posted
+    // (CConnectionHandler::PostedRecently), the loop watches the socket
+    // and the queue this long before it sleeps: the answer to a request
+    // just sent, or the caller's next request, usually comes sooner than a
+    // sleeping thread is woken on a machine whose idle cores halt.
+    static constexpr std::chrono::microseconds kBusySpin{20};
 
     struct Config {
         CIpSocket* socket = nullptr; // connected
@@ -59,6 +66,9 @@ private:
     // Sends the whole buffer unless the socket fails or the link times out.
     bool SendAll(const std::uint8_t* data, std::size_t length);
     bool WaitWritable();
+    // Until the socket can be read, the queue holds a frame or a stop was
+    // asked for (true), or kBusySpin passed (false).
+    bool SpinForWork();
     void Wait(int timeoutMs);
     // The first reason the loop must end wins.
     void NoteEnd(ConnectionEnd reason, std::uint32_t detail);

@@ -43,7 +43,7 @@ CServerConnectionHandler::CServerConnectionHandler(ServerLink& link)
     : link_(link)
     , update_(*this, updateEnvironment(link.services()))
     , login_(*this, link) {
-    WatchQueue(link.requestQueue());
+    WatchQueue(link.requestQueue(), true);
 }
 
 CServerConnectionHandler::~CServerConnectionHandler() {

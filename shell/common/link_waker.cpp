@@ -8,10 +8,11 @@ namespace mirx::shell {
 
 LinkWaker::LinkWaker(const link::ServerLink& link, QObject* parent)
     : QObject(parent) {
-    if (wakeup_.fd() >= 0) {
-        notifier_ = std::make_unique<QSocketNotifier>(wakeup_.fd(), QSocketNotifier::Read);
-        connect(notifier_.get(), &QSocketNotifier::activated, this, &LinkWaker::tell);
+    if (wakeup_.fd() < 0) {
+        return; // nothing could tell this thread; the views' own polls still look
     }
+    notifier_ = std::make_unique<QSocketNotifier>(wakeup_.fd(), QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &LinkWaker::tell);
     // Counted here, not on the watcher, so a change made right after the
     // waker exists is told even when the watcher starts late.
     watcher_ = std::thread([this, &link, seen = link.ChangeCount()]() mutable {
@@ -26,7 +27,9 @@ LinkWaker::LinkWaker(const link::ServerLink& link, QObject* parent)
 
 LinkWaker::~LinkWaker() {
     stop_.store(true, std::memory_order_release);
-    watcher_.join();
+    if (watcher_.joinable()) {
+        watcher_.join();
+    }
 }
 
 void LinkWaker::tell() {

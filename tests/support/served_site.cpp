@@ -32,13 +32,16 @@ void ServedSite::start(const ProtocolFactory& makeProtocol, sim::FaultSwitches f
     stop();
     protocol_ = makeProtocol(site);
     server_ = std::make_unique<sim::SimServer>(*protocol_, std::move(faults));
-    server_->frameLog().setWriter([this](std::string_view line) {
-        if (!keepFrameLog_) {
-            return;
-        }
-        std::lock_guard lock(logLock_);
-        frameLog_.emplace_back(line);
-    });
+    if (keepFrameLog_) {
+        server_->frameLog().setWriter([this](std::string_view line) {
+            std::lock_guard lock(logLock_);
+            frameLog_.emplace_back(line);
+        });
+    } else {
+        // Not even formatted: a benchmark's simulator answers as it would
+        // without a log.
+        server_->frameLog().setWriter({});
+    }
     if (!server_->listen("127.0.0.1", port)) {
         server_.reset();
         protocol_.reset();

@@ -49,7 +49,8 @@ public:
     std::vector<std::string> frameLog() const;
     // Frames the simulator received with that message name.
     std::size_t received(const std::string& messageName) const;
-    // Drop lines instead of keeping them (large sites, benchmarks).
+    // Write no lines instead of keeping them (large sites, benchmarks);
+    // takes effect at the next start().
     void setKeepFrameLog(bool keep) { keepFrameLog_ = keep; }
 
     sim::SimServer& server() { return *server_; }

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -76,3 +78,58 @@ inline Measure busyPingPongs(BusyRawPingPong& pingPong, int count) {
                 });
             }};
 }
+
+// Raw ping-pongs of a mix of answer sizes, as many of each as the measured
+// work gets: one request size, answers of `counts` bytes (size -> how many).
+class PingPongMix {
+public:
+    PingPongMix(std::size_t requestBytes, const std::map<std::size_t, int>& counts) {
+        for (const auto& [bytes, count] : counts) {
+            blocking_.push_back({std::make_unique<RawPingPong>(requestBytes, bytes), count});
+            blocking_.back().pingPong->keepOnCoreZero();
+            busy_.push_back({std::make_unique<BusyRawPingPong>(requestBytes, bytes), count});
+        }
+    }
+
+    // Blocking, both ends on core 0: on a machine whose idle cores halt an
+    // unpinned ping-pong is fast or several times slower as the scheduler
+    // places its threads, and its slow mode would flatter what it measures.
+    Measure blocking() {
+        return {"raw ping-pong, blocking", [this] {
+                    const OnCoreZero pinned;
+                    return timed([this] {
+                        for (const auto& [pingPong, count] : blocking_) {
+                            for (int i = 0; i < count; ++i) {
+                                pingPong->exchange();
+                            }
+                        }
+                    });
+                }};
+    }
+
+    // The floor; one far end spins at a time, as two would take both cores.
+    Measure busy() {
+        return {"raw ping-pong, busy (floor)", [this] {
+                    double s = 0;
+                    for (const auto& [pingPong, count] : busy_) {
+                        pingPong->begin();
+                        s += timed([&] {
+                            for (int i = 0; i < count; ++i) {
+                                pingPong->exchange();
+                            }
+                        });
+                        pingPong->end();
+                    }
+                    return s;
+                }};
+    }
+
+private:
+    template <typename PingPong>
+    struct Share {
+        std::unique_ptr<PingPong> pingPong;
+        int count;
+    };
+    std::vector<Share<RawPingPong>> blocking_;
+    std::vector<Share<BusyRawPingPong>> busy_;
+};

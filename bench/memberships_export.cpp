@@ -82,12 +82,8 @@ int main() {
         mirror.read([](const model::MirrorData& d) { return ctl::localClients(d); });
     const std::atomic<bool> stop{false};
     commandfiles::AnswerGuard guard(mirror.membershipFlags());
-    RawPingPong partyLinePongs(wire::kFrameOverhead, kPartyLineAnswer);
-    RawPingPong setPongs(wire::kFrameOverhead, kSetAnswer);
-    partyLinePongs.keepOnCoreZero();
-    setPongs.keepOnCoreZero();
-    BusyRawPingPong busyPartyLinePongs(wire::kFrameOverhead, kPartyLineAnswer);
-    BusyRawPingPong busySetPongs(wire::kFrameOverhead, kSetAnswer);
+    PingPongMix pingPongs(wire::kFrameOverhead,
+                          {{kPartyLineAnswer, kPartyLines}, {kSetAnswer, kSets}});
     std::string error;
     std::size_t documentBytes = 0;
     std::size_t records = 0;
@@ -107,38 +103,8 @@ int main() {
                            site.blockedListens.size() + site.forcedListens.size();
              });
          }},
-        {"raw ping-pong, blocking",
-         [&] {
-             const OnCoreZero pinned;
-             return timed([&] {
-                 for (int i = 0; i < kPartyLines; ++i) {
-                     partyLinePongs.exchange();
-                 }
-                 for (int i = 0; i < kSets; ++i) {
-                     setPongs.exchange();
-                 }
-             });
-         }},
-        {"raw ping-pong, busy (floor)",
-         [&] {
-             // One far end spins at a time: two would take both cores.
-             double s = 0;
-             busyPartyLinePongs.begin();
-             s += timed([&] {
-                 for (int i = 0; i < kPartyLines; ++i) {
-                     busyPartyLinePongs.exchange();
-                 }
-             });
-             busyPartyLinePongs.end();
-             busySetPongs.begin();
-             s += timed([&] {
-                 for (int i = 0; i < kSets; ++i) {
-                     busySetPongs.exchange();
-                 }
-             });
-             busySetPongs.end();
-             return s;
-         }},
+        pingPongs.blocking(),
+        pingPongs.busy(),
     };
     runInterleaved(measures, kRounds);
     link.StopLink();

@@ -62,13 +62,7 @@ int main() {
         const auto& record = own != f.site.selectors.end() ? own->second : f.site.defaultSelectors;
         ++answers[wire::kFrameOverhead + record.wireLength()];
     }
-    std::vector<std::unique_ptr<RawPingPong>> blocking;
-    std::vector<std::unique_ptr<BusyRawPingPong>> busy;
-    for (const auto& [bytes, count] : answers) {
-        blocking.push_back(std::make_unique<RawPingPong>(wire::kFrameOverhead, bytes));
-        blocking.back()->keepOnCoreZero();
-        busy.push_back(std::make_unique<BusyRawPingPong>(wire::kFrameOverhead, bytes));
-    }
+    PingPongMix pingPongs(wire::kFrameOverhead, answers);
 
     const std::atomic<bool> stop{false};
     const std::tm now = reports::reportLocalTime(std::time(nullptr));
@@ -80,36 +74,8 @@ int main() {
                  report = ctl::gatherReport(link, mirror, ctl::ReportKind::Selectors, now, stop);
              });
          }},
-        {"raw ping-pong, blocking",
-         [&] {
-             const OnCoreZero pinned;
-             return timed([&] {
-                 std::size_t k = 0;
-                 for (const auto& [bytes, count] : answers) {
-                     for (int i = 0; i < count; ++i) {
-                         blocking[k]->exchange();
-                     }
-                     ++k;
-                 }
-             });
-         }},
-        {"raw ping-pong, busy (floor)",
-         [&] {
-             // One far end spins at a time: two would take both cores.
-             double s = 0;
-             std::size_t k = 0;
-             for (const auto& [bytes, count] : answers) {
-                 busy[k]->begin();
-                 s += timed([&] {
-                     for (int i = 0; i < count; ++i) {
-                         busy[k]->exchange();
-                     }
-                 });
-                 busy[k]->end();
-                 ++k;
-             }
-             return s;
-         }},
+        pingPongs.blocking(),
+        pingPongs.busy(),
     };
     runInterleaved(measures, kRounds);
     link.StopLink();

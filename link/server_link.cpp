@@ -73,6 +73,22 @@ void ServerLink::NotifyChange(const std::function<void()>& change) {
     }
     changes_.fetch_add(1, std::memory_order_release);
     changed_.notify_all();
+    for (const ChangeListener& listener : listeners_) {
+        if (!listener.pending->exchange(true, std::memory_order_acq_rel)) {
+            listener.wakeup->signal();
+        }
+    }
+}
+
+void ServerLink::AddChangeListener(CWakeup& wakeup, std::atomic<bool>& pending) const {
+    std::lock_guard lock(changeLock_);
+    listeners_.push_back({&wakeup, &pending});
+}
+
+void ServerLink::RemoveChangeListener(const CWakeup& wakeup) const {
+    std::lock_guard lock(changeLock_);
+    std::erase_if(listeners_,
+                  [&wakeup](const ChangeListener& listener) { return listener.wakeup == &wakeup; });
 }
 
 std::uint64_t ServerLink::ChangeCount() const {

@@ -3,6 +3,7 @@
 #include "core/elapsed_timer.h"
 #include "core/ip_socket.h"
 #include "core/message_queue.h"
+#include "core/wakeup.h"
 #include "link/connection_end.h"
 #include "link/domain_login.h"
 #include "link/password_cipher.h"
@@ -137,6 +138,15 @@ public:
     static constexpr std::chrono::microseconds kAnswerSpin{1000};
     static constexpr int kWaitsWithoutSpin = 16;
 
+    // For a thread whose event loop watches a descriptor rather than a
+    // condition: every NotifyChange signals `wakeup`, unless `pending` says
+    // it was signalled and not yet looked at (the listener clears it, then
+    // drains, then looks). No thread of its own waits for the changes.
+    // Registered until RemoveChangeListener; both may be called from any
+    // thread.
+    void AddChangeListener(CWakeup& wakeup, std::atomic<bool>& pending) const;
+    void RemoveChangeListener(const CWakeup& wakeup) const;
+
     // The same attempt in steps, for callers that must keep an event loop
     // running: BeginConnect opens the connection, PollConnect reports
     // progress; after UpdateOffered the caller shows the update and calls
@@ -224,6 +234,12 @@ private:
     // Written under changeLock_; read without it only by a spinning waiter.
     std::atomic<std::uint64_t> changes_{0};
     mutable std::atomic<int> waitsWithoutSpin_{0};
+    struct ChangeListener {
+        CWakeup* wakeup;
+        std::atomic<bool>* pending;
+    };
+    // Under changeLock_.
+    mutable std::vector<ChangeListener> listeners_;
 };
 
 } // namespace mirx::link

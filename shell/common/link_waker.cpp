@@ -7,34 +7,27 @@
 namespace mirx::shell {
 
 LinkWaker::LinkWaker(const link::ServerLink& link, QObject* parent)
-    : QObject(parent) {
+    : QObject(parent)
+    , link_(link) {
     if (wakeup_.fd() < 0) {
         return; // nothing could tell this thread; the views' own polls still look
     }
     notifier_ = std::make_unique<QSocketNotifier>(wakeup_.fd(), QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &LinkWaker::tell);
-    // Counted here, not on the watcher, so a change made right after the
-    // waker exists is told even when the watcher starts late.
-    watcher_ = std::thread([this, &link, seen = link.ChangeCount()]() mutable {
-        while (!stop_.load(std::memory_order_acquire)) {
-            if (link.WaitForChange(seen, kStopCheck) &&
-                !pending_.exchange(true, std::memory_order_acq_rel)) {
-                wakeup_.signal();
-            }
-        }
-    });
+    link_.AddChangeListener(wakeup_, pending_);
 }
 
 LinkWaker::~LinkWaker() {
-    stop_.store(true, std::memory_order_release);
-    if (watcher_.joinable()) {
-        watcher_.join();
+    if (notifier_) {
+        link_.RemoveChangeListener(wakeup_);
     }
 }
 
 void LinkWaker::tell() {
-    wakeup_.drain();
+    // Cleared before the look the signal leads to: a change after this is
+    // signalled again, one before it is seen by that look.
     pending_.store(false, std::memory_order_release);
+    wakeup_.drain();
     emit changed();
 }
 

@@ -3,9 +3,7 @@
 #include "core/wakeup.h"
 
 #include <atomic>
-#include <chrono>
 #include <memory>
-#include <thread>
 
 #include <QObject>
 
@@ -24,9 +22,7 @@ namespace mirx::shell {
 class LinkWaker final : public QObject {
     Q_OBJECT
 public:
-    // How long closing the waker may wait for its watcher to notice.
-    static constexpr std::chrono::milliseconds kStopCheck{20};
-
+    // Keep `link` while the waker lives.
     explicit LinkWaker(const link::ServerLink& link, QObject* parent = nullptr);
     ~LinkWaker() override;
 
@@ -38,15 +34,14 @@ signals:
 private:
     void tell();
 
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> pending_{false};
-    // The watcher reaches the waker's thread through a descriptor its event
-    // loop watches, not through a posted Qt event: nothing is built on one
-    // thread and freed on the other behind Qt's own locks, which the thread
+    const link::ServerLink& link_;
+    // The link signals a descriptor this thread's event loop watches: no
+    // thread of ours waits for its changes, and nothing is built on one
+    // thread and freed on another behind Qt's own locks, which the thread
     // checker cannot see.
     CWakeup wakeup_;
+    std::atomic<bool> pending_{false};
     std::unique_ptr<QSocketNotifier> notifier_;
-    std::thread watcher_;
 };
 
 } // namespace mirx::shell

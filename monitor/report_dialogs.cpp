@@ -254,6 +254,11 @@ SelectorReportDialog::SelectorReportDialog(shell::ShellContext& context, shell::
     // answer is taken as it is stored, not at the fetch's next poll.
     waker_ = new shell::LinkWaker(context.link, this);
     connect(waker_, &shell::LinkWaker::changed, fetch_, &shell::RecordFetch::checkNow);
+    // On a near server the next answer usually comes before this thread
+    // could fall asleep and be woken again.
+    fetch_->setQuickWait([&link = context.link, seen = context.link.ChangeCount()]() mutable {
+        return link.WaitForChange(seen, kQuickWaitLimit, link::ServerLink::kAnswerSpin);
+    });
     // An answer comes from the event loop, so the next request can go at
     // once; after a failure it goes from the event loop, so a run of refused
     // requests never nests one inside the other.

@@ -4,6 +4,7 @@
 #include "reports/selector_gathering.h"
 #include "shell/common/view_dialog.h"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -131,6 +132,9 @@ private:
     void showGatherProgress();
 
     static constexpr int kProgressMs = 200;
+    // The longest the view's thread waits for an answer before it lets its
+    // event loop run (a far server's answers are awaited there instead).
+    static constexpr std::chrono::milliseconds kQuickWaitLimit{1};
 
     std::unique_ptr<reports::SelectorGathering> gathering_;
     shell::RecordFetch* fetch_ = nullptr;

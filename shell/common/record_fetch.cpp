@@ -1,5 +1,7 @@
 #include "shell/common/record_fetch.h"
 
+#include <QPointer>
+
 namespace mirx::shell {
 
 RecordFetch::RecordFetch(QObject* parent)
@@ -65,10 +67,38 @@ void RecordFetch::checkNow() {
 }
 
 void RecordFetch::tick() {
-    if (current_ < steps_.size() && steps_[current_].arrived()) {
-        ++current_;
-        beginStep();
+    if (!quickWait_) {
+        if (current_ < steps_.size() && steps_[current_].arrived()) {
+            ++current_;
+            beginStep();
+        }
+        return;
     }
+    if (looking_) {
+        lookAgain_ = true;
+        return;
+    }
+    const QPointer<RecordFetch> alive(this);
+    looking_ = true;
+    const auto until = std::chrono::steady_clock::now() + kBurst;
+    for (;;) {
+        lookAgain_ = false;
+        if (current_ < steps_.size() && steps_[current_].arrived()) {
+            ++current_;
+            beginStep(); // its ready() may start the next fetch
+            if (!alive) {
+                return;
+            }
+        }
+        if (lookAgain_) {
+            continue;
+        }
+        if (!quickWait_ || !running() || std::chrono::steady_clock::now() >= until ||
+            !quickWait_()) {
+            break;
+        }
+    }
+    looking_ = false;
 }
 
 void RecordFetch::fail(const QString& text) {

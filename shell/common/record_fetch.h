@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -40,6 +41,14 @@ public:
     // Looks for the awaited answer now, between polls (connect a
     // LinkWaker's changed() here).
     void checkNow();
+    // For a view that asks many times in a row: after looking, the fetch
+    // waits on this thread for the next change (`wait` returns true when one
+    // came, false after a moment without) and looks again, rather than
+    // going back to the event loop and being woken, for up to kBurst before
+    // it lets the event loop run. Waking a sleeping thread costs several
+    // times a loopback answer on a machine whose idle cores halt.
+    void setQuickWait(std::function<bool()> wait) { quickWait_ = std::move(wait); }
+    static constexpr std::chrono::milliseconds kBurst{8};
 
     // The text failed() carries for a step.
     static QString timeoutText(const QString& what, int timeoutMs = kTimeoutMs);
@@ -59,6 +68,11 @@ private:
     QTimer poll_;
     QTimer deadline_;
     int timeoutMs_ = kTimeoutMs;
+    std::function<bool()> quickWait_;
+    // A step's answer that came while a ready() handler started the next
+    // step is taken by the look already under way, not by a nested one.
+    bool looking_ = false;
+    bool lookAgain_ = false;
 };
 
 } // namespace mirx::shell

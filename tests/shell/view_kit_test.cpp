@@ -138,6 +138,8 @@ private slots:
     void fetchRefusedByFullQueueFails();
     void fetchIgnoresAnAnswerLeftFromBefore();
     void fetchTakesAnAnswerWhenWoken();
+    void quickWaitTakesAnswersInARowInOneLook();
+    void quickWaitGivesTheEventLoopItsTurn();
     void wakerTellsLinkChangesOnItsOwnThread();
 
     void headerClickSortsAndSecondClickReverses();
@@ -490,6 +492,75 @@ void ViewKitTest::fetchTakesAnAnswerWhenWoken() {
     QVERIFY(!fetch.running());
 }
 
+// A view asking one record after another: each answer is there by the time
+// the quick wait returns. One look takes them all, each fetch started from
+// the last one's ready(), without nesting one look inside the next.
+void ViewKitTest::quickWaitTakesAnswersInARowInOneLook() {
+    constexpr int kAsks = 500;
+    bool answered = false;
+    int asked = 0;
+    int waits = 0;
+    RecordFetch fetch;
+    fetch.setQuickWait([&waits] {
+        ++waits;
+        return true;
+    });
+    const auto ask = [&] {
+        fetch.setSteps({{QStringLiteral("selector assignments"),
+                         [&] {
+                             ++asked;
+                             answered = true;
+                             return true;
+                         },
+                         [&answered] {
+                             return std::exchange(answered, false);
+                         }}});
+        fetch.start();
+    };
+    QSignalSpy ready(&fetch, &RecordFetch::ready);
+    connect(&fetch, &RecordFetch::ready, this, [&] {
+        if (asked < kAsks) {
+            ask();
+        }
+    });
+    ask();
+    // start() took the left-over flag; the first answer is told by the waker.
+    fetch.checkNow();
+    QCOMPARE(ready.size(), kAsks);
+    QCOMPARE(asked, kAsks);
+    QVERIFY(waits >= kAsks - 1);
+    QVERIFY(!fetch.running());
+}
+
+// Changes that are never the awaited answer, or a quick wait that sees
+// nothing, hand the thread back to its event loop; the answer is still taken
+// there.
+void ViewKitTest::quickWaitGivesTheEventLoopItsTurn() {
+    for (const bool changes : {true, false}) {
+        bool answered = false;
+        int waits = 0;
+        RecordFetch fetch;
+        fetch.setQuickWait([&waits, changes] {
+            ++waits;
+            return changes;
+        });
+        fetch.setSteps({{QStringLiteral("options"), [] { return true; },
+                         [&answered] {
+                             return std::exchange(answered, false);
+                         }}});
+        QSignalSpy ready(&fetch, &RecordFetch::ready);
+        fetch.start();
+        fetch.checkNow();
+        QVERIFY(fetch.running());
+        QVERIFY(waits >= 1);
+        if (!changes) {
+            QCOMPARE(waits, 1);
+        }
+        answered = true;
+        QVERIFY(ready.wait(5000));
+    }
+}
+
 void ViewKitTest::wakerTellsLinkChangesOnItsOwnThread() {
     link::ServerLink& serverLink = fixture_->link();
     auto waker = std::make_unique<LinkWaker>(serverLink);
@@ -508,7 +579,14 @@ void ViewKitTest::wakerTellsLinkChangesOnItsOwnThread() {
     }).join();
     QVERIFY(changed.wait(5000));
     QVERIFY(changed.size() < 10);
+    // Two wakers are both told; one gone is no longer signalled.
+    auto second = std::make_unique<LinkWaker>(serverLink);
+    QSignalSpy secondChanged(second.get(), &LinkWaker::changed);
     waker.reset();
+    std::thread([&serverLink] { serverLink.NotifyChange(); }).join();
+    QVERIFY(secondChanged.wait(5000));
+    second.reset();
+    serverLink.NotifyChange();
 }
 
 void ViewKitTest::fetchIgnoresAnAnswerLeftFromBefore() {

@@ -130,6 +130,9 @@ TEST_F(SchedulerAgainstSim, EqualTimesRunInTheOrderFoundAndFinishedFilesAreDelet
     EXPECT_FALSE(folder_.has("a.txt"));
     EXPECT_FALSE(folder_.has("b.txt"));
 
+    // A file is done once its last update is queued; the server may not
+    // have read it yet.
+    ASSERT_TRUE(runUntil([&] { return received("ADMIN_BLOCKED_LISTEN_UPDATE") == 2; }));
     stopServer();
     const model::ClientBitSet& blocked = site_.blockedListens[kReplay];
     EXPECT_TRUE(blocked.test(9));
@@ -163,6 +166,7 @@ TEST_F(SchedulerAgainstSim, AnInvalidFileDoesNotHoldBackAFutureFileDoes) {
     EXPECT_TRUE(folder_.has("1.txt"));
     EXPECT_TRUE(folder_.has("4.txt"));
 
+    ASSERT_TRUE(runUntil([&] { return received("ADMIN_BLOCKED_LISTEN_UPDATE") == 1; }));
     stopServer();
     EXPECT_TRUE(site_.blockedListens[kReplay].test(9));
     EXPECT_FALSE(site_.blockedListens[kReplay].test(10));
@@ -197,6 +201,7 @@ TEST_F(SchedulerAgainstSim, ACommandWaitingWhenTheConnectionEndsCompletesOnceAft
     ASSERT_TRUE(runUntil([&] { return !folder_.has("drop.txt"); }));
     EXPECT_TRUE(files_->rows().empty());
 
+    ASSERT_TRUE(runUntil([&] { return received("ADMIN_FORCED_LISTEN_UPDATE") == 1; }));
     stopServer();
     EXPECT_TRUE(site_.forcedListens[kSecurity].test(13));
     EXPECT_TRUE(site_.blockedListens[kReplay].test(9));

@@ -69,8 +69,9 @@ private:
     QTimer deadline_;
     int timeoutMs_ = kTimeoutMs;
     std::function<bool()> quickWait_;
-    // A step's answer that came while a ready() handler started the next
-    // step is taken by the look already under way, not by a nested one.
+    // A look asked for while one is under way (a ready() handler running a
+    // nested event loop) is made by that one when the handler returns, so
+    // looks never nest and none is lost.
     bool looking_ = false;
     bool lookAgain_ = false;
 };

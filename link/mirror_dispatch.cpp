@@ -78,8 +78,10 @@ bool MirrorDispatch::Store(std::uint16_t id, std::uint16_t second,
         mirror_.edit([&](MirrorData& d) { d.membership.ReceiveForcedListen(payload); });
         return true;
     case msg::ADMIN_CLIENT_STATISTICS_RESPONSE:
-        mirror_.edit([&](MirrorData& d) { storeStatistics(d.statistics, payload); });
-        flags.statistics.raise();
+        mirror_.edit([&](MirrorData& d) {
+            storeStatistics(d.statistics, payload);
+            ++d.statisticsAnswers;
+        });
         return true;
     case msg::ADMIN_SIP_REGISTRATIONS_RESPONSE:
         mirror_.edit([&](MirrorData& d) { d.sipRegistrations = decodeSipRegistrations(payload); });

@@ -41,6 +41,11 @@ struct MirrorData {
     // Graphic file lists received in this run: a view that asked twice
     // knows when the second answer is in, even if one flag covered both.
     std::uint32_t graphicFileLists = 0;
+    // Statistics answers received in this run. Several waiters ask at once
+    // (the statistics view, the connection status report): each compares
+    // with the count from before its request, so an answer seen by one is
+    // not lost to the other, as it was with one flag for all.
+    std::uint32_t statisticsAnswers = 0;
 };
 
 // Set by the link after storing an answer, taken by the view that waits.
@@ -59,7 +64,6 @@ struct MirrorFlags {
     ArrivalFlag userInterfaceSettings;
     ArrivalFlag debugLog;
     ArrivalFlag activityLog;
-    ArrivalFlag statistics;
     ArrivalFlag sipRegistrations;
     ArrivalFlag debugFilters;
     ArrivalFlag graphicFiles;
@@ -92,6 +96,10 @@ public:
     // The stores' own flags are atomics: polled without the lock.
     ClientStore& clientFlags() { return data_->clients; }
     MembershipStore& membershipFlags() { return data_->membership; }
+
+    std::uint32_t statisticsAnswers() const {
+        return read([](const MirrorData& d) { return d.statisticsAnswers; });
+    }
 
 private:
     mutable std::mutex lock_;

@@ -92,7 +92,6 @@ QVariant ClientStatisticsModel::cellData(int row, int, int role) const {
 
 CClientStatisticsDlg::CClientStatisticsDlg(shell::ShellContext& context, QWidget* parent)
     : ViewDialog(context, shell::ViewKey::ClientStatistics, parent) {
-    context.mirror.flags().statistics.take();
 
     model_ = new ClientStatisticsModel(context.debugControls, this);
     list_ = new shell::RecordListView(model_, this);
@@ -153,12 +152,13 @@ CClientStatisticsDlg::~CClientStatisticsDlg() = default;
 
 void CClientStatisticsDlg::pollTick() {
     if (poll_ == Poll::Idle) {
+        answersBefore_ = context().mirror.statisticsAnswers();
         const auto request = model::encodeStatisticsRequest();
         if (context().link.requestQueue().PostCopy(msg::ADMIN_CLIENT_STATISTICS_REQUEST, 0,
                                                    request.data(), request.size())) {
             poll_ = Poll::Waiting;
         }
-    } else if (poll_ == Poll::Waiting && context().mirror.flags().statistics.take()) {
+    } else if (poll_ == Poll::Waiting && context().mirror.statisticsAnswers() != answersBefore_) {
         refresh();
         poll_ = Poll::Shown;
     }

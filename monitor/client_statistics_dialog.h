@@ -5,6 +5,7 @@
 #include "shell/common/view_dialog.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 class QCheckBox;
@@ -78,6 +79,8 @@ private:
 
     reports::StatisticsHistory history_;
     Poll poll_ = Poll::Idle;
+    // Statistics answers stored before the request now waited for.
+    std::uint32_t answersBefore_ = 0;
     std::size_t refreshes_ = 0;
     std::size_t clientNamesHash_ = 0;
     qint64 activatedKey_ = shell::RecordListModel::kNoKey;

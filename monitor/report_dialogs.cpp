@@ -196,13 +196,14 @@ CReportConnectionStatusDlg::CReportConnectionStatusDlg(shell::ShellContext& cont
     CMessageQueue& queue = context.link.requestQueue();
     model::Mirror& mirror = context.mirror;
     fetch_->setSteps({{tr("the clients' connection status"),
-                       [&queue] {
+                       [this, &queue, &mirror] {
+                           answersBefore_ = mirror.statisticsAnswers();
                            const auto request = model::encodeStatisticsRequest();
                            return queue.PostCopy(msg::ADMIN_CLIENT_STATISTICS_REQUEST, 0,
                                                  request.data(), request.size());
                        },
-                       [&mirror] {
-                           return mirror.flags().statistics.take();
+                       [this, &mirror] {
+                           return mirror.statisticsAnswers() != answersBefore_;
                        }}});
     connect(fetch_, &shell::RecordFetch::failed, this, &CReportConnectionStatusDlg::giveUp);
     connect(fetch_, &shell::RecordFetch::ready, this, [this] {

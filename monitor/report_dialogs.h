@@ -5,6 +5,7 @@
 #include "shell/common/view_dialog.h"
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -101,6 +102,8 @@ private:
 
     shell::RecordFetch* fetch_ = nullptr;
     QPushButton* save_ = nullptr;
+    // Statistics answers stored before this report's request.
+    std::uint32_t answersBefore_ = 0;
 };
 
 // The party line membership and selector assignments reports: each client's

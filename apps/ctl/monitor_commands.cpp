@@ -152,12 +152,12 @@ std::optional<std::string> formatTextTable(const reports::TextTableView& table,
 
 bool requestStatistics(link::ServerLink& link, model::Mirror& mirror, const std::atomic<bool>& stop,
                        int timeoutMs) {
-    model::ArrivalFlag& arrived = mirror.flags().statistics;
-    arrived.take();
+    const std::uint32_t before = mirror.statisticsAnswers();
     const auto request = model::encodeStatisticsRequest();
     return link.requestQueue().PostCopy(msg::ADMIN_CLIENT_STATISTICS_REQUEST, 0, request.data(),
                                         request.size()) &&
-           waitForAnswer([&] { return arrived.take(); }, link, timeoutMs, stop);
+           waitForAnswer([&] { return mirror.statisticsAnswers() != before; }, link, timeoutMs,
+                         stop);
 }
 
 std::optional<std::vector<reports::StatisticsRow>>

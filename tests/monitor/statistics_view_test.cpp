@@ -4,6 +4,7 @@
 #include "model/statistics.h"
 #include "monitor/client_statistics_dialog.h"
 #include "monitor/list_export.h"
+#include "monitor/report_dialogs.h"
 #include "reports/client_statistics.h"
 #include "shell/common/record_list.h"
 #include "tests/shell/scripted_chooser.h"
@@ -11,7 +12,9 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/scripted_server.h"
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -335,6 +338,49 @@ private slots:
         const auto shown = clientsWhere(*view, [](const StatisticsRow&) { return true; });
         QCOMPARE(shown, std::vector<int>{0});
         QCOMPARE(cellOf(*view, 0, StatisticsColumn::Duration), std::string("16m, 40s"));
+        fixture_->link().StopLink();
+    }
+
+    // The view and the connection status report wait for statistics at the
+    // same time, and the server answers both at once: each takes an answer,
+    // and neither waits on for one the other already took.
+    void sharesAnswersArrivingTogetherWithTheConnectionStatusReport() {
+        mirx::model::StatisticsTable table;
+        table.set(mirx::model::StatisticsTable::kServerTime, std::int64_t{5000});
+        mirx::model::ClientStatistics online;
+        online.setBit(mirx::model::ClientStatistics::kFlags, 0, true);
+        online.set(mirx::model::ClientStatistics::kLastChangeTime, std::int64_t{4000});
+        table.setClient(0, online);
+        const mirx::test::ScriptedFrame answer{
+            mirx::msg::ADMIN_CLIENT_STATISTICS_RESPONSE, 0,
+            std::vector<std::uint8_t>(table.bytes.begin(), table.bytes.end())};
+        static constexpr std::uint16_t kRequest = mirx::msg::ADMIN_CLIENT_STATISTICS_REQUEST;
+        mirx::test::Script script;
+        // The view's request goes unanswered; the report's brings both.
+        script.answersQueued[kRequest] = {{}, {answer, answer}};
+        mirx::test::ScriptedServer server(fixture_->site, std::move(script));
+        QVERIFY(server.start());
+        fixture_->store.set(mirx::link::kDataIpPort.name, std::uint32_t{server.port()});
+        QVERIFY(fixture_->logIn());
+        const auto requests = [&server] {
+            const auto ids = server.received();
+            return std::count(ids.begin(), ids.end(), kRequest);
+        };
+
+        auto view = openView();
+        QTRY_VERIFY_WITH_TIMEOUT(requests() == 1, kWaitMs);
+        mirx::monitor::CReportConnectionStatusDlg report(fixture_->context());
+        report.show();
+        // Both answers are stored before either window looks.
+        for (int waited = 0; requests() < 2 && waited < kWaitMs; waited += 5) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        QCOMPARE(requests(), 2);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+        QTRY_VERIFY_WITH_TIMEOUT(report.gathered(), kWaitMs);
+        QVERIFY(refreshed(*view, 1));
+        QCOMPARE(cellOf(*view, 0, StatisticsColumn::State), std::string("On-Line"));
         fixture_->link().StopLink();
     }
 };

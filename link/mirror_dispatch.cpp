@@ -78,10 +78,8 @@ bool MirrorDispatch::Store(std::uint16_t id, std::uint16_t second,
         mirror_.edit([&](MirrorData& d) { d.membership.ReceiveForcedListen(payload); });
         return true;
     case msg::ADMIN_CLIENT_STATISTICS_RESPONSE:
-        mirror_.edit([&](MirrorData& d) {
-            storeStatistics(d.statistics, payload);
-            ++d.statisticsAnswers;
-        });
+        mirror_.edit([&](MirrorData& d) { storeStatistics(d.statistics, payload); });
+        flags.statistics.raise();
         return true;
     case msg::ADMIN_SIP_REGISTRATIONS_RESPONSE:
         mirror_.edit([&](MirrorData& d) { d.sipRegistrations = decodeSipRegistrations(payload); });

@@ -41,11 +41,6 @@ struct MirrorData {
     // Graphic file lists received in this run: a view that asked twice
     // knows when the second answer is in, even if one flag covered both.
     std::uint32_t graphicFileLists = 0;
-    // Statistics answers received in this run. Several waiters ask at once
-    // (the statistics view, the connection status report): each compares
-    // with the count from before its request, so an answer seen by one is
-    // not lost to the other, as it was with one flag for all.
-    std::uint32_t statisticsAnswers = 0;
 };
 
 // Set by the link after storing an answer, taken by the view that waits.
@@ -59,16 +54,53 @@ private:
     std::atomic<bool> flag_{false};
 };
 
+// Raised by the link after storing, for news that several views follow at
+// once. A flag taken by one view is gone for the others; here each reader
+// keeps its own place (ChangeCursor).
+class ChangeCount {
+public:
+    void raise() { count_.fetch_add(1, std::memory_order_acq_rel); }
+    std::uint64_t count() const { return count_.load(std::memory_order_acquire); }
+
+private:
+    std::atomic<std::uint64_t> count_{0};
+};
+
+// One reader's place in a ChangeCount; starts at the changes so far.
+class ChangeCursor {
+public:
+    explicit ChangeCursor(const ChangeCount& changes)
+        : changes_(&changes)
+        , seen_(changes.count()) {}
+    // True once for any number of changes since the last look.
+    bool take() {
+        const std::uint64_t now = changes_->count();
+        const bool changed = now != seen_;
+        seen_ = now;
+        return changed;
+    }
+    // Passes over the changes so far: a waiter calls it before its request,
+    // so only what comes after counts.
+    void catchUp() { seen_ = changes_->count(); }
+
+private:
+    const ChangeCount* changes_;
+    std::uint64_t seen_;
+};
+
 struct MirrorFlags {
     ArrivalFlag systemSettings;
     ArrivalFlag userInterfaceSettings;
     ArrivalFlag debugLog;
     ArrivalFlag activityLog;
+    // The statistics view and the connection status report may wait at once.
+    ChangeCount statistics;
     ArrivalFlag sipRegistrations;
     ArrivalFlag debugFilters;
     ArrivalFlag graphicFiles;
-    // Any label or the system list changed (lists redraw on it).
-    ArrivalFlag labels;
+    // Any label or the system list changed: the client, group and remote
+    // lists, open side by side, each redraw on it.
+    ChangeCount labels;
 };
 
 class Mirror {
@@ -96,10 +128,6 @@ public:
     // The stores' own flags are atomics: polled without the lock.
     ClientStore& clientFlags() { return data_->clients; }
     MembershipStore& membershipFlags() { return data_->membership; }
-
-    std::uint32_t statisticsAnswers() const {
-        return read([](const MirrorData& d) { return d.statisticsAnswers; });
-    }
 
 private:
     mutable std::mutex lock_;

@@ -91,7 +91,8 @@ QVariant ClientStatisticsModel::cellData(int row, int, int role) const {
 }
 
 CClientStatisticsDlg::CClientStatisticsDlg(shell::ShellContext& context, QWidget* parent)
-    : ViewDialog(context, shell::ViewKey::ClientStatistics, parent) {
+    : ViewDialog(context, shell::ViewKey::ClientStatistics, parent)
+    , answers_(context.mirror.flags().statistics) {
 
     model_ = new ClientStatisticsModel(context.debugControls, this);
     list_ = new shell::RecordListView(model_, this);
@@ -152,13 +153,13 @@ CClientStatisticsDlg::~CClientStatisticsDlg() = default;
 
 void CClientStatisticsDlg::pollTick() {
     if (poll_ == Poll::Idle) {
-        answersBefore_ = context().mirror.statisticsAnswers();
+        answers_.catchUp();
         const auto request = model::encodeStatisticsRequest();
         if (context().link.requestQueue().PostCopy(msg::ADMIN_CLIENT_STATISTICS_REQUEST, 0,
                                                    request.data(), request.size())) {
             poll_ = Poll::Waiting;
         }
-    } else if (poll_ == Poll::Waiting && context().mirror.statisticsAnswers() != answersBefore_) {
+    } else if (poll_ == Poll::Waiting && answers_.take()) {
         refresh();
         poll_ = Poll::Shown;
     }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "model/mirror.h"
 #include "reports/client_statistics.h"
 #include "shell/common/record_list.h"
 #include "shell/common/view_dialog.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <vector>
 
 class QCheckBox;
@@ -79,8 +79,7 @@ private:
 
     reports::StatisticsHistory history_;
     Poll poll_ = Poll::Idle;
-    // Statistics answers stored before the request now waited for.
-    std::uint32_t answersBefore_ = 0;
+    model::ChangeCursor answers_;
     std::size_t refreshes_ = 0;
     std::size_t clientNamesHash_ = 0;
     qint64 activatedKey_ = shell::RecordListModel::kNoKey;

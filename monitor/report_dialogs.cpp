@@ -185,7 +185,8 @@ void ReportDialog::showPreview() {
 CReportConnectionStatusDlg::CReportConnectionStatusDlg(shell::ShellContext& context,
                                                        QWidget* parent)
     : ReportDialog(context, shell::ViewKey::ReportConnectionStatus,
-                   QStringLiteral("ConnectionStatus.pdf"), parent) {
+                   QStringLiteral("ConnectionStatus.pdf"), parent)
+    , answers_(context.mirror.flags().statistics) {
     save_ = new QPushButton(tr("Save"), this);
     addButton(save_);
     connect(save_, &QPushButton::clicked, this, [this] { chooseAndSave(); });
@@ -194,16 +195,15 @@ CReportConnectionStatusDlg::CReportConnectionStatusDlg(shell::ShellContext& cont
     showProgress(tr("Asking the server for the clients' connection status..."));
     fetch_ = new shell::RecordFetch(this);
     CMessageQueue& queue = context.link.requestQueue();
-    model::Mirror& mirror = context.mirror;
     fetch_->setSteps({{tr("the clients' connection status"),
-                       [this, &queue, &mirror] {
-                           answersBefore_ = mirror.statisticsAnswers();
+                       [this, &queue] {
+                           answers_.catchUp();
                            const auto request = model::encodeStatisticsRequest();
                            return queue.PostCopy(msg::ADMIN_CLIENT_STATISTICS_REQUEST, 0,
                                                  request.data(), request.size());
                        },
-                       [this, &mirror] {
-                           return mirror.statisticsAnswers() != answersBefore_;
+                       [this] {
+                           return answers_.take();
                        }}});
     connect(fetch_, &shell::RecordFetch::failed, this, &CReportConnectionStatusDlg::giveUp);
     connect(fetch_, &shell::RecordFetch::ready, this, [this] {

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "model/mirror.h"
 #include "reports/report_texts.h"
 #include "reports/selector_gathering.h"
 #include "shell/common/view_dialog.h"
 
 #include <chrono>
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -102,8 +102,7 @@ private:
 
     shell::RecordFetch* fetch_ = nullptr;
     QPushButton* save_ = nullptr;
-    // Statistics answers stored before this report's request.
-    std::uint32_t answersBefore_ = 0;
+    model::ChangeCursor answers_;
 };
 
 // The party line membership and selector assignments reports: each client's

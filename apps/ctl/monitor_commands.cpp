@@ -152,12 +152,11 @@ std::optional<std::string> formatTextTable(const reports::TextTableView& table,
 
 bool requestStatistics(link::ServerLink& link, model::Mirror& mirror, const std::atomic<bool>& stop,
                        int timeoutMs) {
-    const std::uint32_t before = mirror.statisticsAnswers();
+    model::ChangeCursor answers(mirror.flags().statistics);
     const auto request = model::encodeStatisticsRequest();
     return link.requestQueue().PostCopy(msg::ADMIN_CLIENT_STATISTICS_REQUEST, 0, request.data(),
                                         request.size()) &&
-           waitForAnswer([&] { return mirror.statisticsAnswers() != before; }, link, timeoutMs,
-                         stop);
+           waitForAnswer([&] { return answers.take(); }, link, timeoutMs, stop);
 }
 
 std::optional<std::vector<reports::StatisticsRow>>

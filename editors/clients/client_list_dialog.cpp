@@ -96,7 +96,8 @@ constexpr std::array<B, 10> kChangingButtons{B::Add,
 } // namespace
 
 CClientConfigurationDlg::CClientConfigurationDlg(shell::ShellContext& context, QWidget* parent)
-    : ViewDialog(context, shell::ViewKey::ClientConfiguration, parent) {
+    : ViewDialog(context, shell::ViewKey::ClientConfiguration, parent)
+    , labelChanges_(context.mirror.flags().labels) {
     listContext_.masterAdministrator = context.link.fullAdministrator();
     listContext_.rtsTrunking = context.link.trunkingMode() == link::TrunkingMode::Rts;
     selection_.mayChange = context.link.fullAdministrator();
@@ -107,8 +108,7 @@ CClientConfigurationDlg::CClientConfigurationDlg(shell::ShellContext& context, Q
     updateButtons();
     // Labels another console or the server changed while the list is open.
     viewTimer(kLabelPollMs, [this] {
-        if (child_.isNull() && recordsWaiting() == 0 &&
-            this->context().mirror.flags().labels.take()) {
+        if (child_.isNull() && recordsWaiting() == 0 && labelChanges_.take()) {
             followServerChanges();
         }
     });

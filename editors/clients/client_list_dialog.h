@@ -2,6 +2,7 @@
 
 #include "model/client_list.h"
 #include "model/client_list_buttons.h"
+#include "model/mirror.h"
 #include "model/template_links.h"
 #include "shell/common/view_dialog.h"
 
@@ -89,6 +90,7 @@ private:
     model::ClientListSelection selection_;
     model::ClientListContext listContext_;
     QPointer<QDialog> child_;
+    model::ChangeCursor labelChanges_;
 };
 
 } // namespace mirx::editors

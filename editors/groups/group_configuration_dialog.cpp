@@ -53,7 +53,8 @@ int GroupListModel::compare(int left, int right, int column) const {
 }
 
 CGroupConfigurationDlg::CGroupConfigurationDlg(shell::ShellContext& context, QWidget* parent)
-    : ViewDialog(context, shell::ViewKey::GroupConfiguration, parent) {
+    : ViewDialog(context, shell::ViewKey::GroupConfiguration, parent)
+    , labelChanges_(context.mirror.flags().labels) {
     model_ = new GroupListModel(labelTrunking(context), this);
     list_ = new shell::RecordListView(model_, this);
     list_->table()->setAccessibleName(tr("Group List"));
@@ -104,7 +105,7 @@ CGroupConfigurationDlg::CGroupConfigurationDlg(shell::ShellContext& context, QWi
     selectionChanged();
     // Labels the server sends while the view is open.
     viewTimer(kLabelPollMs, [this] {
-        if (child_ == nullptr && this->context().mirror.flags().labels.take()) {
+        if (child_ == nullptr && labelChanges_.take()) {
             refresh();
         }
     });

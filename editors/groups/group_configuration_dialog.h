@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/group_list.h"
+#include "model/mirror.h"
 #include "shell/common/record_list.h"
 #include "shell/common/view_dialog.h"
 
@@ -65,6 +66,7 @@ private:
     QPushButton* delete_ = nullptr;
     QPushButton* membership_ = nullptr;
     QDialog* child_ = nullptr;
+    model::ChangeCursor labelChanges_;
 };
 
 } // namespace mirx::editors

@@ -47,7 +47,8 @@ int RemoteListModel::compare(int left, int right, int column) const {
 }
 
 CRemoteConfigurationDlg::CRemoteConfigurationDlg(shell::ShellContext& context, QWidget* parent)
-    : ViewDialog(context, shell::ViewKey::RemoteConfiguration, parent) {
+    : ViewDialog(context, shell::ViewKey::RemoteConfiguration, parent)
+    , labelChanges_(context.mirror.flags().labels) {
     model_ = new RemoteListModel(labelTrunking(context), this);
     list_ = new shell::RecordListView(model_, this);
     list_->table()->setAccessibleName(tr("Remote Label List"));
@@ -79,7 +80,7 @@ CRemoteConfigurationDlg::CRemoteConfigurationDlg(shell::ShellContext& context, Q
     refresh();
     list_->table()->sortByColumn(0, Qt::AscendingOrder);
     viewTimer(kLabelPollMs, [this] {
-        if (child_ == nullptr && this->context().mirror.flags().labels.take()) {
+        if (child_ == nullptr && labelChanges_.take()) {
             refresh();
         }
     });

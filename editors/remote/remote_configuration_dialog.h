@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/mirror.h"
 #include "model/remote_list.h"
 #include "shell/common/record_list.h"
 #include "shell/common/view_dialog.h"
@@ -53,6 +54,7 @@ private:
     shell::RecordListView* list_ = nullptr;
     QPushButton* edit_ = nullptr;
     QDialog* child_ = nullptr;
+    model::ChangeCursor labelChanges_;
 };
 
 } // namespace mirx::editors

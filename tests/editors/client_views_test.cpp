@@ -8,6 +8,7 @@
 #include "editors/clients/client_list_model.h"
 #include "editors/clients/template_query_dialog.h"
 #include "editors/editor_views.h"
+#include "editors/groups/group_configuration_dialog.h"
 #include "editors/options/client_options_dialog.h"
 #include "model/client_list.h"
 #include "model/label_info.h"
@@ -267,6 +268,42 @@ private slots:
         QVERIFY(shown.rowCount() > 6);
         view->list()->filterBox()->clear();
         QVERIFY(sent().isEmpty());
+    }
+
+    // The client and group lists open side by side: one label change from
+    // the server redraws both, not only the one that looks first.
+    void listsOpenTogetherEachFollowTheServersLabels() {
+        serve();
+        QVERIFY(logIn());
+        auto clients = openList();
+        mirx::editors::CGroupConfigurationDlg groups(fixture_->context());
+        groups.show();
+        using mirx::model::LabelKind;
+        const int partyLine = fixture_->mirror.read([](const mirx::model::MirrorData& d) {
+            int reference = mirx::model::kNoLabel;
+            return d.labels.Next(reference, static_cast<int>(LabelKind::PartyLine), false);
+        });
+        QVERIFY(partyLine != mirx::model::kNoLabel);
+
+        // What the link does with two labels that came in one read.
+        fixture_->context().mirror.edit([&](mirx::model::MirrorData& mirror) {
+            mirror.labels.Find(labelOf(kCamera2))->set(L::kTalkListenName, "Jib Cam");
+            mirror.labels.Find(partyLine)->set(L::kTalkListenName, "Grips");
+        });
+        fixture_->context().mirror.flags().labels.raise();
+
+        const QAbstractItemModel& shown = *clients->table()->model();
+        QTRY_COMPARE(cell(shown, rowIndex(*clients, kCamera2).row(), ClientColumn::TalkListenName),
+                     QString("Jib Cam"));
+        const auto groupName = [&] {
+            for (const mirx::model::GroupRow& row : groups.model()->rows()) {
+                if (row.labelNumber == partyLine) {
+                    return row.cell(mirx::model::GroupColumn::TalkListenName);
+                }
+            }
+            return std::string();
+        };
+        QTRY_COMPARE(groupName(), std::string("Grips"));
     }
 
     void theListFollowsLabelsTheServerChanges() {

@@ -44,8 +44,9 @@ TEST(MirrorStress, ReloadWhileReading) {
     // As a view does: on its timer, read when the arrival flag was raised.
     // Reading back to back, this thread could take the lock again every time
     // and leave the writer waiting for ever.
+    ChangeCursor labelChanges(mirror.flags().labels);
     do {
-        if (!mirror.flags().labels.take()) {
+        if (!labelChanges.take()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;
         }

@@ -66,7 +66,8 @@ ClientCredentials editedCredentials(ClientCredentials record, int clientIndex,
 }
 
 ClientSave saveClientEdit(LabelTable& labels, ClientStore& clients, int clientIndex,
-                          int sourceClient, const ClientEditValues& values) {
+                          int sourceClient, const ClientEditValues& values,
+                          const SelectorAssignments* sourceSelectors) {
     ClientSave save;
     // A client deleted while its edit was open is not brought back.
     const int number = clientIndex < 0 ? labels.Create(static_cast<int>(LabelKind::Client))
@@ -104,10 +105,12 @@ ClientSave saveClientEdit(LabelTable& labels, ClientStore& clients, int clientIn
              clients.DuplicateSettings(sourceClient, clientIndex, source->get(L::kClientType))) {
             save.posts.push_back(std::move(record));
         }
-        const auto selectors = clients.selectorAssignments().wire();
-        save.posts.push_back(OutgoingRecord{msg::CONFIGURATION_DATA_SELECTOR_ASSIGNMENTS,
-                                            static_cast<std::uint16_t>(clientIndex),
-                                            {selectors.begin(), selectors.end()}});
+        if (sourceSelectors != nullptr) {
+            const auto selectors = sourceSelectors->wire();
+            save.posts.push_back(OutgoingRecord{msg::CONFIGURATION_DATA_SELECTOR_ASSIGNMENTS,
+                                                static_cast<std::uint16_t>(clientIndex),
+                                                {selectors.begin(), selectors.end()}});
+        }
     }
     return save;
 }

@@ -75,10 +75,14 @@ struct ClientSave {
 
 // Saves the edit of `clientIndex` (-1: a new client, created at the lowest
 // free index). `sourceClient` >= 0 makes the new client a duplicate of it:
-// it takes the source's template links, options, audio settings and the
-// selector assignments fetched for the source.
+// it takes the source's template links, options, audio settings and
+// `sourceSelectors`, the selector assignments fetched for the source (none
+// are sent without them). They come as their own copy because the store
+// holds one client's selectors at a time, which may be another client's by
+// the time the edit is saved.
 ClientSave saveClientEdit(LabelTable& labels, ClientStore& clients, int clientIndex,
-                          int sourceClient, const ClientEditValues& values);
+                          int sourceClient, const ClientEditValues& values,
+                          const SelectorAssignments* sourceSelectors = nullptr);
 
 // The client types the add/edit view offers, in its order: 53 and 107 only
 // with RTS trunking, 54 only with Delec trunking.

@@ -141,8 +141,29 @@ bool ClientStore::ReceiveSelectorAssignments(std::uint16_t second,
         selectorAssignmentsClient_ = second;
         selectorAssignmentsLength_ = payload.size();
     }
-    raise(selectorAssignmentsReceived_);
+    if (second == kDefaultRecordSecondValue || second < kClients) {
+        selectorAssignmentsAnswers_[std::min<std::size_t>(second, kClients)].fetch_add(
+            1, std::memory_order_release);
+    }
     return true;
+}
+
+std::uint32_t ClientStore::SelectorAssignmentsAnswers(std::uint16_t second) const {
+    if (second != kDefaultRecordSecondValue && second >= kClients) {
+        return 0;
+    }
+    return selectorAssignmentsAnswers_[std::min<std::size_t>(second, kClients)].load(
+        std::memory_order_acquire);
+}
+
+std::optional<SelectorAssignments> ClientStore::selectorAssignmentsFor(std::uint16_t second) const {
+    if (second == kDefaultRecordSecondValue) {
+        return defaultSelectorAssignments_;
+    }
+    if (second != selectorAssignmentsClient_) {
+        return std::nullopt;
+    }
+    return selectorAssignments_;
 }
 
 bool ClientStore::ReceiveOptionsInfo(std::span<const std::uint8_t> payload) {

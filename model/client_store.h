@@ -5,6 +5,7 @@
 #include "model/selector_assignments.h"
 #include "model/sound_files.h"
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -70,8 +71,16 @@ public:
 
     bool TakeOptionsReceived() { return take(optionsReceived_); }
     bool TakeAudioReceived() { return take(audioReceived_); }
-    bool TakeSelectorAssignmentsReceived() { return take(selectorAssignmentsReceived_); }
     bool TakeOptionsInfoReceived() { return take(optionsInfoReceived_); }
+
+    // Selector assignments answers stored so far for `second`: a client
+    // index, or kDefaultRecordSecondValue for the default record; 0 for any
+    // other. Read without the lock. A selector report may be gathering
+    // while a client's selectors are edited or duplicated: each waiter
+    // notes the count for its own record before asking and waits for that
+    // count to move, so none takes another's answer (or another client's
+    // record) for its own.
+    std::uint32_t SelectorAssignmentsAnswers(std::uint16_t second) const;
 
     // --- records by index; nullopt / false for an index with no record ---
 
@@ -105,6 +114,10 @@ public:
     // did not carry.
     std::uint16_t selectorAssignmentsClient() const { return selectorAssignmentsClient_; }
     std::size_t selectorAssignmentsLength() const { return selectorAssignmentsLength_; }
+    // The record answering `second` as held now: the default record, or the
+    // client record while it still holds that client's answer; nothing once
+    // another client's answer has taken its place.
+    std::optional<SelectorAssignments> selectorAssignmentsFor(std::uint16_t second) const;
     const SelectorAssignments& defaultSelectorAssignments() const {
         return defaultSelectorAssignments_;
     }
@@ -164,7 +177,8 @@ private:
 
     std::atomic<bool> optionsReceived_{false};
     std::atomic<bool> audioReceived_{false};
-    std::atomic<bool> selectorAssignmentsReceived_{false};
+    // Client indexes, then the default record.
+    std::array<std::atomic<std::uint32_t>, kClients + 1> selectorAssignmentsAnswers_{};
     std::atomic<bool> optionsInfoReceived_{false};
 };
 

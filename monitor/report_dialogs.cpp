@@ -315,17 +315,26 @@ void SelectorReportDialog::askNext() {
     model::Mirror& mirror = context().mirror;
     reports::SelectorGathering& gathering = *gathering_;
     const auto index = static_cast<std::uint16_t>(*client);
-    fetch_->setSteps({{tr("the selector assignments of client %1").arg(*client),
-                       [&queue, index] {
-                           return queue.PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, index,
-                                                 nullptr, 0);
-                       },
-                       // A late answer for a client given up on is dropped; the wait goes on.
-                       [&mirror, &gathering] {
-                           return mirror.clientFlags().TakeSelectorAssignmentsReceived() &&
-                                  mirror.read([&](const model::MirrorData& d) {
-                                      return gathering.takeFrom(d.clients);
-                                  });
+    const auto ask = [this, &queue, &mirror, index] {
+        answersBefore_ = mirror.clientFlags().SelectorAssignmentsAnswers(index);
+        return queue.PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, index, nullptr, 0);
+    };
+    // Only an answer for this client counts (another view may be asking for
+    // others); one that another client's answer displaced before it was
+    // taken is asked for again.
+    fetch_->setSteps({{tr("the selector assignments of client %1").arg(*client), ask,
+                       [this, ask, &mirror, &gathering, index] {
+                           if (mirror.clientFlags().SelectorAssignmentsAnswers(index) ==
+                               answersBefore_) {
+                               return false;
+                           }
+                           if (mirror.read([&](const model::MirrorData& d) {
+                                   return gathering.takeFrom(d.clients);
+                               })) {
+                               return true;
+                           }
+                           ask();
+                           return false;
                        }}});
     fetch_->start();
 }

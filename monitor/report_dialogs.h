@@ -6,6 +6,7 @@
 #include "shell/common/view_dialog.h"
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -142,6 +143,8 @@ private:
     shell::RecordFetch* fetch_ = nullptr;
     shell::LinkWaker* waker_ = nullptr;
     QTimer* progressTimer_ = nullptr;
+    // Answers for the awaited client stored before its request.
+    std::uint32_t answersBefore_ = 0;
 };
 
 class CReportPartyLineMembershipDlg final : public SelectorReportDialog {

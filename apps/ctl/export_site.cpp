@@ -38,27 +38,37 @@ bool fetchSelectors(link::ServerLink& link, model::Mirror& mirror,
                     const std::vector<ClientRef>& clients, const ExportOptions& options,
                     const std::atomic<bool>& stop, site::Site& site, std::string& error) {
     model::ClientStore& flags = mirror.clientFlags();
+    // The record as its answer brought it.
+    std::optional<model::SelectorAssignments> fetched;
     const auto fetch = [&](std::uint16_t second) {
-        flags.TakeSelectorAssignmentsReceived();
+        fetched.reset();
+        std::uint32_t before = flags.SelectorAssignmentsAnswers(second);
         link.requestQueue().PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, second, nullptr, 0);
-        return waitForAnswer([&] { return flags.TakeSelectorAssignmentsReceived(); }, link,
-                             options.answerTimeoutMs, stop);
+        return waitForAnswer(
+            [&] {
+                const std::uint32_t now = flags.SelectorAssignmentsAnswers(second);
+                if (now == before) {
+                    return false;
+                }
+                fetched = mirror.read([&](const model::MirrorData& d) {
+                    return d.clients.selectorAssignmentsFor(second);
+                });
+                before = now;
+                return fetched.has_value();
+            },
+            link, options.answerTimeoutMs, stop);
     };
     if (!fetch(model::kDefaultRecordSecondValue)) {
         error = "no default selector assignments arrived";
         return false;
     }
-    site.defaultSelectors = mirror.read([](const model::MirrorData& d) {
-        return cleanSelectors(d.clients.defaultSelectorAssignments());
-    });
+    site.defaultSelectors = cleanSelectors(*fetched);
     for (const ClientRef& client : clients) {
         if (!fetch(static_cast<std::uint16_t>(client.index))) {
             error = "no selector assignments arrived for client " + std::to_string(client.index);
             return false;
         }
-        const auto record = mirror.read([](const model::MirrorData& d) {
-            return cleanSelectors(d.clients.selectorAssignments());
-        });
+        const model::SelectorAssignments record = cleanSelectors(*fetched);
         if (!record.sameWire(site.defaultSelectors)) {
             site.selectors[client.index] = record;
         }

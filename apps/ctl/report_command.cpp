@@ -38,10 +38,25 @@ std::optional<std::vector<int>> gatherSelectors(link::ServerLink& link, model::M
     reports::SelectorGathering gathering(std::move(clients), false);
     asked = gathering.clientCount();
     model::ClientStore& flags = mirror.clientFlags();
+    std::uint16_t awaited = 0;
+    std::uint32_t answersBefore = 0;
+    const auto ask = [&] {
+        answersBefore = flags.SelectorAssignmentsAnswers(awaited);
+        return link.requestQueue().PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, awaited,
+                                            nullptr, 0);
+    };
+    // As the report view: only the awaited client's answer counts, and one
+    // displaced before it was taken is asked for again.
     const auto take = [&] {
-        return flags.TakeSelectorAssignmentsReceived() &&
-               mirror.read(
-                   [&](const model::MirrorData& d) { return gathering.takeFrom(d.clients); });
+        if (flags.SelectorAssignmentsAnswers(awaited) == answersBefore) {
+            return false;
+        }
+        if (mirror.read(
+                [&](const model::MirrorData& d) { return gathering.takeFrom(d.clients); })) {
+            return true;
+        }
+        ask();
+        return false;
     };
     // The last client answered (-1: none), written while the next one's
     // answer travels.
@@ -55,9 +70,8 @@ std::optional<std::vector<int>> gatherSelectors(link::ServerLink& link, model::M
         }
     };
     while (const auto client = gathering.awaited()) {
-        flags.TakeSelectorAssignmentsReceived();
-        if (!link.requestQueue().PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST,
-                                          static_cast<std::uint16_t>(*client), nullptr, 0)) {
+        awaited = static_cast<std::uint16_t>(*client);
+        if (!ask()) {
             return std::nullopt;
         }
         writeUnwritten();

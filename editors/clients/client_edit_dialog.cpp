@@ -1,6 +1,7 @@
 #include "editors/clients/client_edit_dialog.h"
 
 #include "core/message_ids.h"
+#include "editors/selectors/selector_fetch_step.h"
 #include "link/server_link.h"
 #include "model/client_types.h"
 #include "model/client_validation.h"
@@ -122,10 +123,7 @@ CClientConfigurationEditDlg::CClientConfigurationEditDlg(shell::ShellContext& co
         };
     };
     fetch_->setSteps({
-        {tr("the selector assignments"), request(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST),
-         [&flags] {
-             return flags.TakeSelectorAssignmentsReceived();
-         }},
+        selectorAssignmentsStep(context, tr("the selector assignments"), source, sourceSelectors_),
         {tr("the client options"), request(msg::ADMIN_CLIENT_OPTIONS_REQUEST),
          [&flags] {
              return flags.TakeOptionsReceived();
@@ -414,7 +412,8 @@ void CClientConfigurationEditDlg::accept() {
         return;
     }
     model::ClientSave save = ctx.mirror.edit([&](model::MirrorData& mirror) {
-        return model::saveClientEdit(mirror.labels, mirror.clients, clientIndex_, sourceClient_, v);
+        return model::saveClientEdit(mirror.labels, mirror.clients, clientIndex_, sourceClient_, v,
+                                     sourceSelectors_ ? &*sourceSelectors_ : nullptr);
     });
     if (save.error) {
         ctx.prompter.tell(this, tr(model::kUnableToAddClientCaption), tr(save.error->c_str()),

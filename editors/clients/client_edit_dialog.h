@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -88,6 +89,8 @@ private:
     const int sourceClient_;
     shell::RecordSender& sender_;
     shell::RecordFetch* fetch_ = nullptr;
+    // The source's selector assignments as fetched for a duplicate.
+    std::optional<model::SelectorAssignments> sourceSelectors_;
     std::vector<int> offeredTypes_;
     model::ClientEditLayout layout_;
     bool filled_ = false;

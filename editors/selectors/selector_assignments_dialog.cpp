@@ -3,6 +3,7 @@
 #include "core/message_ids.h"
 #include "editors/label_posting.h"
 #include "editors/selectors/hot_key_dialog.h"
+#include "editors/selectors/selector_fetch_step.h"
 #include "link/server_link.h"
 #include "model/mirror.h"
 #include "model/system_settings.h"
@@ -264,23 +265,12 @@ CClientConfigurationSelectorAssignmentsDlg::CClientConfigurationSelectorAssignme
     restorePosition();
 
     fetch_ = new shell::RecordFetch(this);
-    model::ClientStore& flags = context.mirror.clientFlags();
-    const auto step = [this, &flags](const QString& what, std::uint16_t second) {
-        return shell::RecordFetch::Step{what,
-                                        [this, second] {
-                                            return postRequest(
-                                                this->context(),
-                                                msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, second);
-                                        },
-                                        [&flags] {
-                                            return flags.TakeSelectorAssignmentsReceived();
-                                        }};
-    };
-    std::vector<shell::RecordFetch::Step> steps{
-        step(tr("the default selector assignments"), kDefaultRecord)};
+    std::vector<shell::RecordFetch::Step> steps{selectorAssignmentsStep(
+        context, tr("the default selector assignments"), kDefaultRecord, defaultRecord_)};
     if (!target_.isDefault()) {
-        steps.push_back(
-            step(tr("the selector assignments"), static_cast<std::uint16_t>(target_.clientIndex)));
+        steps.push_back(selectorAssignmentsStep(context, tr("the selector assignments"),
+                                                static_cast<std::uint16_t>(target_.clientIndex),
+                                                clientRecord_));
     }
     fetch_->setSteps(std::move(steps));
     connect(fetch_, &shell::RecordFetch::ready, this,
@@ -419,10 +409,7 @@ void CClientConfigurationSelectorAssignmentsDlg::buildControls() {
 }
 
 void CClientConfigurationSelectorAssignmentsDlg::fetched() {
-    const A record = context().mirror.read([this](const model::MirrorData& d) {
-        return target_.isDefault() ? d.clients.defaultSelectorAssignments()
-                                   : d.clients.selectorAssignments();
-    });
+    const A& record = target_.isDefault() ? *defaultRecord_ : *clientRecord_;
     context().mirror.read([&](const model::MirrorData& d) { editor_.load(d.labels, record); });
     perRow_->setText(QString::number(record.get(A::kSelectorsPerRow)));
     nonLatchable_->setChecked(record.testBit(A::kOptionBits, A::kDefaultNonLatchableBit));
@@ -558,26 +545,15 @@ void CClientConfigurationSelectorAssignmentsDlg::startDuplicate() {
                 &CClientConfigurationSelectorAssignmentsDlg::giveUp);
     }
     disconnect(duplicateFetch_, &shell::RecordFetch::ready, this, nullptr);
-    connect(duplicateFetch_, &shell::RecordFetch::ready, this,
-            [this, second = *second] { duplicated(second); });
-    model::ClientStore& flags = context().mirror.clientFlags();
-    duplicateFetch_->setSteps({{tr("the selector assignments to duplicate"),
-                                [this, second = *second] {
-                                    return postRequest(
-                                        context(), msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, second);
-                                },
-                                [&flags] {
-                                    return flags.TakeSelectorAssignmentsReceived();
-                                }}});
+    connect(duplicateFetch_, &shell::RecordFetch::ready, this, [this] { duplicated(); });
+    duplicateFetch_->setSteps({selectorAssignmentsStep(
+        context(), tr("the selector assignments to duplicate"), *second, duplicateRecord_)});
     duplicateFetch_->start();
 }
 
-void CClientConfigurationSelectorAssignmentsDlg::duplicated(std::uint16_t second) {
-    context().mirror.read([&](const model::MirrorData& d) {
-        editor_.finishDuplicate(d.labels, second == kDefaultRecord
-                                              ? d.clients.defaultSelectorAssignments()
-                                              : d.clients.selectorAssignments());
-    });
+void CClientConfigurationSelectorAssignmentsDlg::duplicated() {
+    context().mirror.read(
+        [&](const model::MirrorData& d) { editor_.finishDuplicate(d.labels, *duplicateRecord_); });
     redraw();
 }
 

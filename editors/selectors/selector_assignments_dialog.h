@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include <QHash>
@@ -139,7 +140,7 @@ private:
     void dropRow(int from, int before);
     void openHotKey();
     void startDuplicate();
-    void duplicated(std::uint16_t second);
+    void duplicated();
     void redraw();
     void showSelection();
     void updateButtons();
@@ -157,6 +158,10 @@ private:
     bool pressedSelected_ = false;
     shell::RecordFetch* fetch_ = nullptr;
     shell::RecordFetch* duplicateFetch_ = nullptr;
+    // The records as each fetch's answer brought them.
+    std::optional<model::SelectorAssignments> defaultRecord_;
+    std::optional<model::SelectorAssignments> clientRecord_;
+    std::optional<model::SelectorAssignments> duplicateRecord_;
     QPointer<CHotKeySelectionDlg> hotKey_;
 
     QLabel* selectedClient_ = nullptr;

@@ -11,6 +11,7 @@
 #include "shell/common/record_list.h"
 #include "shell/main/view_registry.h"
 #include "tests/shell/shell_fixture.h"
+#include "tests/support/scripted_server.h"
 
 #include <functional>
 #include <memory>
@@ -592,6 +593,50 @@ private slots:
         serve();
         auto view = openView(client);
         QCOMPARE(availableRowOf(*view, kClientBase + client) >= 0, offered);
+    }
+
+    // A selector report gathering meanwhile: another client's answer lands
+    // right behind this client's, in the one client record the console
+    // holds, before the view has looked. The view asks again and shows its
+    // own client's list, never the other's.
+    void anotherClientsAnswerDoesNotPassForTheEditedClients() {
+        const A own = site().selectors.at(kDirector);
+        const A other = site().selectors.at(kAsstDirector);
+        const auto labelsOf = [](const std::vector<E>& entries) {
+            std::vector<int> labels;
+            for (const E& e : entries) {
+                labels.push_back(e.get(E::kLabel));
+            }
+            return labels;
+        };
+        QVERIFY(labelsOf(entriesOf(own)) != labelsOf(entriesOf(other)));
+        const auto frame = [](std::uint16_t second, const A& record) {
+            const auto wire = record.wire();
+            return mirx::test::ScriptedFrame{mirx::msg::CONFIGURATION_DATA_SELECTOR_ASSIGNMENTS,
+                                             second,
+                                             {wire.begin(), wire.end()}};
+        };
+        mirx::test::Script script;
+        script.answersQueued[mirx::msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST] = {
+            {frame(0xFFFF, site().defaultSelectors)},
+            {frame(kDirector, own), frame(kAsstDirector, other)}};
+        mirx::test::ScriptedServer server(site(), std::move(script));
+        QVERIFY(server.start());
+        fixture_->store.set(mirx::link::kDataIpPort.name, std::uint32_t{server.port()});
+        QVERIFY(fixture_->logIn());
+
+        auto view = openView(kDirector);
+        std::vector<E> shown;
+        for (const auto& row : view->editor().rows()) {
+            if (!row.splitMarker) {
+                shown.push_back(row.entry);
+            }
+        }
+        QCOMPARE(labelsOf(shown), labelsOf(entriesOf(own)));
+        const auto ids = server.received();
+        QCOMPARE(std::count(ids.begin(), ids.end(), mirx::msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST),
+                 3);
+        fixture_->link().StopLink();
     }
 
     void duplicateTakesAnotherPanelsList() {

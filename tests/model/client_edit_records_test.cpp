@@ -137,9 +137,10 @@ TEST_F(ClientEditRecordsTest, DuplicateTakesTheSourcesLinksAndSettings) {
     data->clients.setAudio(1, audio);
     SelectorAssignments selectors;
     selectors.assignEntries(std::vector<SelectorEntry>{site::selector(10000, 1)});
-    data->clients.setSelectorAssignments(selectors);
+    // The store's one client record is another client's by now.
+    data->clients.setSelectorAssignments(SelectorAssignments{});
 
-    const ClientSave save = saveClientEdit(data->labels, data->clients, -1, 1, typed());
+    const ClientSave save = saveClientEdit(data->labels, data->clients, -1, 1, typed(), &selectors);
     ASSERT_FALSE(save.error);
     ASSERT_EQ(save.posts.size(), 5u);
     const L& copy = *data->labels.Find(save.labelNumber);

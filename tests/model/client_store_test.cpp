@@ -124,8 +124,12 @@ std::vector<LimitCase> limitCases() {
          [](ClientStore& s, const ByteList& p) { return s.ReceiveSelectorAssignments(7, p); },
          [](const ClientStore& s, std::size_t n) { return prefix(s.selectorAssignments(), n); },
          [](std::size_t) { return std::string{}; },
-         [](ClientStore& s) {
-             return s.TakeSelectorAssignmentsReceived();
+         // Answers are counted, not flagged: "taken" when the count moved.
+         [seen = std::uint32_t{0}](ClientStore& s) mutable {
+             const std::uint32_t now = s.SelectorAssignmentsAnswers(7);
+             const bool moved = now != seen;
+             seen = now;
+             return moved;
          }},
     };
 }
@@ -253,7 +257,6 @@ TEST(ClientStore, SelectorAssignmentsGoToTheDefaultOrTheOneClientRecord) {
         SCOPED_TRACE(c.second);
         ClientStore store;
         EXPECT_TRUE(store.ReceiveSelectorAssignments(c.second, filled(30, 0x77)));
-        EXPECT_TRUE(store.TakeSelectorAssignmentsReceived());
         const auto& written =
             c.toDefault ? store.defaultSelectorAssignments() : store.selectorAssignments();
         const auto& untouched =
@@ -261,6 +264,32 @@ TEST(ClientStore, SelectorAssignmentsGoToTheDefaultOrTheOneClientRecord) {
         EXPECT_EQ(prefix(written, 30), filled(30, 0x77));
         EXPECT_EQ(untouched, SelectorAssignments{});
     }
+}
+
+// A selector report and a client's selector view may ask at once: each
+// waits for the count of its own record, and a client record another
+// client's answer replaced is not handed out as its own.
+TEST(ClientStore, SelectorAnswersAreCountedPerRecord) {
+    ClientStore store;
+    ASSERT_TRUE(store.ReceiveSelectorAssignments(5, filled(30, 0x55)));
+    ASSERT_TRUE(store.ReceiveSelectorAssignments(7, filled(30, 0x77)));
+    ASSERT_TRUE(store.ReceiveSelectorAssignments(7, filled(30, 0x78)));
+    ASSERT_TRUE(store.ReceiveSelectorAssignments(0xFFFF, filled(30, 0xDD)));
+    ASSERT_FALSE(store.ReceiveSelectorAssignments(5, filled(11029, 0x56)));
+
+    EXPECT_EQ(store.SelectorAssignmentsAnswers(5), 1u) << "a refused record counts nothing";
+    EXPECT_EQ(store.SelectorAssignmentsAnswers(7), 2u);
+    EXPECT_EQ(store.SelectorAssignmentsAnswers(6), 0u);
+    EXPECT_EQ(store.SelectorAssignmentsAnswers(0xFFFF), 1u);
+    // Neither a client nor the default: nothing to wait for.
+    EXPECT_EQ(store.SelectorAssignmentsAnswers(1000), 0u);
+    EXPECT_EQ(store.SelectorAssignmentsAnswers(0xFFFE), 0u);
+
+    EXPECT_FALSE(store.selectorAssignmentsFor(5)) << "client 7's answer took its place";
+    ASSERT_TRUE(store.selectorAssignmentsFor(7));
+    EXPECT_EQ(prefix(*store.selectorAssignmentsFor(7), 30), filled(30, 0x78));
+    ASSERT_TRUE(store.selectorAssignmentsFor(0xFFFF));
+    EXPECT_EQ(prefix(*store.selectorAssignmentsFor(0xFFFF), 30), filled(30, 0xDD));
 }
 
 TEST(ClientStore, ShortRecordsLeaveTheRestOfTheStoredOne) {

@@ -705,13 +705,15 @@ TEST_F(LoggedIn, ClientConfigurationRecordsAreStored) {
     model::AudioSettings audio = model::defaultAudioSettings();
     audio.set(model::AudioSettings::kCodec, 7);
     clients.setAudio(kPanel, audio);
-    clients.setSelectorAssignments(selectorList({selector(kPartyLine, 1), selector(10002, 0)}));
+    const model::SelectorAssignments panelSelectors =
+        selectorList({selector(kPartyLine, 1), selector(10002, 0)});
     model::ClientEditValues values;
     values.clientType = 10;
     values.loginName = "new desk";
     values.password = "pw";
     values.talkListenName = "Copy";
-    const model::ClientSave save = model::saveClientEdit(labels, clients, -1, kPanel, values);
+    const model::ClientSave save =
+        model::saveClientEdit(labels, clients, -1, kPanel, values, &panelSelectors);
     ASSERT_FALSE(save.error);
     ASSERT_EQ(save.clientIndex, 3);
     post(save.posts);
@@ -755,7 +757,7 @@ TEST_F(LoggedIn, ClientConfigurationRecordsAreStored) {
     EXPECT_EQ(site.options.at(3), *clients.options(3));
     EXPECT_EQ(site.options.at(3).get(model::ClientOptions::kPanelConnectionTimeoutMs), 9999);
     EXPECT_EQ(site.audio.at(3), audio);
-    EXPECT_EQ(site.selectors.at(3), clients.selectorAssignments());
+    EXPECT_EQ(site.selectors.at(3), panelSelectors);
 }
 
 TEST_F(LoggedIn, SystemSettingsFromTheConsoleAreStoredAndSentBack) {

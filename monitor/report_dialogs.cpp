@@ -315,6 +315,8 @@ void SelectorReportDialog::askNext() {
     model::Mirror& mirror = context().mirror;
     reports::SelectorGathering& gathering = *gathering_;
     const auto index = static_cast<std::uint16_t>(*client);
+    // Nothing counts until asked: the fetch looks once before its request.
+    answersBefore_.reset();
     const auto ask = [this, &queue, &mirror, index] {
         answersBefore_ = mirror.clientFlags().SelectorAssignmentsAnswers(index);
         return queue.PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, index, nullptr, 0);
@@ -324,8 +326,8 @@ void SelectorReportDialog::askNext() {
     // taken is asked for again.
     fetch_->setSteps({{tr("the selector assignments of client %1").arg(*client), ask,
                        [this, ask, &mirror, &gathering, index] {
-                           if (mirror.clientFlags().SelectorAssignmentsAnswers(index) ==
-                               answersBefore_) {
+                           if (!answersBefore_ || mirror.clientFlags().SelectorAssignmentsAnswers(
+                                                      index) == *answersBefore_) {
                                return false;
                            }
                            if (mirror.read([&](const model::MirrorData& d) {

@@ -144,7 +144,7 @@ private:
     shell::LinkWaker* waker_ = nullptr;
     QTimer* progressTimer_ = nullptr;
     // Answers for the awaited client stored before its request.
-    std::uint32_t answersBefore_ = 0;
+    std::optional<std::uint32_t> answersBefore_;
 };
 
 class CReportPartyLineMembershipDlg final : public SelectorReportDialog {

@@ -13,8 +13,9 @@ namespace mirx::editors {
 shell::RecordFetch::Step
 selectorAssignmentsStep(shell::ShellContext& context, QString what, std::uint16_t second,
                         std::optional<model::SelectorAssignments>& record) {
-    // Answers for this record stored before the request now waited for.
-    auto before = std::make_shared<std::uint32_t>(0);
+    // Answers for this record stored before the request now waited for;
+    // nothing until asked (the fetch looks once before its request).
+    auto before = std::make_shared<std::optional<std::uint32_t>>();
     const auto ask = [&context, second, before] {
         *before = context.mirror.clientFlags().SelectorAssignmentsAnswers(second);
         return postRequest(context, msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, second);
@@ -25,7 +26,8 @@ selectorAssignmentsStep(shell::ShellContext& context, QString what, std::uint16_
                 return ask();
             },
             [ask, &context, second, before, &record] {
-                if (context.mirror.clientFlags().SelectorAssignmentsAnswers(second) == *before) {
+                if (!*before ||
+                    context.mirror.clientFlags().SelectorAssignmentsAnswers(second) == **before) {
                     return false;
                 }
                 record = context.mirror.read([second](const model::MirrorData& d) {

@@ -182,4 +182,22 @@ private:
     std::atomic<bool> optionsInfoReceived_{false};
 };
 
+// One waiter's place in ClientStore::SelectorAssignmentsAnswers for the
+// record it asks for: noted just before the request, so only an answer
+// stored after it counts (and none before the first request).
+class SelectorAnswerWait {
+public:
+    explicit SelectorAnswerWait(std::uint16_t second)
+        : second_(second) {}
+    std::uint16_t second() const { return second_; }
+    void asking(const ClientStore& store) { before_ = store.SelectorAssignmentsAnswers(second_); }
+    bool answered(const ClientStore& store) const {
+        return before_ && store.SelectorAssignmentsAnswers(second_) != *before_;
+    }
+
+private:
+    std::uint16_t second_;
+    std::optional<std::uint32_t> before_;
+};
+
 } // namespace mirx::model

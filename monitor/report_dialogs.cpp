@@ -316,18 +316,17 @@ void SelectorReportDialog::askNext() {
     reports::SelectorGathering& gathering = *gathering_;
     const auto index = static_cast<std::uint16_t>(*client);
     // Nothing counts until asked: the fetch looks once before its request.
-    answersBefore_.reset();
+    answer_.emplace(index);
     const auto ask = [this, &queue, &mirror, index] {
-        answersBefore_ = mirror.clientFlags().SelectorAssignmentsAnswers(index);
+        answer_->asking(mirror.clientFlags());
         return queue.PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, index, nullptr, 0);
     };
     // Only an answer for this client counts (another view may be asking for
     // others); one that another client's answer displaced before it was
     // taken is asked for again.
     fetch_->setSteps({{tr("the selector assignments of client %1").arg(*client), ask,
-                       [this, ask, &mirror, &gathering, index] {
-                           if (!answersBefore_ || mirror.clientFlags().SelectorAssignmentsAnswers(
-                                                      index) == *answersBefore_) {
+                       [this, ask, &mirror, &gathering] {
+                           if (!answer_->answered(mirror.clientFlags())) {
                                return false;
                            }
                            if (mirror.read([&](const model::MirrorData& d) {

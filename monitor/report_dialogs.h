@@ -143,8 +143,8 @@ private:
     shell::RecordFetch* fetch_ = nullptr;
     shell::LinkWaker* waker_ = nullptr;
     QTimer* progressTimer_ = nullptr;
-    // Answers for the awaited client stored before its request.
-    std::optional<std::uint32_t> answersBefore_;
+    // The awaited client's answer.
+    std::optional<model::SelectorAnswerWait> answer_;
 };
 
 class CReportPartyLineMembershipDlg final : public SelectorReportDialog {

@@ -42,18 +42,26 @@ bool fetchSelectors(link::ServerLink& link, model::Mirror& mirror,
     std::optional<model::SelectorAssignments> fetched;
     const auto fetch = [&](std::uint16_t second) {
         fetched.reset();
-        std::uint32_t before = flags.SelectorAssignmentsAnswers(second);
-        link.requestQueue().PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, second, nullptr, 0);
+        model::SelectorAnswerWait answer(second);
+        const auto ask = [&] {
+            answer.asking(flags);
+            link.requestQueue().PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, second, nullptr,
+                                         0);
+        };
+        ask();
+        // As the views: a record another client's answer displaced is asked
+        // for again.
         return waitForAnswer(
             [&] {
-                const std::uint32_t now = flags.SelectorAssignmentsAnswers(second);
-                if (now == before) {
+                if (!answer.answered(flags)) {
                     return false;
                 }
                 fetched = mirror.read([&](const model::MirrorData& d) {
                     return d.clients.selectorAssignmentsFor(second);
                 });
-                before = now;
+                if (!fetched) {
+                    ask();
+                }
                 return fetched.has_value();
             },
             link, options.answerTimeoutMs, stop);

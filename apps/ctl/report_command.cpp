@@ -38,17 +38,16 @@ std::optional<std::vector<int>> gatherSelectors(link::ServerLink& link, model::M
     reports::SelectorGathering gathering(std::move(clients), false);
     asked = gathering.clientCount();
     model::ClientStore& flags = mirror.clientFlags();
-    std::uint16_t awaited = 0;
-    std::uint32_t answersBefore = 0;
+    model::SelectorAnswerWait answer(0);
     const auto ask = [&] {
-        answersBefore = flags.SelectorAssignmentsAnswers(awaited);
-        return link.requestQueue().PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, awaited,
-                                            nullptr, 0);
+        answer.asking(flags);
+        return link.requestQueue().PostCopy(msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST,
+                                            answer.second(), nullptr, 0);
     };
     // As the report view: only the awaited client's answer counts, and one
     // displaced before it was taken is asked for again.
     const auto take = [&] {
-        if (flags.SelectorAssignmentsAnswers(awaited) == answersBefore) {
+        if (!answer.answered(flags)) {
             return false;
         }
         if (mirror.read(
@@ -70,7 +69,7 @@ std::optional<std::vector<int>> gatherSelectors(link::ServerLink& link, model::M
         }
     };
     while (const auto client = gathering.awaited()) {
-        awaited = static_cast<std::uint16_t>(*client);
+        answer = model::SelectorAnswerWait(static_cast<std::uint16_t>(*client));
         if (!ask()) {
             return std::nullopt;
         }

@@ -13,11 +13,11 @@ namespace mirx::editors {
 shell::RecordFetch::Step
 selectorAssignmentsStep(shell::ShellContext& context, QString what, std::uint16_t second,
                         std::optional<model::SelectorAssignments>& record) {
-    // Answers for this record stored before the request now waited for;
-    // nothing until asked (the fetch looks once before its request).
-    auto before = std::make_shared<std::optional<std::uint32_t>>();
-    const auto ask = [&context, second, before] {
-        *before = context.mirror.clientFlags().SelectorAssignmentsAnswers(second);
+    // Shared by the step's two functions; the fetch looks once before its
+    // request, and the wait counts nothing until asked.
+    auto wait = std::make_shared<model::SelectorAnswerWait>(second);
+    const auto ask = [&context, second, wait] {
+        wait->asking(context.mirror.clientFlags());
         return postRequest(context, msg::ADMIN_SELECTOR_ASSIGNMENTS_REQUEST, second);
     };
     return {std::move(what),
@@ -25,9 +25,8 @@ selectorAssignmentsStep(shell::ShellContext& context, QString what, std::uint16_
                 record.reset();
                 return ask();
             },
-            [ask, &context, second, before, &record] {
-                if (!*before ||
-                    context.mirror.clientFlags().SelectorAssignmentsAnswers(second) == **before) {
+            [ask, &context, second, wait, &record] {
+                if (!wait->answered(context.mirror.clientFlags())) {
                     return false;
                 }
                 record = context.mirror.read([second](const model::MirrorData& d) {

@@ -292,6 +292,21 @@ TEST(ClientStore, SelectorAnswersAreCountedPerRecord) {
     EXPECT_EQ(prefix(*store.selectorAssignmentsFor(0xFFFF), 30), filled(30, 0xDD));
 }
 
+// A waiter counts only answers after its own request: one stored earlier
+// (or before it has asked at all) is not its answer.
+TEST(ClientStore, SelectorAnswerWaitCountsFromItsRequest) {
+    ClientStore store;
+    ASSERT_TRUE(store.ReceiveSelectorAssignments(5, filled(30, 0x55)));
+    SelectorAnswerWait wait(5);
+    EXPECT_FALSE(wait.answered(store)) << "not asked yet";
+    wait.asking(store);
+    EXPECT_FALSE(wait.answered(store));
+    ASSERT_TRUE(store.ReceiveSelectorAssignments(6, filled(30, 0x66)));
+    EXPECT_FALSE(wait.answered(store)) << "another client's answer";
+    ASSERT_TRUE(store.ReceiveSelectorAssignments(5, filled(30, 0x57)));
+    EXPECT_TRUE(wait.answered(store));
+}
+
 TEST(ClientStore, ShortRecordsLeaveTheRestOfTheStoredOne) {
     ClientStore store;
     ClientOptions old;

@@ -105,8 +105,12 @@ public:
 
     // The one client record (the last one fetched) and the default record.
     const SelectorAssignments& selectorAssignments() const { return selectorAssignments_; }
-    void setSelectorAssignments(const SelectorAssignments& record) {
+    // An edited client's record as posted; it takes the client's place, so
+    // a gatherer never reads it as another client's answer.
+    void setSelectorAssignments(std::uint16_t clientIndex, const SelectorAssignments& record) {
         selectorAssignments_ = record;
+        selectorAssignmentsClient_ = clientIndex;
+        selectorAssignmentsLength_ = record.wire().size();
     }
     // Which client the last client record answered (its second value) and
     // how many bytes came: a gatherer that gave up on one client knows a

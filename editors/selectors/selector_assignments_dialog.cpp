@@ -671,7 +671,8 @@ void CClientConfigurationSelectorAssignmentsDlg::accept() {
         if (target_.isDefault()) {
             d.clients.setDefaultSelectorAssignments(record);
         } else {
-            d.clients.setSelectorAssignments(record);
+            d.clients.setSelectorAssignments(static_cast<std::uint16_t>(target_.clientIndex),
+                                             record);
         }
     });
     ViewDialog::accept();

@@ -138,7 +138,7 @@ TEST_F(ClientEditRecordsTest, DuplicateTakesTheSourcesLinksAndSettings) {
     SelectorAssignments selectors;
     selectors.assignEntries(std::vector<SelectorEntry>{site::selector(10000, 1)});
     // The store's one client record is another client's by now.
-    data->clients.setSelectorAssignments(SelectorAssignments{});
+    data->clients.setSelectorAssignments(7, SelectorAssignments{});
 
     const ClientSave save = saveClientEdit(data->labels, data->clients, -1, 1, typed(), &selectors);
     ASSERT_FALSE(save.error);

@@ -290,6 +290,17 @@ TEST(ClientStore, SelectorAnswersAreCountedPerRecord) {
     EXPECT_EQ(prefix(*store.selectorAssignmentsFor(7), 30), filled(30, 0x78));
     ASSERT_TRUE(store.selectorAssignmentsFor(0xFFFF));
     EXPECT_EQ(prefix(*store.selectorAssignmentsFor(0xFFFF), 30), filled(30, 0xDD));
+
+    // An edit of client 5, stored as posted, takes the one client place: it
+    // is not client 7's answer any more, and no answer was counted.
+    SelectorAssignments edited;
+    edited.set(SelectorAssignments::kSelectorsPerRow, std::int16_t{6});
+    store.setSelectorAssignments(5, edited);
+    EXPECT_FALSE(store.selectorAssignmentsFor(7));
+    ASSERT_TRUE(store.selectorAssignmentsFor(5));
+    EXPECT_EQ(*store.selectorAssignmentsFor(5), edited);
+    EXPECT_EQ(store.selectorAssignmentsLength(), edited.wire().size());
+    EXPECT_EQ(store.SelectorAssignmentsAnswers(5), 1u);
 }
 
 // A waiter counts only answers after its own request: one stored earlier

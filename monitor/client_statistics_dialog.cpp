@@ -97,6 +97,7 @@ CClientStatisticsDlg::CClientStatisticsDlg(shell::ShellContext& context, QWidget
     model_ = new ClientStatisticsModel(context.debugControls, this);
     list_ = new shell::RecordListView(model_, this);
     QTableView* table = list_->table();
+    table->setAccessibleName(tr("Client Statistics"));
     for (int column = reports::kFirstDebugColumn;
          column < static_cast<int>(reports::kStatisticsColumnCount); ++column) {
         table->setColumnHidden(column, !context.debugControls);

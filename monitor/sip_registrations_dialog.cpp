@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace mirx::monitor {
@@ -71,6 +72,7 @@ CSipRegistrationsDlg::CSipRegistrationsDlg(shell::ShellContext& context, QWidget
 
     model_ = new SipRegistrationsModel(this);
     list_ = new shell::RecordListView(model_, this);
+    list_->table()->setAccessibleName(tr("SIP Registrations"));
     externalOnly_ = new QCheckBox(tr("Show only external SIP Registrations"), this);
     externalOnly_->setChecked(true);
     close_ = new QPushButton(tr("Close"), this);

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -151,12 +150,14 @@ void CClientConfigurationDlg::buildControls() {
     auto* templateBox = new QGroupBox(tr("Templates"), this);
     makeButtons(templateBox, kTemplateButtons, 3);
 
-    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    close->button(QDialogButtonBox::Close)->setAutoDefault(false);
     // The defaults for every client sit beside Close: they need no selection.
+    // A plain row rather than a button box: the box makes its first button
+    // its focus proxy, and Tab then circles through the box's buttons.
+    auto* bottomRow = new QHBoxLayout;
     for (const DefaultsSpec& spec : kDefaultsButtons) {
-        QPushButton* button = close->addButton(tr(spec.caption), QDialogButtonBox::ActionRole);
+        auto* button = new QPushButton(tr(spec.caption), this);
         button->setAutoDefault(false);
+        bottomRow->addWidget(button);
         defaultsButtons_[static_cast<std::size_t>(spec.kind)] = button;
         connect(button, &QPushButton::clicked, this, [this, kind = spec.kind, index = spec.index] {
             if (child_.isNull() && !closed()) {
@@ -164,16 +165,19 @@ void CClientConfigurationDlg::buildControls() {
             }
         });
     }
-    connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    bottomRow->addStretch(1);
+    auto* close = new QPushButton(tr("Close"), this);
+    close->setAutoDefault(false);
+    bottomRow->addWidget(close);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(listBox, 1);
     layout->addWidget(clientBox);
     layout->addWidget(templateBox);
-    layout->addWidget(close);
+    layout->addLayout(bottomRow);
 
-    QWidget* previous = table();
-    QWidget::setTabOrder(list_->filterBox(), table());
+    QWidget* previous = list_->filterBox();
     for (const ButtonSpec& spec : kClientButtons) {
         QWidget::setTabOrder(previous, button(spec.which));
         previous = button(spec.which);
@@ -182,12 +186,6 @@ void CClientConfigurationDlg::buildControls() {
         QWidget::setTabOrder(previous, button(spec.which));
         previous = button(spec.which);
     }
-    for (const DefaultsSpec& spec : kDefaultsButtons) {
-        QWidget* next = defaultsButtons_[static_cast<std::size_t>(spec.kind)];
-        QWidget::setTabOrder(previous, next);
-        previous = next;
-    }
-    QWidget::setTabOrder(previous, close->button(QDialogButtonBox::Close));
 
     connect(button(B::Add), &QPushButton::clicked, this, &CClientConfigurationDlg::addClient);
     connect(button(B::Edit), &QPushButton::clicked, this, &CClientConfigurationDlg::editClient);

@@ -169,6 +169,7 @@ CGroupConfigurationMembershipDlg::CGroupConfigurationMembershipDlg(shell::ShellC
     memberTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
     memberTable_->setSelectionMode(QAbstractItemView::SingleSelection);
     memberTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    memberTable_->setTabKeyNavigation(false);
     memberTable_->setShowGrid(true);
     memberTable_->verticalHeader()->hide();
     memberTable_->horizontalHeader()->resizeSection(0, 100);

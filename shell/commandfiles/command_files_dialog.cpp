@@ -90,6 +90,7 @@ CCommandFilesDlg::CCommandFilesDlg(ShellContext& context, commandfiles::CCommand
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setTabKeyNavigation(false);
     list_->setShowGrid(true);
     list_->setWordWrap(false);
     list_->verticalHeader()->hide();

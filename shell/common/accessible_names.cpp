@@ -1,9 +1,13 @@
 #include "shell/common/accessible_names.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTextEdit>
 #include <QWidget>
 
 namespace mirx::shell {
@@ -39,6 +43,24 @@ void nameControls(QWidget& root) {
     }
     for (QGroupBox* group : root.findChildren<QGroupBox*>()) {
         nameIfUnnamed(*group, group->title());
+    }
+    // A list or text box without a label of its own is named by the box
+    // around it ("Client List", "Report").
+    for (QWidget* widget : root.findChildren<QWidget*>()) {
+        const bool namedByBox = (qobject_cast<QAbstractItemView*>(widget) != nullptr &&
+                                 qobject_cast<QHeaderView*>(widget) == nullptr) ||
+                                qobject_cast<QPlainTextEdit*>(widget) != nullptr ||
+                                qobject_cast<QTextEdit*>(widget) != nullptr;
+        if (!namedByBox || !widget->accessibleName().isEmpty()) {
+            continue;
+        }
+        for (QWidget* up = widget->parentWidget(); up != nullptr && up != &root;
+             up = up->parentWidget()) {
+            if (auto* group = qobject_cast<QGroupBox*>(up)) {
+                nameIfUnnamed(*widget, group->title());
+                break;
+            }
+        }
     }
 }
 

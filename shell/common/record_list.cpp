@@ -121,7 +121,6 @@ RecordListView::RecordListView(RecordListModel* model, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(filterRow);
     layout->addWidget(table_, 1);
-    setFocusProxy(table_);
 
     connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
         const qint64 key = selectedKey();
@@ -173,6 +172,19 @@ QList<qint64> RecordListView::shownKeys() const {
         keys << proxy_->index(row, 0).data(RecordListModel::kKeyRole).toLongLong();
     }
     return keys;
+}
+
+void RecordListView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The list, not its filter, has the focus when its view opens. Not by
+    // making the table this widget's focus proxy: Tab would then skip the
+    // filter.
+    if (!shown_) {
+        shown_ = true;
+        if (window()->focusWidget() == nullptr) {
+            table_->setFocus(Qt::OtherFocusReason);
+        }
+    }
 }
 
 bool RecordListView::eventFilter(QObject* watched, QEvent* event) {

@@ -93,6 +93,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     RecordListModel* model_;
@@ -100,6 +101,7 @@ private:
     QLineEdit* filter_;
     QTableView* table_;
     qint64 keptKey_ = RecordListModel::kNoKey;
+    bool shown_ = false;
 };
 
 } // namespace mirx::shell

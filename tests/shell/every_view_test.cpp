@@ -1,0 +1,396 @@
+// Every view an administrator opens, against the demo site on the offscreen
+// platform and with the /Debug controls shown: each control a screen reader
+// lands on has a name, Tab reaches every control that takes focus and moves
+// on from each (no list or text box keeps it), and the window fits a small
+// screen.
+#include "commandfiles/answer_guard.h"
+#include "commandfiles/command_files.h"
+#include "editors/audio/audio_settings_dialog.h"
+#include "editors/clients/client_edit_dialog.h"
+#include "editors/clients/template_query_dialog.h"
+#include "editors/editor_views.h"
+#include "editors/groups/group_edit_dialog.h"
+#include "editors/groups/group_membership_dialog.h"
+#include "editors/options/client_options_dialog.h"
+#include "editors/options/options_differences_dialog.h"
+#include "editors/remote/remote_edit_dialog.h"
+#include "editors/selectors/hot_key_dialog.h"
+#include "editors/selectors/selector_assignments_dialog.h"
+#include "model/client_list.h"
+#include "model/client_types.h"
+#include "model/group_list.h"
+#include "model/remote_list.h"
+#include "monitor/debug_filter_dialog.h"
+#include "monitor/monitor_views.h"
+#include "monitor/report_dialogs.h"
+#include "shell/common/record_sender.h"
+#include "shell/login/configuration_dialog.h"
+#include "shell/main/about_dialog.h"
+#include "shell/main/shell_views.h"
+#include "shell/main/view_registry.h"
+#include "tests/shell/shell_fixture.h"
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtTest>
+
+namespace {
+
+using mirx::shell::ShellContext;
+using mirx::shell::ViewKey;
+
+// Client indexes and labels of the demo site the sub-views are opened for.
+struct Targets {
+    int controlPanel = -1;
+    int sipDevice = -1;
+    int group = -1;
+    int remote = -1;
+};
+
+struct ViewCase {
+    const char* name;
+    std::function<QDialog*(ShellContext&, const Targets&)> open;
+};
+
+QDialog* fromRegistry(ShellContext& context, ViewKey key) {
+    mirx::shell::ViewRegistry views;
+    mirx::shell::registerShellViews(views);
+    mirx::editors::registerEditorViews(views);
+    mirx::monitor::registerMonitorViews(views);
+    return views.create(key, context, nullptr);
+}
+
+std::vector<ViewCase> viewCases(mirx::shell::RecordSender& sender) {
+    using namespace mirx::editors;
+    using namespace mirx::monitor;
+    const auto registered = [](ViewKey key) {
+        return [key](ShellContext& c, const Targets&) {
+            return fromRegistry(c, key);
+        };
+    };
+    return {
+        {"system settings", registered(ViewKey::SystemSettings)},
+        {"client statistics", registered(ViewKey::ClientStatistics)},
+        {"client list", registered(ViewKey::ClientConfiguration)},
+        {"group list", registered(ViewKey::GroupConfiguration)},
+        {"remote list", registered(ViewKey::RemoteConfiguration)},
+        {"activity log", registered(ViewKey::ActivityLog)},
+        {"debug log", registered(ViewKey::DebugLog)},
+        {"SIP registrations", registered(ViewKey::SipRegistrations)},
+        {"reports", registered(ViewKey::Reports)},
+        {"user interface settings", registered(ViewKey::UserInterfaceSettings)},
+        {"command files", registered(ViewKey::CommandFiles)},
+        {"client add",
+         [&sender](ShellContext& c, const Targets&) {
+             return new CClientConfigurationEditDlg(c, -1, -1, sender);
+         }},
+        {"client edit",
+         [&sender](ShellContext& c, const Targets& t) {
+             return new CClientConfigurationEditDlg(c, t.controlPanel, -1, sender);
+         }},
+        {"template question",
+         [](ShellContext& c, const Targets&) {
+             return new CClientConfigurationTemplateQueryDlg(c, true, true);
+         }},
+        {"control panel options",
+         [](ShellContext& c, const Targets& t) {
+             return new CClientConfigurationOptionsDlg(c, t.controlPanel);
+         }},
+        {"SIP options",
+         [](ShellContext& c, const Targets& t) {
+             return new CClientConfigurationOptionsDlg(c, t.sipDevice);
+         }},
+        {"options differences",
+         [](ShellContext& c, const Targets&) {
+             return new COptionsDifferencesDlg(c, QStringLiteral("Studio"),
+                                               QStringLiteral("Ring Tone Disable"));
+         }},
+        {"audio settings",
+         [](ShellContext& c, const Targets& t) {
+             return new CClientConfigurationAudioSettingsDlg(c, t.controlPanel);
+         }},
+        {"selector assignments",
+         [](ShellContext& c, const Targets& t) {
+             return new CClientConfigurationSelectorAssignmentsDlg(c, t.controlPanel);
+         }},
+        {"hot key",
+         [](ShellContext& c, const Targets&) {
+             return new CHotKeySelectionDlg(c, mirx::model::HotKeyChoice{});
+         }},
+        {"group edit",
+         [](ShellContext& c, const Targets& t) {
+             return new CGroupConfigurationEditDlg(c, t.group);
+         }},
+        {"group membership",
+         [](ShellContext& c, const Targets& t) {
+             return new CGroupConfigurationMembershipDlg(c, t.group);
+         }},
+        {"remote edit",
+         [](ShellContext& c, const Targets& t) {
+             return new CRemoteConfigurationEditDlg(c, t.remote);
+         }},
+        {"debug filters",
+         [](ShellContext& c, const Targets&) {
+             return new CDebugFilterDlg(c);
+         }},
+        {"debug filter edit",
+         [](ShellContext& c, const Targets&) {
+             return new CDebugFilterEditDlg(c, 0x80000000u);
+         }},
+        {"connection status report",
+         [](ShellContext& c, const Targets&) {
+             return new CReportConnectionStatusDlg(c);
+         }},
+        {"party line membership report",
+         [](ShellContext& c, const Targets&) {
+             return new CReportPartyLineMembershipDlg(c);
+         }},
+        {"selector assignments report",
+         [](ShellContext& c, const Targets&) {
+             return new CReportSelectorAssignmentsDlg(c);
+         }},
+        {"connection settings",
+         [](ShellContext& c, const Targets&) {
+             return new mirx::shell::CConfigurationDlg(c);
+         }},
+        {"about",
+         [](ShellContext& c, const Targets&) {
+             return new mirx::shell::CAboutDlg(c);
+         }},
+    };
+}
+
+// The controls a screen reader speaks as one control: not the parts a combo
+// box, a spin box or a list is made of.
+bool speaksAsControl(const QWidget& widget) {
+    const QWidget* parent = widget.parentWidget();
+    for (const QWidget* up = parent; up != nullptr; up = up->parentWidget()) {
+        if (qobject_cast<const QComboBox*>(up) != nullptr ||
+            qobject_cast<const QAbstractSpinBox*>(up) != nullptr ||
+            qobject_cast<const QAbstractItemView*>(up) != nullptr) {
+            return false;
+        }
+    }
+    if (qobject_cast<const QHeaderView*>(&widget) != nullptr ||
+        qobject_cast<const QScrollBar*>(&widget) != nullptr) {
+        return false;
+    }
+    return qobject_cast<const QAbstractButton*>(&widget) != nullptr ||
+           qobject_cast<const QLineEdit*>(&widget) != nullptr ||
+           qobject_cast<const QComboBox*>(&widget) != nullptr ||
+           qobject_cast<const QAbstractItemView*>(&widget) != nullptr ||
+           qobject_cast<const QAbstractSlider*>(&widget) != nullptr ||
+           qobject_cast<const QAbstractSpinBox*>(&widget) != nullptr ||
+           qobject_cast<const QPlainTextEdit*>(&widget) != nullptr ||
+           qobject_cast<const QTextEdit*>(&widget) != nullptr;
+}
+
+QString describe(const QWidget& widget) {
+    QString text = widget.metaObject()->className();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(&widget)) {
+        text += QStringLiteral(" \"%1\"").arg(button->text());
+    }
+    if (!widget.accessibleName().isEmpty()) {
+        text += QStringLiteral(" (%1)").arg(widget.accessibleName());
+    }
+    return text;
+}
+
+QStringList unnamedControls(QDialog& view) {
+    QStringList problems;
+    for (QWidget* widget : view.findChildren<QWidget*>()) {
+        if (widget->isVisibleTo(&view) && speaksAsControl(*widget) &&
+            widget->accessibleName().isEmpty()) {
+            problems << QStringLiteral("unnamed ") + describe(*widget);
+        }
+    }
+    return problems;
+}
+
+// The widget that stands for `focused` in the tab order: the one it is the
+// focus proxy of, if any, within the view.
+QWidget* tabStop(QWidget* focused, const QList<QWidget*>& candidates) {
+    for (QWidget* candidate : candidates) {
+        if (candidate == focused || candidate->focusProxy() == focused) {
+            return candidate;
+        }
+    }
+    return focused;
+}
+
+// Walks the tab order by pressing Tab: every enabled control that takes
+// focus by Tab must be reached, and each press must move the focus on.
+QStringList keyboardProblems(QDialog& view) {
+    // A list keeps Tab for moving between its cells only once a row is
+    // current, as after the administrator picked one.
+    for (QAbstractItemView* list : view.findChildren<QAbstractItemView*>()) {
+        if (qobject_cast<QHeaderView*>(list) == nullptr && list->model() != nullptr &&
+            list->model()->rowCount() > 0 && !list->currentIndex().isValid()) {
+            list->setCurrentIndex(list->model()->index(0, 0));
+        }
+    }
+    QList<QWidget*> stops;
+    for (QWidget* widget : view.findChildren<QWidget*>()) {
+        if (widget->isVisibleTo(&view) && widget->isEnabled() &&
+            (widget->focusPolicy() & Qt::TabFocus) != 0 && widget->focusProxy() == nullptr) {
+            stops << widget;
+        }
+    }
+    QStringList problems;
+    if (stops.isEmpty()) {
+        return problems;
+    }
+    QApplication::setActiveWindow(&view);
+    if (!QTest::qWaitForWindowActive(&view)) {
+        return {QStringLiteral("the window never became active")};
+    }
+    if (QApplication::focusWidget() == nullptr) {
+        stops.front()->setFocus(Qt::TabFocusReason);
+    }
+    QSet<QWidget*> reached;
+    for (int press = 0; press < 2 * stops.size() + 2; ++press) {
+        QWidget* focused = QApplication::focusWidget();
+        if (focused == nullptr) {
+            problems << QStringLiteral("Tab left nothing focused");
+            break;
+        }
+        reached.insert(tabStop(focused, stops));
+        QTest::keyClick(focused, Qt::Key_Tab);
+        if (QApplication::focusWidget() == focused && stops.size() > 1) {
+            problems << QStringLiteral("Tab does not leave ") + describe(*focused);
+            break;
+        }
+    }
+    for (QWidget* stop : stops) {
+        // One that an earlier control's focus-out hid or disabled is no
+        // longer a stop.
+        if (!reached.contains(stop) && stop->isVisible() && stop->isEnabled()) {
+            problems << QStringLiteral("Tab never reaches ") + describe(*stop);
+        }
+    }
+    return problems;
+}
+
+} // namespace
+
+class EveryViewTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<mirx::test::ShellFixture> fixture_;
+    std::unique_ptr<mirx::shell::RecordSender> sender_;
+    QTemporaryDir program_;
+    std::unique_ptr<mirx::commandfiles::AnswerGuard> guard_;
+    std::unique_ptr<mirx::commandfiles::CCommandFiles> commandFiles_;
+    Targets targets_;
+
+    // A command file due long after the test, so the list has a row.
+    void listCommandFile() {
+        auto& context = fixture_->context();
+        context.programDirectory = program_.path().toStdString();
+        // Beside the program, so the folder in the home directory is not used.
+        std::filesystem::create_directory(context.programDirectory / "Command Files");
+        const auto folder = mirx::commandfiles::commandFilesFolder(context.programDirectory);
+        std::ofstream(folder / "later.txt", std::ios::binary)
+            << "TIME_ABSOLUTE: 08:00:00 01-02-2099\r\n"
+               "BLOCKED_LISTEN: SET _client.8_ from _client.9_\r\n";
+        guard_ =
+            std::make_unique<mirx::commandfiles::AnswerGuard>(fixture_->mirror.membershipFlags());
+        commandFiles_ = std::make_unique<mirx::commandfiles::CCommandFiles>(
+            folder,
+            mirx::commandfiles::CommandEnvironment{fixture_->mirror,
+                                                   &fixture_->link().requestQueue()},
+            *guard_, mirx::commandfiles::probeLink(fixture_->link()));
+        context.answerGuard = guard_.get();
+        context.commandFiles = commandFiles_.get();
+        commandFiles_->SecondTick();
+    }
+
+    Targets findTargets() {
+        return fixture_->mirror.read([](const mirx::model::MirrorData& d) {
+            Targets t;
+            for (const int index : mirx::model::clientIndexesInOrder(d.labels)) {
+                const auto* label = d.labels.Find(d.labels.ClientLabelNumber(index));
+                const int type =
+                    label != nullptr ? label->get(mirx::model::LabelInfo::kClientType) : 0;
+                if (t.controlPanel < 0 && mirx::model::isControlPanel(type)) {
+                    t.controlPanel = index;
+                }
+                if (t.sipDevice < 0 && mirx::model::isSipDevice(type)) {
+                    t.sipDevice = index;
+                }
+            }
+            const auto groups = mirx::model::buildGroupRows(d.labels);
+            t.group = groups.empty() ? -1 : groups.front().labelNumber;
+            const auto remotes = mirx::model::buildRemoteRows(d.labels);
+            t.remote = remotes.empty() ? -1 : remotes.front().labelNumber;
+            return t;
+        });
+    }
+
+private slots:
+    void initTestCase() {
+        fixture_ = std::make_unique<mirx::test::ShellFixture>();
+        fixture_->context().debugControls = true;
+        fixture_->startServer();
+        QVERIFY(fixture_->logIn());
+        sender_ = std::make_unique<mirx::shell::RecordSender>(fixture_->link().requestQueue());
+        QVERIFY(program_.isValid());
+        listCommandFile();
+        targets_ = findTargets();
+        QVERIFY(targets_.controlPanel >= 0 && targets_.sipDevice >= 0 && targets_.group >= 0 &&
+                targets_.remote >= 0);
+    }
+
+    void cleanupTestCase() {
+        fixture_->link().StopLink();
+        sender_.reset();
+        commandFiles_.reset();
+        guard_.reset();
+        fixture_.reset();
+    }
+
+    void isNamedReachedByTabAndFits_data() {
+        QTest::addColumn<int>("which");
+        const auto cases = viewCases(*sender_);
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            QTest::newRow(cases[i].name) << static_cast<int>(i);
+        }
+    }
+
+    void isNamedReachedByTabAndFits() {
+        QFETCH(int, which);
+        const auto cases = viewCases(*sender_);
+        std::unique_ptr<QDialog> view(
+            cases[static_cast<std::size_t>(which)].open(fixture_->context(), targets_));
+        QVERIFY(view != nullptr);
+        view->show();
+        // Long enough for the view's records to come and fill it.
+        QTest::qWait(400);
+        QVERIFY2(view->isVisible(), "the view closed itself");
+        const QStringList problems =
+            unnamedControls(*view) + keyboardProblems(*view) +
+            QStringList(mirx::test::windowFitProblem(*view)).filter(QRegularExpression("."));
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+        view->reject();
+    }
+};
+
+QTEST_MAIN(EveryViewTest)
+#include "every_view_test.moc"

@@ -1,8 +1,8 @@
 // Every view an administrator opens, against the demo site on the offscreen
 // platform and with the /Debug controls shown: each control a screen reader
-// lands on has a name, Tab reaches every control that takes focus and moves
-// on from each (no list or text box keeps it), and the window fits a small
-// screen.
+// lands on has a name, Tab and Shift+Tab reach every control that takes
+// focus and move on from each (no list or text box keeps them), and the
+// window fits a small screen.
 #include "commandfiles/answer_guard.h"
 #include "commandfiles/command_files.h"
 #include "editors/audio/audio_settings_dialog.h"
@@ -33,6 +33,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <QAbstractButton>
@@ -234,8 +235,9 @@ QWidget* tabStop(QWidget* focused, const QList<QWidget*>& candidates) {
     return focused;
 }
 
-// Walks the tab order by pressing Tab: every enabled control that takes
-// focus by Tab must be reached, and each press must move the focus on.
+// Walks the tab order by pressing Tab, then back by Shift+Tab: every enabled
+// control that takes focus by Tab must be reached both ways, and each press
+// must move the focus on.
 QStringList keyboardProblems(QDialog& view) {
     // A list keeps Tab for moving between its cells only once a row is
     // current, as after the administrator picked one.
@@ -263,25 +265,28 @@ QStringList keyboardProblems(QDialog& view) {
     if (QApplication::focusWidget() == nullptr) {
         stops.front()->setFocus(Qt::TabFocusReason);
     }
-    QSet<QWidget*> reached;
-    for (int press = 0; press < 2 * stops.size() + 2; ++press) {
-        QWidget* focused = QApplication::focusWidget();
-        if (focused == nullptr) {
-            problems << QStringLiteral("Tab left nothing focused");
-            break;
+    for (const auto& [key, name] : {std::pair{Qt::Key_Tab, QStringLiteral("Tab")},
+                                    std::pair{Qt::Key_Backtab, QStringLiteral("Shift+Tab")}}) {
+        QSet<QWidget*> reached;
+        for (int press = 0; press < 2 * stops.size() + 2; ++press) {
+            QWidget* focused = QApplication::focusWidget();
+            if (focused == nullptr) {
+                problems << name + QStringLiteral(" left nothing focused");
+                break;
+            }
+            reached.insert(tabStop(focused, stops));
+            QTest::keyClick(focused, key);
+            if (QApplication::focusWidget() == focused && stops.size() > 1) {
+                problems << name + QStringLiteral(" does not leave ") + describe(*focused);
+                break;
+            }
         }
-        reached.insert(tabStop(focused, stops));
-        QTest::keyClick(focused, Qt::Key_Tab);
-        if (QApplication::focusWidget() == focused && stops.size() > 1) {
-            problems << QStringLiteral("Tab does not leave ") + describe(*focused);
-            break;
-        }
-    }
-    for (QWidget* stop : stops) {
-        // One that an earlier control's focus-out hid or disabled is no
-        // longer a stop.
-        if (!reached.contains(stop) && stop->isVisible() && stop->isEnabled()) {
-            problems << QStringLiteral("Tab never reaches ") + describe(*stop);
+        for (QWidget* stop : stops) {
+            // One that an earlier control's focus-out hid or disabled is no
+            // longer a stop.
+            if (!reached.contains(stop) && stop->isVisible() && stop->isEnabled()) {
+                problems << name + QStringLiteral(" never reaches ") + describe(*stop);
+            }
         }
     }
     return problems;

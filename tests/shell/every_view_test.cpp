@@ -1,8 +1,9 @@
 // Every view an administrator opens, against the demo site on the offscreen
 // platform and with the /Debug controls shown: each control a screen reader
 // lands on has a name, Tab and Shift+Tab reach every control that takes
-// focus and move on from each (no list or text box keeps them), and the
-// window fits a small screen.
+// focus and move on from each (no list or text box keeps them), the window
+// fits a small screen, and the view closes cleanly (or stays, as its table
+// row says) when the server goes away under it.
 #include "commandfiles/answer_guard.h"
 #include "commandfiles/command_files.h"
 #include "editors/audio/audio_settings_dialog.h"
@@ -66,6 +67,7 @@ struct Targets {
 
 struct ViewCase {
     const char* name;
+    ViewKey key;
     std::function<QDialog*(ShellContext&, const Targets&)> open;
 };
 
@@ -80,97 +82,97 @@ QDialog* fromRegistry(ShellContext& context, ViewKey key) {
 std::vector<ViewCase> viewCases(mirx::shell::RecordSender& sender) {
     using namespace mirx::editors;
     using namespace mirx::monitor;
-    const auto registered = [](ViewKey key) {
-        return [key](ShellContext& c, const Targets&) {
-            return fromRegistry(c, key);
-        };
+    const auto registered = [](const char* name, ViewKey key) {
+        return ViewCase{name, key, [key](ShellContext& c, const Targets&) {
+                            return fromRegistry(c, key);
+                        }};
     };
     return {
-        {"system settings", registered(ViewKey::SystemSettings)},
-        {"client statistics", registered(ViewKey::ClientStatistics)},
-        {"client list", registered(ViewKey::ClientConfiguration)},
-        {"group list", registered(ViewKey::GroupConfiguration)},
-        {"remote list", registered(ViewKey::RemoteConfiguration)},
-        {"activity log", registered(ViewKey::ActivityLog)},
-        {"debug log", registered(ViewKey::DebugLog)},
-        {"SIP registrations", registered(ViewKey::SipRegistrations)},
-        {"reports", registered(ViewKey::Reports)},
-        {"user interface settings", registered(ViewKey::UserInterfaceSettings)},
-        {"command files", registered(ViewKey::CommandFiles)},
-        {"client add",
+        registered("system settings", ViewKey::SystemSettings),
+        registered("client statistics", ViewKey::ClientStatistics),
+        registered("client list", ViewKey::ClientConfiguration),
+        registered("group list", ViewKey::GroupConfiguration),
+        registered("remote list", ViewKey::RemoteConfiguration),
+        registered("activity log", ViewKey::ActivityLog),
+        registered("debug log", ViewKey::DebugLog),
+        registered("SIP registrations", ViewKey::SipRegistrations),
+        registered("reports", ViewKey::Reports),
+        registered("user interface settings", ViewKey::UserInterfaceSettings),
+        registered("command files", ViewKey::CommandFiles),
+        {"client add", ViewKey::ClientConfigurationEdit,
          [&sender](ShellContext& c, const Targets&) {
              return new CClientConfigurationEditDlg(c, -1, -1, sender);
          }},
-        {"client edit",
+        {"client edit", ViewKey::ClientConfigurationEdit,
          [&sender](ShellContext& c, const Targets& t) {
              return new CClientConfigurationEditDlg(c, t.controlPanel, -1, sender);
          }},
-        {"template question",
+        {"template question", ViewKey::ClientConfigurationTemplateQuery,
          [](ShellContext& c, const Targets&) {
              return new CClientConfigurationTemplateQueryDlg(c, true, true);
          }},
-        {"control panel options",
+        {"control panel options", ViewKey::ClientOptions,
          [](ShellContext& c, const Targets& t) {
              return new CClientConfigurationOptionsDlg(c, t.controlPanel);
          }},
-        {"SIP options",
+        {"SIP options", ViewKey::ClientOptions,
          [](ShellContext& c, const Targets& t) {
              return new CClientConfigurationOptionsDlg(c, t.sipDevice);
          }},
-        {"options differences",
+        {"options differences", ViewKey::ClientOptionsDifferences,
          [](ShellContext& c, const Targets&) {
              return new COptionsDifferencesDlg(c, QStringLiteral("Studio"),
                                                QStringLiteral("Ring Tone Disable"));
          }},
-        {"audio settings",
+        {"audio settings", ViewKey::ClientAudioSettings,
          [](ShellContext& c, const Targets& t) {
              return new CClientConfigurationAudioSettingsDlg(c, t.controlPanel);
          }},
-        {"selector assignments",
+        {"selector assignments", ViewKey::ClientSelectorAssignments,
          [](ShellContext& c, const Targets& t) {
              return new CClientConfigurationSelectorAssignmentsDlg(c, t.controlPanel);
          }},
-        {"hot key",
+        {"hot key", ViewKey::SelectorHotKey,
          [](ShellContext& c, const Targets&) {
              return new CHotKeySelectionDlg(c, mirx::model::HotKeyChoice{});
          }},
-        {"group edit",
+        {"group edit", ViewKey::GroupConfigurationEdit,
          [](ShellContext& c, const Targets& t) {
              return new CGroupConfigurationEditDlg(c, t.group);
          }},
-        {"group membership",
+        {"group membership", ViewKey::GroupMembership,
          [](ShellContext& c, const Targets& t) {
              return new CGroupConfigurationMembershipDlg(c, t.group);
          }},
-        {"remote edit",
+        {"remote edit", ViewKey::RemoteConfigurationEdit,
          [](ShellContext& c, const Targets& t) {
              return new CRemoteConfigurationEditDlg(c, t.remote);
          }},
-        {"debug filters",
+        {"debug filters", ViewKey::DebugFilter,
          [](ShellContext& c, const Targets&) {
              return new CDebugFilterDlg(c);
          }},
-        {"debug filter edit",
+        {"debug filter edit", ViewKey::DebugFilterEdit,
          [](ShellContext& c, const Targets&) {
              return new CDebugFilterEditDlg(c, 0x80000000u);
          }},
-        {"connection status report",
+        {"connection status report", ViewKey::ReportConnectionStatus,
          [](ShellContext& c, const Targets&) {
              return new CReportConnectionStatusDlg(c);
          }},
-        {"party line membership report",
+        {"party line membership report", ViewKey::ReportPartyLineMembership,
          [](ShellContext& c, const Targets&) {
              return new CReportPartyLineMembershipDlg(c);
          }},
-        {"selector assignments report",
+        {"selector assignments report", ViewKey::ReportSelectorAssignments,
          [](ShellContext& c, const Targets&) {
              return new CReportSelectorAssignmentsDlg(c);
          }},
-        {"connection settings",
+        {"connection settings", ViewKey::ConnectionSettings,
          [](ShellContext& c, const Targets&) {
              return new mirx::shell::CConfigurationDlg(c);
          }},
-        {"about",
+        {"about", ViewKey::About,
          [](ShellContext& c, const Targets&) {
              return new mirx::shell::CAboutDlg(c);
          }},
@@ -349,6 +351,27 @@ private:
         });
     }
 
+    void eachView() {
+        QTest::addColumn<int>("which");
+        const auto cases = viewCases(*sender_);
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            QTest::newRow(cases[i].name) << static_cast<int>(i);
+        }
+    }
+
+    // The view of row `which`, shown and filled.
+    std::unique_ptr<QDialog> openView(int which, ViewKey& key) {
+        const ViewCase opened = viewCases(*sender_)[static_cast<std::size_t>(which)];
+        key = opened.key;
+        std::unique_ptr<QDialog> view(opened.open(fixture_->context(), targets_));
+        if (view != nullptr) {
+            view->show();
+            // Long enough for the view's records to come and fill it.
+            QTest::qWait(400);
+        }
+        return view;
+    }
+
 private slots:
     void initTestCase() {
         fixture_ = std::make_unique<mirx::test::ShellFixture>();
@@ -371,29 +394,45 @@ private slots:
         fixture_.reset();
     }
 
-    void isNamedReachedByTabAndFits_data() {
-        QTest::addColumn<int>("which");
-        const auto cases = viewCases(*sender_);
-        for (std::size_t i = 0; i < cases.size(); ++i) {
-            QTest::newRow(cases[i].name) << static_cast<int>(i);
-        }
-    }
+    void isNamedReachedByTabAndFits_data() { eachView(); }
 
     void isNamedReachedByTabAndFits() {
         QFETCH(int, which);
-        const auto cases = viewCases(*sender_);
-        std::unique_ptr<QDialog> view(
-            cases[static_cast<std::size_t>(which)].open(fixture_->context(), targets_));
+        ViewKey key{};
+        const std::unique_ptr<QDialog> view = openView(which, key);
         QVERIFY(view != nullptr);
-        view->show();
-        // Long enough for the view's records to come and fill it.
-        QTest::qWait(400);
         QVERIFY2(view->isVisible(), "the view closed itself");
         const QStringList problems =
             unnamedControls(*view) + keyboardProblems(*view) +
             QStringList(mirx::test::windowFitProblem(*view)).filter(QRegularExpression("."));
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
         view->reject();
+    }
+
+    void closesCleanlyWhenTheServerGoes_data() { eachView(); }
+
+    // The server stops while the view is open: a view that needs the login
+    // closes on its own and sends nothing; the others stay usable.
+    void closesCleanlyWhenTheServerGoes() {
+        QFETCH(int, which);
+        if (!fixture_->link().loggedIn()) {
+            fixture_->startServer({}, fixture_->port());
+            QVERIFY(fixture_->logIn());
+        }
+        ViewKey key{};
+        const std::unique_ptr<QDialog> view = openView(which, key);
+        QVERIFY(view != nullptr);
+        QVERIFY2(view->isVisible(), "the view closed itself");
+        fixture_->stopServer();
+        QTRY_VERIFY_WITH_TIMEOUT(!fixture_->link().loggedIn(), 5000);
+        if (mirx::shell::viewEntry(key).closesWhenLoggedOut) {
+            QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible(), 5000);
+            QCOMPARE(view->result(), int(QDialog::Rejected));
+        } else {
+            QTest::qWait(300);
+            QVERIFY(view->isVisible());
+            view->reject();
+        }
     }
 };
 

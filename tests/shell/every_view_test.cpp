@@ -2,8 +2,9 @@
 // platform and with the /Debug controls shown: each control a screen reader
 // lands on has a name, Tab and Shift+Tab reach every control that takes
 // focus and move on from each (no list or text box keeps them), the window
-// fits a small screen, and the view closes cleanly (or stays, as its table
-// row says) when the server goes away under it.
+// fits a small screen, Escape closes it without sending a record, and the
+// view closes cleanly (or stays, as its table row says) when the server goes
+// away under it.
 #include "commandfiles/answer_guard.h"
 #include "commandfiles/command_files.h"
 #include "editors/audio/audio_settings_dialog.h"
@@ -407,6 +408,31 @@ private slots:
             QStringList(mirx::test::windowFitProblem(*view)).filter(QRegularExpression("."));
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
         view->reject();
+    }
+
+    void escapeClosesAndSendsNothing_data() { eachView(); }
+
+    // Escape is Cancel: the view closes and no record goes to the server.
+    void escapeClosesAndSendsNothing() {
+        QFETCH(int, which);
+        ViewKey key{};
+        const std::unique_ptr<QDialog> view = openView(which, key);
+        QVERIFY(view != nullptr);
+        QVERIFY2(view->isVisible(), "the view closed itself");
+        const std::size_t before = fixture_->served.frameLog().size();
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClick(focused != nullptr && focused->window() == view.get() ? focused
+                                                                              : view.get(),
+                        Qt::Key_Escape);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible(), 2000);
+        QCOMPARE(view->result(), int(QDialog::Rejected));
+        QTest::qWait(100);
+        const auto log = fixture_->served.frameLog();
+        for (std::size_t i = before; i < log.size(); ++i) {
+            QVERIFY2(!(log[i].starts_with("sim <-") &&
+                       log[i].find(" CONFIGURATION_DATA") != std::string::npos),
+                     log[i].c_str());
+        }
     }
 
     void closesCleanlyWhenTheServerGoes_data() { eachView(); }

@@ -27,7 +27,9 @@
 #include "monitor/report_dialogs.h"
 #include "shell/common/record_sender.h"
 #include "shell/login/configuration_dialog.h"
+#include "shell/login/login_dialog.h"
 #include "shell/main/about_dialog.h"
+#include "shell/main/main_window.h"
 #include "shell/main/shell_views.h"
 #include "shell/main/view_registry.h"
 #include "tests/shell/shell_fixture.h"
@@ -408,6 +410,32 @@ private slots:
             QStringList(mirx::test::windowFitProblem(*view)).filter(QRegularExpression("."));
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
         view->reject();
+    }
+
+    // The two windows around the views: the login and the main window.
+    void loginAndMainWindowAreNamedAndReachedByTab() {
+        mirx::shell::ViewRegistry views;
+        mirx::shell::registerShellViews(views);
+        mirx::editors::registerEditorViews(views);
+        mirx::monitor::registerMonitorViews(views);
+        for (const auto layout : {mirx::shell::CSystemAdministrationDlg::Layout::Standard,
+                                  mirx::shell::CSystemAdministrationDlg::Layout::Trunking}) {
+            mirx::shell::CSystemAdministrationDlg main(fixture_->context(), views, layout);
+            main.show();
+            QTest::qWait(200);
+            const QStringList problems = unnamedControls(main) + keyboardProblems(main);
+            QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+            main.hide();
+        }
+        mirx::shell::CLoginDlg login(fixture_->context(),
+                                     mirx::shell::CLoginDlg::Opening::AfterLogout);
+        login.show();
+        QTest::qWait(100);
+        const QStringList problems =
+            unnamedControls(login) + keyboardProblems(login) +
+            QStringList(mirx::test::windowFitProblem(login)).filter(QRegularExpression("."));
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+        login.reject();
     }
 
     void escapeClosesAndSendsNothing_data() { eachView(); }

@@ -74,11 +74,16 @@ struct ViewCase {
     std::function<QDialog*(ShellContext&, const Targets&)> open;
 };
 
-QDialog* fromRegistry(ShellContext& context, ViewKey key) {
-    mirx::shell::ViewRegistry views;
+// Every view the console registers, as mirx-admin does.
+void registerAllViews(mirx::shell::ViewRegistry& views) {
     mirx::shell::registerShellViews(views);
     mirx::editors::registerEditorViews(views);
     mirx::monitor::registerMonitorViews(views);
+}
+
+QDialog* fromRegistry(ShellContext& context, ViewKey key) {
+    mirx::shell::ViewRegistry views;
+    registerAllViews(views);
     return views.create(key, context, nullptr);
 }
 
@@ -297,6 +302,15 @@ QStringList keyboardProblems(QDialog& view) {
     return problems;
 }
 
+// Names and the tab order, and with `fits` the window's size too.
+QStringList problemsOf(QDialog& window, bool fits) {
+    QStringList problems = unnamedControls(window) + keyboardProblems(window);
+    if (const QString fit = mirx::test::windowFitProblem(window); fits && !fit.isEmpty()) {
+        problems << fit;
+    }
+    return problems;
+}
+
 } // namespace
 
 class EveryViewTest : public QObject {
@@ -405,9 +419,7 @@ private slots:
         const std::unique_ptr<QDialog> view = openView(which, key);
         QVERIFY(view != nullptr);
         QVERIFY2(view->isVisible(), "the view closed itself");
-        const QStringList problems =
-            unnamedControls(*view) + keyboardProblems(*view) +
-            QStringList(mirx::test::windowFitProblem(*view)).filter(QRegularExpression("."));
+        const QStringList problems = problemsOf(*view, true);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
         view->reject();
     }
@@ -415,15 +427,13 @@ private slots:
     // The two windows around the views: the login and the main window.
     void loginAndMainWindowAreNamedAndReachedByTab() {
         mirx::shell::ViewRegistry views;
-        mirx::shell::registerShellViews(views);
-        mirx::editors::registerEditorViews(views);
-        mirx::monitor::registerMonitorViews(views);
+        registerAllViews(views);
         for (const auto layout : {mirx::shell::CSystemAdministrationDlg::Layout::Standard,
                                   mirx::shell::CSystemAdministrationDlg::Layout::Trunking}) {
             mirx::shell::CSystemAdministrationDlg main(fixture_->context(), views, layout);
             main.show();
             QTest::qWait(200);
-            const QStringList problems = unnamedControls(main) + keyboardProblems(main);
+            const QStringList problems = problemsOf(main, false);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
             main.hide();
         }
@@ -431,9 +441,7 @@ private slots:
                                      mirx::shell::CLoginDlg::Opening::AfterLogout);
         login.show();
         QTest::qWait(100);
-        const QStringList problems =
-            unnamedControls(login) + keyboardProblems(login) +
-            QStringList(mirx::test::windowFitProblem(login)).filter(QRegularExpression("."));
+        const QStringList problems = problemsOf(login, true);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
         login.reject();
     }
